@@ -1,0 +1,41 @@
+# Runs Windows test programs under 32-bit Wine, in a private prefix inside the build tree
+# that one persistent wineserver serves for the whole test run.
+set(LANTERWELL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(LANTERWELL_WINE_LOCALES "ja_JP.UTF-8;en_US.UTF-8")
+
+function(lanterwell_wine_fixture)
+    add_test(NAME wine.start
+        COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine-prefix.sh start ${LANTERWELL_WINEPREFIX})
+    set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
+    add_test(NAME wine.stop
+        COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine-prefix.sh stop ${LANTERWELL_WINEPREFIX})
+    set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+endfunction()
+
+# lanterwell_wine_test(NAME name TARGET target [AS exe-name] [LOCALES ...]
+#                      [VERSION win98|nt40] [FILES file[=name] ...])
+# One CTest test per locale; each runs the whole program in a fresh folder holding the
+# program and the files it needs.
+function(lanterwell_wine_test)
+    cmake_parse_arguments(T "" "NAME;TARGET;AS;VERSION" "LOCALES;FILES" ${ARGN})
+    if(NOT T_LOCALES)
+        set(T_LOCALES ${LANTERWELL_WINE_LOCALES})
+    endif()
+    if(NOT T_AS)
+        set(T_AS ${T_TARGET}.exe)
+    endif()
+    if(NOT T_VERSION)
+        set(T_VERSION default)
+    endif()
+    foreach(locale IN LISTS T_LOCALES)
+        string(REGEX REPLACE "[._-].*" "" short ${locale})
+        set(test ${T_NAME}.${short})
+        add_test(NAME ${test}
+            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine-run.sh
+                ${LANTERWELL_WINEPREFIX} ${CMAKE_BINARY_DIR}/runs/${test} ${locale} ${T_VERSION}
+                $<TARGET_FILE:${T_TARGET}>=${T_AS} ${T_FILES})
+        # The tests share one registry and one set of DOS devices: one at a time.
+        set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix
+            TIMEOUT 600)
+    endforeach()
+endfunction()

@@ -1,0 +1,109 @@
+#include "extension/SubstLibrary.h"
+#include "server/ModuleInstance.h"
+
+namespace {
+
+const char kLibraryName[] = "SUBST.DLL";
+
+// The folder part of a path, final backslash included; 0 when there is none.
+int FolderLength(const char* path) {
+    int length = 0;
+    for (int i = 0; path[i]; ++i) {
+        if (path[i] == '\\' || path[i] == '/' || path[i] == ':')
+            length = i + 1;
+        // A double-byte character's trail byte may equal a backslash.
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && path[i + 1])
+            ++i;
+    }
+    return length;
+}
+
+HMODULE LoadFromFolder(const char* folder, int folderLength) {
+    char path[MAX_PATH];
+    const bool separated = folderLength > 0 && (folder[folderLength - 1] == '\\' ||
+                                                folder[folderLength - 1] == '/');
+    const int nameStart = separated ? folderLength : folderLength + 1;
+    if (folderLength == 0 || nameStart + static_cast<int>(sizeof(kLibraryName)) > MAX_PATH)
+        return nullptr;
+    CopyMemory(path, folder, folderLength);
+    path[folderLength] = '\\';
+    CopyMemory(path + nameStart, kLibraryName, sizeof(kLibraryName));
+    return LoadLibraryA(path);
+}
+
+// Looks in the server's own folder, then the system folder, then the Windows folder, each
+// by full path: a bare name would let the platform search the host's current directory
+// and PATH, where anyone may have planted a SUBST.DLL.
+HMODULE LoadTrustedLibrary() {
+    char folder[MAX_PATH];
+    DWORD length = GetModuleFileNameA(moduleInstance.instance, folder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        if (HMODULE module = LoadFromFolder(folder, FolderLength(folder)))
+            return module;
+    }
+    length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        if (HMODULE module = LoadFromFolder(folder, static_cast<int>(length)))
+            return module;
+    }
+    length = GetWindowsDirectoryA(folder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        return LoadFromFolder(folder, static_cast<int>(length));
+    return nullptr;
+}
+
+template <typename Proc> bool Resolve(HMODULE module, const char* name, Proc& proc) {
+    proc = reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return proc != nullptr;
+}
+
+} // namespace
+
+SubstLibrary::SubstLibrary(bool load) noexcept
+    : m_hModule(nullptr), m_pfnCreateSubst(nullptr), m_pfnQuerySubst(nullptr),
+      m_pfnDeleteSubst(nullptr) {
+    if (load)
+        Load();
+}
+
+SubstLibrary::~SubstLibrary() {
+    if (m_hModule)
+        Free();
+}
+
+bool SubstLibrary::Load() noexcept {
+    if (m_hModule)
+        return true;
+    m_hModule = LoadTrustedLibrary();
+    if (!m_hModule)
+        return false;
+    return ResolveExports();
+}
+
+bool SubstLibrary::ResolveExports() noexcept {
+    return Resolve(m_hModule, "CreateSubst", m_pfnCreateSubst) &&
+           Resolve(m_hModule, "QuerySubst", m_pfnQuerySubst) &&
+           Resolve(m_hModule, "DeleteSubst", m_pfnDeleteSubst);
+}
+
+bool SubstLibrary::Free() noexcept {
+    if (!m_hModule)
+        return true;
+    const BOOL freed = FreeLibrary(m_hModule);
+    m_hModule = nullptr;
+    return freed != FALSE;
+}
+
+INT SubstLibrary::Create(INT drive, LPCSTR path) const noexcept {
+    return m_pfnCreateSubst ? m_pfnCreateSubst(drive, path) : -1;
+}
+
+// A missing QuerySubst answers "not mapped": answering 0 would offer the delete item on
+// every drive root.
+INT SubstLibrary::Query(INT drive, LPSTR buffer, INT size) const noexcept {
+    return m_pfnQuerySubst ? m_pfnQuerySubst(drive, buffer, size) : -1;
+}
+
+INT SubstLibrary::Delete(INT drive) const noexcept {
+    return m_pfnDeleteSubst ? m_pfnDeleteSubst(drive) : -1;
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+// String table, block 7 (IDs 96 to 111).
+#define IDS_PRODUCT_NAME 100
+#define IDS_CREATE_DRIVE 101
+#define IDS_DRIVE_ITEM 102
+#define IDS_DELETE_DRIVE 103
+#define IDS_HELP_CREATE 104
+#define IDS_HELP_DELETE 105
+#define IDS_CREATE_FAILED 106
+#define IDS_DELETE_FAILED 107

@@ -1,0 +1,24 @@
+#pragma once
+#include <windows.h>
+
+// The server's own module and the module in which its resources are looked up. Started
+// first of all module records and stopped last.
+class ModuleInstance {
+public:
+    ModuleInstance() noexcept;
+    ~ModuleInstance();
+    ModuleInstance(const ModuleInstance&) = delete;
+    ModuleInstance& operator=(const ModuleInstance&) = delete;
+
+    // Position 0 is resourceInstance; the list of further resource modules is empty.
+    HINSTANCE GetResourceInstanceAt(int position) noexcept;
+
+    HINSTANCE instance;
+    HINSTANCE resourceInstance;
+    CRITICAL_SECTION resourceLock;
+
+private:
+    bool m_lockReady;
+};
+
+extern ModuleInstance moduleInstance;

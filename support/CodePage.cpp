@@ -1,0 +1,42 @@
+#include "support/CodePage.h"
+
+namespace {
+
+using CodePageRule = UINT (*)();
+
+UINT ThreadAnsiCodePage() { return CP_THREAD_ACP; }
+
+// Before NT 5 there is no CP_THREAD_ACP, so the thread locale is asked every time.
+UINT ThreadLocaleCodePage() {
+    char text[8] = {};
+    if (GetLocaleInfoA(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, text, 7) == 0)
+        return GetACP();
+    UINT codePage = 0;
+    for (const char* p = text; *p >= '0' && *p <= '9'; ++p)
+        codePage = codePage * 10 + static_cast<UINT>(*p - '0');
+    return codePage ? codePage : GetACP();
+}
+
+CodePageRule ChooseRule() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    GetVersionExA(&version);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5)
+        return ThreadAnsiCodePage;
+    return ThreadLocaleCodePage;
+}
+
+// Two threads may choose at once; both choose the same rule.
+CodePageRule volatile chosenRule = nullptr;
+
+} // namespace
+
+UINT GetConversionCodePage() noexcept {
+    CodePageRule rule = chosenRule;
+    if (!rule) {
+        rule = ChooseRule();
+        InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&chosenRule),
+                                   reinterpret_cast<PVOID>(rule));
+    }
+    return rule();
+}

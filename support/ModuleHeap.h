@@ -1,0 +1,30 @@
+#pragma once
+#include <windows.h>
+
+// All of the server's heap blocks come from here, so that running out of memory is an
+// ordinary null result (never an exception inside a host process) and tests can see
+// whether anything is still allocated.
+namespace ModuleHeap {
+
+void* Allocate(SIZE_T size) noexcept;
+void* Reallocate(void* block, SIZE_T size) noexcept; // null: failed, block unchanged
+void Free(void* block) noexcept;                     // accepts null
+LONG LiveBlocks() noexcept;
+
+} // namespace ModuleHeap
+
+// Owns one block of the module heap.
+class HeapBlock {
+public:
+    HeapBlock() = default;
+    explicit HeapBlock(SIZE_T size) noexcept : m_block(ModuleHeap::Allocate(size)) {}
+    ~HeapBlock() { ModuleHeap::Free(m_block); }
+    HeapBlock(const HeapBlock&) = delete;
+    HeapBlock& operator=(const HeapBlock&) = delete;
+
+    void* Get() const { return m_block; }
+    explicit operator bool() const { return m_block != nullptr; }
+
+private:
+    void* m_block = nullptr;
+};

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+#include "extension/SubstLibrary.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+bool DriveInUse(int drive) { return (GetLogicalDrives() >> (drive - 1)) & 1; }
+
+int FreeDrive() {
+    for (int drive = 16; drive <= 25; ++drive) // P: to Y:
+        if (!DriveInUse(drive))
+            return drive;
+    return 0;
+}
+
+// The companion SUBST.DLL, bound beside the test program as the server would bind it.
+class CompanionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CopyFileA(test::InRunFolder("subst_companion.dll").c_str(),
+                              test::InRunFolder("SUBST.DLL").c_str(), FALSE));
+        m_binding = new SubstLibrary(true);
+        ASSERT_TRUE(m_binding->IsLoaded());
+        m_drive = FreeDrive();
+        ASSERT_NE(m_drive, 0);
+    }
+    void TearDown() override {
+        if (m_binding && DriveInUse(m_drive))
+            m_binding->Delete(m_drive);
+        delete m_binding;
+        DeleteFileA(test::InRunFolder("SUBST.DLL").c_str());
+    }
+
+    SubstLibrary* m_binding = nullptr;
+    int m_drive = 0;
+    test::ScratchFolder m_folder{"mapped folder"};
+};
+
+TEST_F(CompanionTest, MapsQueriesAndRemovesASubstitutedDrive) {
+    ASSERT_EQ(m_binding->Create(m_drive, m_folder.Path().c_str()), 0);
+    EXPECT_TRUE(DriveInUse(m_drive));
+
+    char buffer[261] = {};
+    EXPECT_EQ(m_binding->Query(m_drive, buffer, 260), 0);
+    EXPECT_STREQ(buffer, m_folder.Path().c_str());
+
+    EXPECT_NE(m_binding->Create(m_drive, m_folder.Path().c_str()), 0) << "letter in use";
+
+    EXPECT_EQ(m_binding->Delete(m_drive), 0);
+    EXPECT_FALSE(DriveInUse(m_drive));
+    EXPECT_NE(m_binding->Query(m_drive, buffer, 260), 0);
+    EXPECT_NE(m_binding->Delete(m_drive), 0) << "nothing left to remove";
+}
+
+TEST_F(CompanionTest, QueryWritesNoMoreThanTheSizeAllows) {
+    ASSERT_EQ(m_binding->Create(m_drive, m_folder.Path().c_str()), 0);
+    char buffer[261];
+    FillMemory(buffer, sizeof(buffer), 'x');
+    EXPECT_EQ(m_binding->Query(m_drive, buffer, 5), 0);
+    EXPECT_EQ(std::string(buffer, 4), m_folder.Path().substr(0, 4));
+    EXPECT_EQ(buffer[4], 0);
+    EXPECT_EQ(buffer[5], 'x');
+}
+
+TEST_F(CompanionTest, RefusesFilesMissingPathsAndBadLetters) {
+    const std::string file = m_folder.Path() + "\\file.txt";
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    CloseHandle(handle);
+
+    EXPECT_NE(m_binding->Create(m_drive, file.c_str()), 0);
+    EXPECT_NE(m_binding->Create(m_drive, (m_folder.Path() + "\\missing").c_str()), 0);
+    EXPECT_NE(m_binding->Create(m_drive, ""), 0);
+    EXPECT_FALSE(DriveInUse(m_drive));
+    EXPECT_NE(m_binding->Create(0, m_folder.Path().c_str()), 0);
+    EXPECT_NE(m_binding->Create(27, m_folder.Path().c_str()), 0);
+    EXPECT_NE(m_binding->Create(3, m_folder.Path().c_str()), 0) << "C: is a real drive";
+}
+
+TEST_F(CompanionTest, NeverTreatsOrRemovesARealDriveAsASubstitution) {
+    ASSERT_TRUE(DriveInUse(3));
+    char buffer[261] = {};
+    EXPECT_NE(m_binding->Query(3, buffer, 260), 0);
+    EXPECT_NE(m_binding->Delete(3), 0);
+    EXPECT_TRUE(DriveInUse(3));
+    EXPECT_NE(GetFileAttributesA("C:\\windows"), INVALID_FILE_ATTRIBUTES);
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+#pragma once
+#include <windows.h>
+#include <string>
+
+namespace test {
+
+// The folder that holds the running test program, with its final backslash.
+inline std::string RunFolder() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+inline std::string InRunFolder(const std::string& name) { return RunFolder() + name; }
+
+inline bool IsJapaneseCodePage() { return GetACP() == 932; }
+
+// The ANSI form of a text as the product must produce it: the given Shift-JIS bytes under
+// code page 932, and under a Western code page each non-ASCII character as '?'.
+inline std::string ExpectedAnsi(const std::u16string& text, const char* shiftJis) {
+    if (IsJapaneseCodePage())
+        return shiftJis;
+    std::string ansi;
+    for (char16_t unit : text)
+        ansi += unit < 0x80 ? static_cast<char>(unit) : '?';
+    return ansi;
+}
+
+// A folder below the run folder that is removed again with everything in it.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& name) : m_path(InRunFolder(name)) {
+        CreateDirectoryA(m_path.c_str(), nullptr);
+    }
+    ~ScratchFolder() {
+        std::string pattern = m_path + "\\*";
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileA((m_path + "\\" + found.cFileName).c_str());
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryA(m_path.c_str());
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+} // namespace test

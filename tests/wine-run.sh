@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine in a fresh folder.
+# usage: wine-run.sh PREFIX RUNDIR LOCALE VERSION PROGRAM[=NAME] [FILE[=NAME] ...]
+# VERSION is "default" or a Windows version that Wine reports to this program alone.
+set -eu
+prefix=$1 rundir=$2 locale=$3 version=$4
+shift 4
+rm -rf "$rundir"
+mkdir -p "$rundir"
+program=
+for item in "$@"; do
+    source=${item%%=*}
+    name=$(basename "$source")
+    [ "$item" != "$source" ] && name=${item#*=}
+    cp "$source" "$rundir/$name"
+    [ -z "$program" ] && program=$name
+done
+
+export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} LC_ALL=$locale
+export WINEDLLOVERRIDES="mscoree,mshtml="
+key="HKCU\\Software\\Wine\\AppDefaults\\$program"
+if [ "$version" = default ]; then
+    wine reg delete "$key" /f </dev/null >/dev/null 2>&1 || true
+else
+    wine reg add "$key" /v Version /d "$version" /f </dev/null >/dev/null 2>&1
+fi
+
+cd "$rundir"
+# Output goes through a file: processes that a test starts may outlive it and must not
+# hold the test runner's pipe open.
+status=0
+wine "$program" --gtest_color=no </dev/null >output.txt 2>&1 || status=$?
+cat output.txt
+exit $status

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building and testing Lanterwell needs on a Debian machine: the mingw-w64
+# cross compiler for 32-bit Windows, CMake, GoogleTest's sources, 32-bit Wine, and the
+# Japanese and English locales that give Wine its ANSI code pages 932 and 1252.
+set -eu
+[ "$(id -u)" = 0 ] || exec sudo -E bash "$0" "$@"
+export DEBIAN_FRONTEND=noninteractive
+
+packages="g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686 cmake ninja-build
+          googletest wine wine32:i386 locales python3"
+missing=
+for package in $packages; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||
+        missing="$missing $package"
+done
+if [ -n "$missing" ]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends $missing
+fi
+
+for locale in ja_JP.UTF-8 en_US.UTF-8; do
+    if ! locale -a 2>/dev/null | grep -qix "${locale/UTF-8/utf8}"; then
+        sed -i "s/^# *\($locale UTF-8\)/\1/" /etc/locale.gen
+        grep -q "^$locale UTF-8" /etc/locale.gen || echo "$locale UTF-8" >>/etc/locale.gen
+        locale-gen >/dev/null
+    fi
+done
+echo "setup complete"
