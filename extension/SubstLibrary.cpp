@@ -20,8 +20,8 @@ int FolderLength(const char* path) {
 
 HMODULE LoadFromFolder(const char* folder, int folderLength) {
     char path[MAX_PATH];
-    const bool separated = folderLength > 0 && (folder[folderLength - 1] == '\\' ||
-                                                folder[folderLength - 1] == '/');
+    const bool separated =
+        folderLength > 0 && (folder[folderLength - 1] == '\\' || folder[folderLength - 1] == '/');
     const int nameStart = separated ? folderLength : folderLength + 1;
     if (folderLength == 0 || nameStart + static_cast<int>(sizeof(kLibraryName)) > MAX_PATH)
         return nullptr;

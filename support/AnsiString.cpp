@@ -30,7 +30,9 @@ AnsiString& AnsiString::operator=(const AnsiString& other) noexcept {
     return *this;
 }
 
-AnsiString::~AnsiString() { Release(); }
+AnsiString::~AnsiString() {
+    Release();
+}
 
 void AnsiString::Release() noexcept {
     if (m_data->refs && InterlockedDecrement(&m_data->refs) == 0)
@@ -38,9 +40,13 @@ void AnsiString::Release() noexcept {
     m_data = EmptyData();
 }
 
-int AnsiString::Length() const noexcept { return m_data->length; }
+int AnsiString::Length() const noexcept {
+    return m_data->length;
+}
 
-const char* AnsiString::Text() const noexcept { return m_data->text; }
+const char* AnsiString::Text() const noexcept {
+    return m_data->text;
+}
 
 char* AnsiString::PrepareBuffer(int length) noexcept {
     if (length < 0)

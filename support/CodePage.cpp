@@ -4,7 +4,9 @@ namespace {
 
 using CodePageRule = UINT (*)();
 
-UINT ThreadAnsiCodePage() { return CP_THREAD_ACP; }
+UINT ThreadAnsiCodePage() {
+    return CP_THREAD_ACP;
+}
 
 // Before NT 5 there is no CP_THREAD_ACP, so the thread locale is asked every time.
 UINT ThreadLocaleCodePage() {

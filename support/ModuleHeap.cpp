@@ -26,6 +26,8 @@ void Free(void* block) noexcept {
     InterlockedDecrement(&liveBlocks);
 }
 
-LONG LiveBlocks() noexcept { return liveBlocks; }
+LONG LiveBlocks() noexcept {
+    return liveBlocks;
+}
 
 } // namespace ModuleHeap

@@ -4,7 +4,9 @@
 
 namespace {
 
-bool DriveInUse(int drive) { return (GetLogicalDrives() >> (drive - 1)) & 1; }
+bool DriveInUse(int drive) {
+    return (GetLogicalDrives() >> (drive - 1)) & 1;
+}
 
 int FreeDrive() {
     for (int drive = 16; drive <= 25; ++drive) // P: to Y:

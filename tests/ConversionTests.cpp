@@ -112,10 +112,12 @@ TEST(AnsiString, KeepsItsTextWhenAChangeCannotBeMade) {
 
 TEST(AnsiString, UpperCasesDoubleByteTextWithoutTouchingTrailBytes) {
     AnsiString text;
-    ASSERT_TRUE(text.Assign("c:\\\x83\x5C" "a"));
+    ASSERT_TRUE(text.Assign("c:\\\x83\x5C"
+                            "a"));
     ASSERT_TRUE(text.MakeUpper());
     if (test::IsJapaneseCodePage())
-        EXPECT_STREQ(text.Text(), "C:\\\x83\x5C" "A");
+        EXPECT_STREQ(text.Text(), "C:\\\x83\x5C"
+                                  "A");
     else
         EXPECT_EQ(text.Text()[0], 'C');
 }

@@ -33,6 +33,8 @@ inline const Text kStrings[] = {
      "\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42"},
 };
 
-inline const Text& String(unsigned id) { return kStrings[id - 100]; }
+inline const Text& String(unsigned id) {
+    return kStrings[id - 100];
+}
 
 } // namespace expected

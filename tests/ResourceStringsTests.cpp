@@ -13,7 +13,9 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR f
     return TRUE;
 }
 
-std::string AsString(const AnsiString& text) { return std::string(text.Text(), text.Length()); }
+std::string AsString(const AnsiString& text) {
+    return std::string(text.Text(), text.Length());
+}
 
 // The string-table block exactly as the built DLL carries it.
 TEST(StringTable, BuiltDllCarriesBlock7InJapaneseWithTheExactCodeUnits) {
@@ -98,8 +100,8 @@ TEST(LoadResourceString, ReplacesWhatTheStringHeldAndLeavesItsCopiesAlone) {
 TEST(FormatResourceText, FormatsTheDriveEntryAndTheHelpText) {
     AnsiString item;
     FormatResourceText(item, IDS_DRIVE_ITEM, 'C');
-    EXPECT_EQ(AsString(item), test::ExpectedAnsi(u"ドライブ (&C:)",
-                                                 "\x83\x68\x83\x89\x83\x43\x83\x75 (&C:)"));
+    EXPECT_EQ(AsString(item),
+              test::ExpectedAnsi(u"ドライブ (&C:)", "\x83\x68\x83\x89\x83\x43\x83\x75 (&C:)"));
 
     AnsiString help;
     FormatResourceText(help, IDS_HELP_CREATE, 'Q');

@@ -18,7 +18,9 @@ std::string WindowsFolder() {
     return std::string(folder) + "\\";
 }
 
-HMODULE LoadedSubst() { return GetModuleHandleA("SUBST.DLL"); }
+HMODULE LoadedSubst() {
+    return GetModuleHandleA("SUBST.DLL");
+}
 
 std::string LoadedSubstPath() {
     char path[MAX_PATH] = {};
@@ -43,8 +45,7 @@ protected:
     }
 
     template <typename Proc> Proc Control(const char* name) {
-        return reinterpret_cast<Proc>(
-            reinterpret_cast<void*>(GetProcAddress(LoadedSubst(), name)));
+        return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(LoadedSubst(), name)));
     }
     void SetResult(SubstExport which, int result) {
         Control<SubstDoubleSetResultProc>("SubstDoubleSetResult")(which, result);

@@ -12,9 +12,13 @@ inline std::string RunFolder() {
     return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
-inline std::string InRunFolder(const std::string& name) { return RunFolder() + name; }
+inline std::string InRunFolder(const std::string& name) {
+    return RunFolder() + name;
+}
 
-inline bool IsJapaneseCodePage() { return GetACP() == 932; }
+inline bool IsJapaneseCodePage() {
+    return GetACP() == 932;
+}
 
 // The ANSI form of a text as the product must produce it: the given Shift-JIS bytes under
 // code page 932, and under a Western code page each non-ASCII character as '?'.

@@ -47,9 +47,12 @@ int main(int argc, char** argv) {
     using CreateProc = int(WINAPI*)(int, const char*);
     using QueryProc = int(WINAPI*)(int, char*, int);
     using DeleteProc = int(WINAPI*)(int);
-    auto create = reinterpret_cast<CreateProc>(reinterpret_cast<void*>(GetProcAddress(subst, "CreateSubst")));
-    auto query = reinterpret_cast<QueryProc>(reinterpret_cast<void*>(GetProcAddress(subst, "QuerySubst")));
-    auto remove = reinterpret_cast<DeleteProc>(reinterpret_cast<void*>(GetProcAddress(subst, "DeleteSubst")));
+    auto create =
+        reinterpret_cast<CreateProc>(reinterpret_cast<void*>(GetProcAddress(subst, "CreateSubst")));
+    auto query =
+        reinterpret_cast<QueryProc>(reinterpret_cast<void*>(GetProcAddress(subst, "QuerySubst")));
+    auto remove =
+        reinterpret_cast<DeleteProc>(reinterpret_cast<void*>(GetProcAddress(subst, "DeleteSubst")));
     if (!create || !query || !remove) {
         fprintf(stderr, "SUBST.DLL not found or incomplete\n");
         return 1;

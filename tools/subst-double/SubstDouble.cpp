@@ -59,7 +59,9 @@ __declspec(dllexport) void WINAPI SubstDoubleSetResult(int which, int result) {
         results[which] = result;
 }
 
-__declspec(dllexport) int WINAPI SubstDoubleCallCount() { return callCount; }
+__declspec(dllexport) int WINAPI SubstDoubleCallCount() {
+    return callCount;
+}
 
 __declspec(dllexport) int WINAPI SubstDoubleGetCall(int index, SubstCall* call) {
     if (index < 0 || index >= callCount || !call)
