@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 #include "extension/SubstLibrary.h"
-#include "tests/TestSupport.h"
-#include "tools/subst-double/SubstDouble.h"
+#include "tests/SubstDoubles.h"
 
 namespace {
 
@@ -18,9 +17,7 @@ std::string WindowsFolder() {
     return std::string(folder) + "\\";
 }
 
-HMODULE LoadedSubst() {
-    return GetModuleHandleA("SUBST.DLL");
-}
+using test::LoadedSubst;
 
 std::string LoadedSubstPath() {
     char path[MAX_PATH] = {};
@@ -44,18 +41,8 @@ protected:
         m_placed.push_back(target);
     }
 
-    template <typename Proc> Proc Control(const char* name) {
-        return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(LoadedSubst(), name)));
-    }
-    void SetResult(SubstExport which, int result) {
-        Control<SubstDoubleSetResultProc>("SubstDoubleSetResult")(which, result);
-    }
-    std::vector<SubstCall> Calls() {
-        std::vector<SubstCall> calls(Control<SubstDoubleCallCountProc>("SubstDoubleCallCount")());
-        for (size_t i = 0; i < calls.size(); ++i)
-            Control<SubstDoubleGetCallProc>("SubstDoubleGetCall")(int(i), &calls[i]);
-        return calls;
-    }
+    void SetResult(SubstExport which, int result) { test::SubstRecorder().SetResult(which, result); }
+    std::vector<SubstCall> Calls() { return test::SubstRecorder().Calls(); }
 
 private:
     void RemoveAll() {

@@ -15,6 +15,9 @@ start)
     # Windows need a display; the null driver gives them one without X.
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
     wine reg query 'HKCU\Software\Wine\Drivers' /v Graphics </dev/null 2>/dev/null | grep -q null
+    # A crashing test ends at once instead of waiting in the debugger.
+    wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+        </dev/null >/dev/null 2>&1 || true
     echo "wine prefix ready: $WINEPREFIX"
     ;;
 stop)
