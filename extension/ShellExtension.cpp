@@ -216,8 +216,7 @@ void ShellExtension::GetHelpText(UINT_PTR offset, AnsiString& text) noexcept {
         LoadResourceString(text, IDS_HELP_DELETE);
 }
 
-int ShellExtension::ShowErrorMessage(HWND owner, UINT textId, UINT captionId,
-                                     UINT style) noexcept {
+int ShellExtension::ShowErrorMessage(HWND owner, UINT textId, UINT captionId, UINT style) noexcept {
     AnsiString text;
     AnsiString caption;
     if (!LoadResourceString(text, textId) || !LoadResourceString(caption, captionId))
@@ -252,8 +251,8 @@ int ShellExtension::LaunchProcess(const char* application, const char* commandLi
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(application, buffer, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessA(application, buffer, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
         return 0;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

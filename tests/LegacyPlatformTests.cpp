@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include "extension/ShellExtension.h"
 #include "support/CodePage.h"
+#include "tests/ProcessWatch.h"
 
 namespace {
 
@@ -19,6 +21,23 @@ TEST(ConversionCodePage, IsTheThreadLocaleCodePageBeforeNt5) {
     EXPECT_EQ(GetConversionCodePage(), localeCodePage);
     EXPECT_EQ(GetConversionCodePage(), GetACP()) << "Wine's thread locale follows LC_ALL";
     EXPECT_NE(GetConversionCodePage(), static_cast<UINT>(CP_THREAD_ACP));
+}
+
+} // namespace
+
+namespace {
+
+TEST(FileManagerWindow, OpensOnTheNtFamilyOnly) {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    ASSERT_TRUE(GetVersionExA(&version));
+    const bool nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    EXPECT_EQ(ShellExtension::IsNtPlatform(), nt);
+    if (nt)
+        return;
+    test::ProcessWatch explorer("explorer.exe");
+    EXPECT_EQ(ShellExtension::OpenDriveWindow("Q:\\"), 1);
+    EXPECT_EQ(explorer.FindNew(1000).id, 0u);
 }
 
 } // namespace

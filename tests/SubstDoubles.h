@@ -8,7 +8,9 @@
 
 namespace test {
 
-inline HMODULE LoadedSubst() { return GetModuleHandleA("SUBST.DLL"); }
+inline HMODULE LoadedSubst() {
+    return GetModuleHandleA("SUBST.DLL");
+}
 
 // Puts one of the built SUBST.DLL doubles (or the companion) beside the test program under
 // the name SUBST.DLL, and takes it away again.

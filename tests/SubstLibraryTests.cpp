@@ -41,7 +41,9 @@ protected:
         m_placed.push_back(target);
     }
 
-    void SetResult(SubstExport which, int result) { test::SubstRecorder().SetResult(which, result); }
+    void SetResult(SubstExport which, int result) {
+        test::SubstRecorder().SetResult(which, result);
+    }
     std::vector<SubstCall> Calls() { return test::SubstRecorder().Calls(); }
 
 private:
