@@ -300,6 +300,16 @@ TEST_F(MenuTest, WithEveryLetterInUseOnlyTheDeleteItemGoesIn) {
     EXPECT_EQ(GetMenuItemCount(other.Get()), 3);
 }
 
+TEST_F(MenuTest, ALetterThatCameIntoUseIsLeftToTheLibraryToRefuse) {
+    test::MessageBoxCatcher catcher;
+    TestExtension extension;
+    ASSERT_EQ(extension.Select({m_folder.Path()}), S_OK);
+    EXPECT_EQ(extension.Run(2), S_OK); // C:, a real drive
+    ASSERT_EQ(catcher.boxes.size(), 1u);
+    EXPECT_EQ(catcher.boxes[0].text, Expected(106));
+    EXPECT_EQ(catcher.boxes[0].caption, Expected(101));
+}
+
 TEST_F(MenuTest, EachStopInsertsNothing) {
     test::ScratchFolder scratch("stops");
     const std::string file = scratch.Path() + "\\file.txt";
