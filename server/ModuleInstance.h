@@ -10,6 +10,10 @@ public:
     ModuleInstance(const ModuleInstance&) = delete;
     ModuleInstance& operator=(const ModuleInstance&) = delete;
 
+    // False when the resource lock could not be initialised.
+    bool Start() noexcept;
+    void Stop() noexcept;
+
     // Position 0 is resourceInstance; the list of further resource modules is empty.
     HINSTANCE GetResourceInstanceAt(int position) noexcept;
 

@@ -1,5 +1,7 @@
 #pragma once
 #include <windows.h>
+#include <new>
+#include <utility>
 
 // All of the server's heap blocks come from here, so that running out of memory is an
 // ordinary null result (never an exception inside a host process) and tests can see
@@ -12,6 +14,20 @@ void Free(void* block) noexcept;                     // accepts null
 LONG LiveBlocks() noexcept;
 
 } // namespace ModuleHeap
+
+// Makes an object in a block of the module heap; null when there is no memory.
+template <typename T, typename... Args> T* HeapNew(Args&&... args) noexcept {
+    void* block = ModuleHeap::Allocate(sizeof(T));
+    return block ? new (block) T(std::forward<Args>(args)...) : nullptr;
+}
+
+// Destroys an object made by HeapNew and gives its block back.
+template <typename T> void HeapDelete(T* object) noexcept {
+    if (!object)
+        return;
+    object->~T();
+    ModuleHeap::Free(object);
+}
 
 // Owns one block of the module heap.
 class HeapBlock {

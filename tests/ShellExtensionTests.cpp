@@ -2,7 +2,7 @@
 #include <memory>
 #include "extension/ShellExtension.h"
 #include "extension/SubstLibrary.h"
-#include "tests/DropDataObject.h"
+#include "tools/shell-host/DropDataObject.h"
 #include "tests/ExpectedTexts.h"
 #include "tests/MessageBoxCatcher.h"
 #include "tests/ProcessWatch.h"
@@ -10,7 +10,7 @@
 
 namespace {
 
-using test::DropDataObject;
+using host::DropDataObject;
 
 // The handler as the object forms wrap it, with an IUnknown that counts nothing.
 class TestExtension : public ShellExtension {

@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
-namespace test {
+namespace host {
 
-// A data object that hands out a real CF_HDROP (a DROPFILES block in global memory, wide
-// paths as the shell makes them), and counts how often its medium is taken and released.
+// A data object that hands out a CF_HDROP as the shell gives one to its handlers: a
+// DROPFILES block in global memory with wide paths. It counts how often its medium is taken
+// and released.
 class DropDataObject : public IDataObject {
 public:
     explicit DropDataObject(const std::vector<std::string>& paths, bool offerDrop = true)
@@ -93,4 +94,4 @@ private:
     Releaser m_releaser{*this};
 };
 
-} // namespace test
+} // namespace host

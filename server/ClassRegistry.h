@@ -1,0 +1,41 @@
+#pragma once
+#include <windows.h>
+#include <unknwn.h>
+
+// Makes one object of a class: the outer IUnknown (or null), the interface asked for, and
+// where to put it.
+using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID riid, void** ppv);
+
+// One served class. The table holds one, for ShellExtension.
+struct ClassEntry {
+    const CLSID* classId;
+    HRESULT (*CreateClassObject)(InstanceCreator creator, REFIID riid, void** ppv);
+    InstanceCreator CreateInstance;
+    IUnknown* volatile classObject; // owns one reference once made
+    void (*ObjectMain)(bool starting);
+};
+
+// The class table and the cached class objects.
+class ClassRegistry {
+public:
+    ClassRegistry() noexcept;
+    ~ClassRegistry();
+    ClassRegistry(const ClassRegistry&) = delete;
+    ClassRegistry& operator=(const ClassRegistry&) = delete;
+
+    HRESULT GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) noexcept;
+    void CallObjectMain(bool starting) noexcept;
+    bool Start() noexcept;
+    void Stop() noexcept;
+
+    LONG started;
+    HINSTANCE typeLibraryInstance;
+    ClassEntry* const* classTable;
+    int classCount;
+    CRITICAL_SECTION registryLock;
+
+private:
+    bool m_lockReady;
+};
+
+extern ClassRegistry classRegistry;
