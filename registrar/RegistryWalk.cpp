@@ -1,0 +1,270 @@
+#include "registrar/RegistryWalk.h"
+#include <oleauto.h>
+#include "registrar/KeyHandle.h"
+#include "registrar/ScriptTables.h"
+#include "support/Conversion.h"
+
+namespace {
+
+const REGSAM kReadWrite = KEY_READ | KEY_WRITE;
+
+bool IsKeyword(const char* token, const char* keyword) {
+    return lstrcmpiA(token, keyword) == 0;
+}
+
+HRESULT WriteResult(LONG error) {
+    return HRESULT_FROM_WIN32(error);
+}
+
+HRESULT WriteNumber(HKEY key, const char* name, const char* text) {
+    const WidePath wide(text);
+    if (!wide.Text())
+        return E_OUTOFMEMORY;
+    ULONG number = 0;
+    // Storing a number the text does not give would report a wrong value as written.
+    if (FAILED(VarUI4FromStr(const_cast<LPOLESTR>(wide.Text()), 0, 0, &number)))
+        return DISP_E_EXCEPTION;
+    return WriteResult(RegSetValueExA(key, name, 0, REG_DWORD,
+                                      reinterpret_cast<const BYTE*>(&number), sizeof(number)));
+}
+
+HRESULT WriteBinary(HKEY key, const char* name, const char* text) {
+    const int digits = lstrlenA(text);
+    if (digits % 2)
+        return E_FAIL;
+    ScratchBuffer<BYTE, 256> bytes(digits / 2);
+    if (!bytes.Get())
+        return E_OUTOFMEMORY;
+    ZeroMemory(bytes.Get(), digits / 2);
+    for (int i = 0; i < digits; ++i)
+        bytes.Get()[i / 2] |= HexDigitValue(static_cast<BYTE>(text[i])) << (i % 2 ? 0 : 4);
+    return WriteResult(RegSetValueExA(key, name, 0, REG_BINARY, bytes.Get(), digits / 2));
+}
+
+HRESULT WriteMultiString(HKEY key, const char* name, const char* text) {
+    const int length = lstrlenA(text);
+    ScratchBuffer<char, 256> list(length + 2);
+    if (!list.Get())
+        return E_OUTOFMEMORY;
+    char* out = list.Get();
+    for (const char* p = text; *p;) {
+        if (p[0] == '\\' && p[1] == '0') {
+            *out++ = 0;
+            p += 2;
+            continue;
+        }
+        // A trail byte is never taken for a backslash.
+        const char* next = CharNextA(p);
+        while (p < next)
+            *out++ = *p++;
+    }
+    *out++ = 0;
+    *out++ = 0;
+    // Up to and including the first empty string.
+    DWORD size = 0;
+    for (const char* string = list.Get();; string += lstrlenA(string) + 1) {
+        const DWORD stringLength = static_cast<DWORD>(lstrlenA(string));
+        size += stringLength + 1;
+        if (stringLength == 0)
+            break;
+    }
+    return WriteResult(RegSetValueExA(key, name, 0, REG_MULTI_SZ,
+                                      reinterpret_cast<const BYTE*>(list.Get()), size));
+}
+
+HRESULT DeleteNamedValue(HKEY parent, const char* name) {
+    KeyHandle key;
+    LONG error = key.Open(parent, nullptr, KEY_WRITE);
+    if (error)
+        return WriteResult(error);
+    error = RegDeleteValueA(key.Get(), name);
+    if (error && error != ERROR_FILE_NOT_FOUND)
+        return WriteResult(error);
+    return S_OK;
+}
+
+// Reads a block that must not change anything.
+HRESULT SkipBlock(ScriptParser& parser, char* token, int depth) {
+    const HRESULT result = WalkKeys(parser, token, nullptr, false, true, depth);
+    if (FAILED(result))
+        return result;
+    return parser.NextToken(token);
+}
+
+} // namespace
+
+HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token) noexcept {
+    char text[kTokenSize];
+    HRESULT result = parser.NextToken(text);
+    if (FAILED(result))
+        return result;
+    VARTYPE type = VT_EMPTY;
+    if (!ValueTypeFromLetter(text, type))
+        return DISP_E_EXCEPTION;
+    parser.SkipSpace();
+    result = parser.NextToken(text);
+    if (FAILED(result))
+        return result;
+
+    switch (type) {
+    case VT_BSTR:
+        result =
+            WriteResult(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                       static_cast<DWORD>(lstrlenA(text) + 1)));
+        break;
+    case VT_UI4:
+        result = WriteNumber(key, name, text);
+        break;
+    case VT_UI1:
+        result = WriteBinary(key, name, text);
+        break;
+    default:
+        result = WriteMultiString(key, name, text);
+        break;
+    }
+    if (FAILED(result))
+        return result;
+    return parser.NextToken(token);
+}
+
+LONG DeleteKeyTree(HKEY parent, const char* name) noexcept {
+    KeyHandle key;
+    LONG error = key.Open(parent, name, kReadWrite);
+    if (error)
+        return error;
+    for (;;) {
+        char subkey[256];
+        DWORD length = sizeof(subkey);
+        if (RegEnumKeyExA(key.Get(), 0, subkey, &length, nullptr, nullptr, nullptr, nullptr))
+            break;
+        error = DeleteKeyTree(key.Get(), subkey);
+        if (error)
+            return error;
+    }
+    key.Close();
+    return RegDeleteKeyA(parent, name);
+}
+
+HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registering, bool recovering,
+                 int depth) noexcept {
+    if (depth > kMaxBlockDepth || parser.tooDeep) {
+        parser.tooDeep = true;
+        return DISP_E_EXCEPTION;
+    }
+    KeyHandle current;
+    char valueName[MAX_PATH];
+    char keptName[MAX_PATH];
+
+    HRESULT result = parser.NextToken(token);
+    while (SUCCEEDED(result)) {
+        if (token[0] == '}')
+            return S_OK;
+        bool deleteAllowed = true;
+        // An entry whose following block has no key of its own to walk under.
+        bool blockWithoutKey = false;
+
+        if (IsKeyword(token, "ForceRemove") || IsKeyword(token, "Delete")) {
+            const bool deleteOnly = IsKeyword(token, "Delete");
+            if (FAILED(result = parser.NextToken(token)))
+                return result;
+            if (registering) {
+                if (FindChar(token, '\\'))
+                    return DISP_E_EXCEPTION;
+                // Its result is no failure: a missing key is already gone.
+                if (!IsProtectedKeyName(token))
+                    DeleteKeyTree(parent, token);
+                if (deleteOnly) {
+                    if (FAILED(result = parser.NextToken(token)) ||
+                        FAILED(result = parser.SkipValueClause(token)))
+                        return result;
+                    blockWithoutKey = true;
+                }
+            }
+        }
+        if (!blockWithoutKey && IsKeyword(token, "NoRemove")) {
+            deleteAllowed = false;
+            if (FAILED(result = parser.NextToken(token)))
+                return result;
+        }
+
+        if (blockWithoutKey) {
+            // The Delete entry's token is already read.
+        } else if (IsKeyword(token, "Val")) {
+            if (FAILED(result = parser.NextToken(token)))
+                return result;
+            if (lstrlenA(token) >= MAX_PATH)
+                return DISP_E_EXCEPTION;
+            lstrcpyA(valueName, token);
+            if (FAILED(result = parser.NextToken(token)))
+                return result;
+            if (token[0] != '=')
+                return DISP_E_EXCEPTION;
+            if (!registering) {
+                if (!recovering && deleteAllowed &&
+                    FAILED(result = DeleteNamedValue(parent, valueName)))
+                    return result;
+                if (FAILED(result = parser.SkipValueClause(token)))
+                    return result;
+                // A block after a value entry belongs to no key: never walk it for removal.
+                if (token[0] == '{')
+                    result = SkipBlock(parser, token, depth + 1);
+                continue;
+            }
+            if (FAILED(result = WriteValue(parser, parent, valueName, token)))
+                return result;
+            blockWithoutKey = true;
+        } else if (registering) {
+            if (FindChar(token, '\\'))
+                return DISP_E_EXCEPTION;
+            // An existing key is opened, never re-created: it keeps its other contents.
+            LONG error = current.Open(parent, token, kReadWrite);
+            if (error)
+                error = current.Open(parent, token, KEY_READ);
+            if (error && (error = current.Create(parent, token, kReadWrite)))
+                return WriteResult(error);
+            if (FAILED(result = parser.NextToken(token)))
+                return result;
+            if (token[0] == '=' &&
+                FAILED(result = WriteValue(parser, current.Get(), nullptr, token)))
+                return result;
+        } else {
+            if (FindChar(token, '\\'))
+                return DISP_E_EXCEPTION;
+            const LONG opened =
+                recovering ? ERROR_FILE_NOT_FOUND : current.Open(parent, token, KEY_READ);
+            const bool blockRecovering = recovering || opened != ERROR_SUCCESS;
+            lstrcpynA(keptName, token, MAX_PATH);
+            if (FAILED(result = parser.NextToken(token)) ||
+                FAILED(result = parser.SkipValueClause(token)))
+                return result;
+            if (token[0] == '{') {
+                result = WalkKeys(parser, token, current.Get(), false, blockRecovering, depth + 1);
+                if (FAILED(result) && (!blockRecovering || parser.tooDeep))
+                    return result;
+                if (FAILED(result = parser.NextToken(token)))
+                    return result;
+            }
+            if (opened == ERROR_FILE_NOT_FOUND)
+                continue;
+            if (opened != ERROR_SUCCESS)
+                return WriteResult(opened);
+            if (const LONG closed = current.Close())
+                return WriteResult(closed);
+            if (!deleteAllowed)
+                continue;
+            if (const LONG deleted = RegDeleteKeyA(parent, keptName))
+                return WriteResult(deleted);
+            continue;
+        }
+
+        // A block at registration opens only with a token that is exactly "{".
+        if (registering && lstrcmpA(token, "{") == 0) {
+            if (blockWithoutKey)
+                result = SkipBlock(parser, token, depth + 1);
+            else if (SUCCEEDED(result =
+                                   WalkKeys(parser, token, current.Get(), true, false, depth + 1)))
+                result = parser.NextToken(token);
+        }
+    }
+    return result;
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include <windows.h>
+
+class IRegistrar;
+
+// Every token is read into a caller's buffer of this size, NUL included.
+const int kTokenSize = 4096;
+
+// The position in one expanded registry script, and the lexer that reads it. Multibyte
+// characters are stepped whole, so a trail byte is never taken for a blank, a quote, a
+// brace or "=".
+class ScriptParser {
+public:
+    explicit ScriptParser(IRegistrar* registrar = nullptr) noexcept
+        : position(nullptr), registrar(registrar), tooDeep(false) {}
+
+    void SkipSpace() noexcept;
+    bool AtClosingQuote() const noexcept;
+    // S_OK with the next token in the buffer, or DISP_E_EXCEPTION.
+    HRESULT NextToken(char* buffer) noexcept;
+    // When the token begins with "=", reads past the type letter and the value text and
+    // leaves the token after them in the buffer.
+    HRESULT SkipValueClause(char* token) noexcept;
+
+    const char* position;
+    IRegistrar* registrar;
+    // Set when the script nests deeper than the walk allows: the whole run is given up.
+    bool tooDeep;
+};
+
+bool IsBlank(BYTE character) noexcept;
+// The first character whose first byte is the given one, stepping whole characters.
+const char* FindChar(const char* text, char character) noexcept;
+int HexDigitValue(BYTE character) noexcept;

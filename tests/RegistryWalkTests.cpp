@@ -1,0 +1,327 @@
+#include <gtest/gtest.h>
+#include <string>
+#include "registrar/RegistryWalk.h"
+#include "tests/ScratchKey.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+using Value = test::ScratchKey::Value;
+
+class WalkTest : public ::testing::Test {
+protected:
+    // Walks the entries of a block (the text after its "{", "}" included) below the
+    // scratch key.
+    HRESULT Walk(const std::string& entries, bool registering) {
+        m_text = entries;
+        ScriptParser parser;
+        parser.position = m_text.c_str();
+        char token[kTokenSize];
+        const HRESULT result = WalkKeys(parser, token, m_key.Get(), registering, false);
+        if (result == S_OK) {
+            EXPECT_EQ(token[0], '}');
+        }
+        return result;
+    }
+    HRESULT Register(const std::string& entries) { return Walk(entries, true); }
+    HRESULT Unregister(const std::string& entries) { return Walk(entries, false); }
+
+    void Plant(const std::string& path, const char* name = nullptr, const char* data = "foreign") {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(m_key.Get(), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, nullptr),
+                  0);
+        if (name)
+            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+                           lstrlenA(data) + 1);
+        RegCloseKey(key);
+    }
+
+    test::ScratchKey m_key;
+    std::string m_text;
+};
+
+Value Bytes(DWORD type, const std::string& bytes) {
+    Value value;
+    value.type = type;
+    value.bytes = bytes;
+    return value;
+}
+
+TEST_F(WalkTest, RegistersKeysDefaultValuesNamedValuesAndBlocks) {
+    ASSERT_EQ(Register("A = s 'default' { val Name = s 'it''s' B { C } }\r\n D }"), S_OK);
+    EXPECT_EQ(m_key.String("A"), "default");
+    EXPECT_EQ(m_key.Read("A", "Name"), Bytes(REG_SZ, std::string("it's\0", 5)));
+    EXPECT_TRUE(m_key.Exists("A\\B\\C"));
+    EXPECT_TRUE(m_key.Exists("D"));
+    EXPECT_EQ(m_key.Read("D", nullptr).type, static_cast<DWORD>(REG_NONE));
+}
+
+TEST_F(WalkTest, ValuesOfEveryTypeWithTheirExactBytes) {
+    ASSERT_EQ(Register("K { val s1 = s '' val d1 = d '123' val d2 = D 4294967295 "
+                       "val b1 = b '1F2e' val b2 = B '0g' val b3 = b '' "
+                       "val m1 = m 'a\\0b' val m2 = M 'a\\0b\\0' val m3 = m 'a\\0\\0b' "
+                       "val m4 = m '' val m5 = m 'a\\b\\\\0' } }"),
+              S_OK);
+    EXPECT_EQ(m_key.Read("K", "s1"), Bytes(REG_SZ, std::string("\0", 1)));
+    EXPECT_EQ(m_key.Read("K", "d1"), Bytes(REG_DWORD, std::string("\x7B\0\0\0", 4)));
+    EXPECT_EQ(m_key.Read("K", "d2"), Bytes(REG_DWORD, "\xFF\xFF\xFF\xFF"));
+    EXPECT_EQ(m_key.Read("K", "b1"), Bytes(REG_BINARY, "\x1F\x2E"));
+    EXPECT_EQ(m_key.Read("K", "b2"), Bytes(REG_BINARY, std::string("\0", 1)));
+    EXPECT_EQ(m_key.Read("K", "b3"), Bytes(REG_BINARY, ""));
+    EXPECT_EQ(m_key.Read("K", "m1"), Bytes(REG_MULTI_SZ, std::string("a\0b\0\0", 5)));
+    EXPECT_EQ(m_key.Read("K", "m2"), Bytes(REG_MULTI_SZ, std::string("a\0b\0\0", 5)));
+    EXPECT_EQ(m_key.Read("K", "m3"), Bytes(REG_MULTI_SZ, std::string("a\0\0", 3)));
+    EXPECT_EQ(m_key.Read("K", "m4"), Bytes(REG_MULTI_SZ, std::string("\0", 1)));
+    // A backslash not followed by 0 is kept; "\\0" is a backslash and then a separator.
+    EXPECT_EQ(m_key.Read("K", "m5"), Bytes(REG_MULTI_SZ, std::string("a\\b\\\0\0", 6)));
+}
+
+TEST_F(WalkTest, ValueTextsThatCannotBeStoredFailAndWriteNothing) {
+    EXPECT_EQ(Register("K { val b = b 'ABC' } }"), E_FAIL);
+    EXPECT_EQ(m_key.Read("K", "b").type, static_cast<DWORD>(REG_NONE));
+    // A number the text does not give is never stored.
+    for (const char* text : {"'4294967296'", "'twelve'", "''", "'-'"}) {
+        EXPECT_EQ(Register(std::string("K { val d = d ") + text + " } }"), DISP_E_EXCEPTION)
+            << text;
+        EXPECT_EQ(m_key.Read("K", "d").type, static_cast<DWORD>(REG_NONE)) << text;
+    }
+    EXPECT_EQ(Register("K { val x = z 'text' } }"), DISP_E_EXCEPTION) << "unknown type letter";
+    EXPECT_EQ(Register("K { val x s 'text' } }"), DISP_E_EXCEPTION) << "no equals sign";
+    EXPECT_EQ(Register("K { val d = d '7' } }"), S_OK) << "the same script, well formed";
+    EXPECT_EQ(m_key.Read("K", "d"), Bytes(REG_DWORD, std::string("\x07\0\0\0", 4)));
+    EXPECT_EQ(Register("A\\B }"), DISP_E_EXCEPTION) << "a path is no key name";
+    EXPECT_FALSE(m_key.Exists("A"));
+}
+
+TEST_F(WalkTest, AValueNameLongerThan259BytesIsRefused) {
+    const std::string longest(259, 'n');
+    ASSERT_EQ(Register("K { val " + longest + " = s 'x' } }"), S_OK);
+    EXPECT_EQ(m_key.String("K", longest.c_str()), "x");
+    EXPECT_EQ(Register("K { val " + longest + "n = s 'x' } }"), DISP_E_EXCEPTION);
+}
+
+TEST_F(WalkTest, AnEmptyValueNameIsTheDefaultValue) {
+    ASSERT_EQ(Register("K { val '' = s 'unnamed' } }"), S_OK);
+    EXPECT_EQ(m_key.String("K"), "unnamed");
+    ASSERT_EQ(Unregister("NoRemove K { val '' = s 'unnamed' } }"), S_OK);
+    EXPECT_EQ(m_key.Read("K", nullptr).type, static_cast<DWORD>(REG_NONE));
+    EXPECT_TRUE(m_key.Exists("K"));
+}
+
+TEST_F(WalkTest, AnExistingKeyIsOpenedAndKeepsWhatTheScriptDoesNotName) {
+    Plant("K", "other");
+    Plant("K\\Sub");
+    Plant("K", nullptr, "old default");
+    ASSERT_EQ(Register("K = s 'new default' { val v = s 'x' } }"), S_OK);
+    EXPECT_EQ(m_key.String("K"), "new default");
+    EXPECT_EQ(m_key.String("K", "other"), "foreign");
+    EXPECT_TRUE(m_key.Exists("K\\Sub"));
+}
+
+TEST_F(WalkTest, ForceRemoveStartsTheKeyAfreshUnlessItIsProtected) {
+    Plant("K", "other");
+    Plant("K\\Deep\\Deeper", "v");
+    ASSERT_EQ(Register("ForceRemove K = s 'mine' { val v = s 'x' } }"), S_OK);
+    EXPECT_EQ(m_key.Snapshot(), (std::vector<std::string>{"K\\", "K||1|mine" + std::string(1, '\0'),
+                                                          "K|v|1|x" + std::string(1, '\0')}));
+
+    for (const char* name : {"CLSID", "clsid"}) {
+        Plant(std::string("Outer\\") + name, "other");
+        ASSERT_EQ(Register(std::string("Outer { ForceRemove ") + name + " { val v = s 'x' } } }"),
+                  S_OK);
+        EXPECT_EQ(m_key.String(std::string("Outer\\") + name, "other"), "foreign") << name;
+        EXPECT_EQ(m_key.String(std::string("Outer\\") + name, "v"), "x") << name;
+    }
+}
+
+TEST_F(WalkTest, PrefixesDoNotCombine) {
+    Plant("NoRemove\\Below");
+    Plant("X", "other");
+    ASSERT_EQ(Register("ForceRemove NoRemove X }"), S_OK);
+    EXPECT_FALSE(m_key.Exists("NoRemove")) << "the tree of the key named NoRemove goes";
+    EXPECT_EQ(m_key.String("X", "other"), "foreign") << "X is not deleted first";
+    ASSERT_EQ(Unregister("ForceRemove NoRemove X }"), S_OK);
+    EXPECT_TRUE(m_key.Exists("X"));
+
+    ASSERT_EQ(Register("NoRemove ForceRemove Y }"), S_OK);
+    EXPECT_TRUE(m_key.Exists("ForceRemove"));
+    EXPECT_TRUE(m_key.Exists("Y"));
+}
+
+TEST_F(WalkTest, DeleteRemovesATreeCreatesNothingAndGoesOnWithTheNextEntry) {
+    Plant("X\\Below", "v");
+    ASSERT_EQ(Register("Delete X = s 'ignored' Y }"), S_OK);
+    EXPECT_FALSE(m_key.Exists("X"));
+    EXPECT_TRUE(m_key.Exists("Y"));
+    ASSERT_EQ(Register("Delete Missing }"), S_OK) << "a missing key is no failure";
+    EXPECT_FALSE(m_key.Exists("Missing"));
+    Plant("Keep\\TypeLib");
+    ASSERT_EQ(Register("Keep { Delete TypeLib } }"), S_OK);
+    EXPECT_TRUE(m_key.Exists("Keep\\TypeLib")) << "protected";
+}
+
+TEST_F(WalkTest, ABlockAfterADeleteOrAValueEntryTouchesNoKey) {
+    // The block has no key of its own: it is read and left alone, never walked under the
+    // key of an earlier entry.
+    ASSERT_EQ(Register("Prev Delete X { Inside { val v = s 'x' } } After }"), S_OK);
+    ASSERT_EQ(Register("Prev2 val v = s 'x' { Inside2 } After2 }"), S_OK);
+    EXPECT_EQ(m_key.Snapshot(),
+              (std::vector<std::string>{"|v|1|x" + std::string(1, '\0'), "After\\", "After2\\",
+                                        "Prev\\", "Prev2\\"}));
+    ASSERT_EQ(Unregister("Prev2 val v = s 'x' { Prev } After2 }"), S_OK);
+    EXPECT_TRUE(m_key.Exists("Prev")) << "the block after the value entry removed nothing";
+    EXPECT_FALSE(m_key.Exists("After2"));
+}
+
+TEST_F(WalkTest, ABlockOpensOnlyWithABraceAloneAtRegistration) {
+    ASSERT_EQ(Register("K {X} }"), S_OK);
+    EXPECT_TRUE(m_key.Exists("K"));
+    EXPECT_TRUE(m_key.Exists("{X}")) << "a key name that begins with a brace";
+    EXPECT_FALSE(m_key.Exists("K\\{X}"));
+    // At unregistration any token beginning with "{" after a key entry opens its block.
+    EXPECT_EQ(Unregister("K {X} }"), DISP_E_EXCEPTION);
+    EXPECT_TRUE(m_key.Exists("{X}"));
+}
+
+TEST_F(WalkTest, UnregistrationRemovesWhatTheScriptDescribesDeepestFirst) {
+    const std::string script = "A = s 'a' { val v = s 'x' B { C } } NoRemove K { val w = s 'y' "
+                               "NoRemove val kept = s 'z' } }";
+    ASSERT_EQ(Register(script), S_OK);
+    ASSERT_EQ(Unregister(script), S_OK);
+    EXPECT_FALSE(m_key.Exists("A"));
+    EXPECT_TRUE(m_key.Exists("K"));
+    EXPECT_EQ(m_key.Read("K", "w").type, static_cast<DWORD>(REG_NONE));
+    EXPECT_EQ(m_key.String("K", "kept"), "z");
+}
+
+TEST_F(WalkTest, UnregistrationOfMissingKeysChangesNothing) {
+    Plant("Other", "v");
+    const std::vector<std::string> before = m_key.Snapshot();
+    ASSERT_EQ(Unregister("A { B { val x = s 'y' } } ForceRemove C Delete D NoRemove E { F } }"),
+              S_OK);
+    EXPECT_EQ(m_key.Snapshot(), before);
+}
+
+TEST_F(WalkTest, AKeyWithSubkeysTheScriptDoesNotNameIsLeftToThePlatform) {
+    ASSERT_EQ(Register("A B { C } }"), S_OK);
+    Plant("B\\Foreign");
+    const HRESULT result = Unregister("A B { C } }");
+    EXPECT_EQ(result, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(m_key.Exists("A")) << "deleted before the refusal";
+    EXPECT_FALSE(m_key.Exists("B\\C"));
+    EXPECT_TRUE(m_key.Exists("B\\Foreign"));
+}
+
+TEST_F(WalkTest, NestingBeyondTheLimitFailsBeforeTouchingTheStack) {
+    auto nested = [](int depth) {
+        std::string text;
+        for (int i = 0; i < depth; ++i)
+            text += "K" + std::to_string(i) + " { ";
+        for (int i = 0; i < depth; ++i)
+            text += "} ";
+        return text + "}";
+    };
+    EXPECT_EQ(Register(nested(kMaxBlockDepth - 1)), S_OK);
+    EXPECT_EQ(Unregister(nested(kMaxBlockDepth - 1)), S_OK);
+    EXPECT_FALSE(m_key.Exists("K0"));
+    EXPECT_EQ(Register(nested(kMaxBlockDepth)), DISP_E_EXCEPTION);
+    EXPECT_EQ(Unregister(nested(100000)), DISP_E_EXCEPTION);
+    EXPECT_EQ(Register(nested(100000)), DISP_E_EXCEPTION);
+}
+
+TEST_F(WalkTest, InsideAMissingKeyUnregistrationReadsOnAndTouchesNothing) {
+    ASSERT_EQ(Register("Present { val v = s 'x' } }"), S_OK);
+    // Missing's block is read without touching the registry; the walk goes on after it.
+    ASSERT_EQ(Unregister("Missing { Present { val v = s 'x' } } Present { val v = s 'x' } }"),
+              S_OK);
+    EXPECT_FALSE(m_key.Exists("Present"));
+}
+
+// The class registration of the shell extension, with the scratch key for its root.
+const char kClassEntries[] =
+    "\tLanterwell.ShellExtension.1 = s 'ShellExtension Class'\r\n"
+    "\t{\r\n"
+    "\t\tCLSID = s '{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}'\r\n"
+    "\t}\r\n"
+    "\tLanterwell.ShellExtension = s 'ShellExtension Class'\r\n"
+    "\t{\r\n"
+    "\t\tCLSID = s '{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}'\r\n"
+    "\t\tCurVer = s 'Lanterwell.ShellExtension.1'\r\n"
+    "\t}\r\n"
+    "\tNoRemove CLSID\r\n"
+    "\t{\r\n"
+    "\t\tForceRemove {5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13} = s 'ShellExtension Class'\r\n"
+    "\t\t{\r\n"
+    "\t\t\tProgID = s 'Lanterwell.ShellExtension.1'\r\n"
+    "\t\t\tVersionIndependentProgID = s 'Lanterwell.ShellExtension'\r\n"
+    "\t\t\tForceRemove 'Programmable'\r\n"
+    "\t\t\tInprocServer32 = s 'C:\\It''s here\\Lanterwell.dll'\r\n"
+    "\t\t\t{\r\n"
+    "\t\t\t\tval ThreadingModel = s 'Apartment'\r\n"
+    "\t\t\t}\r\n"
+    "\t\t\tval AppID = s '{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}'\r\n"
+    "\t\t\t'TypeLib' = s '{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}'\r\n"
+    "\t\t}\r\n"
+    "\t}\r\n"
+    "\tNoRemove Folder\r\n"
+    "\t{\r\n"
+    "\t\tNoRemove ShellEx\r\n"
+    "\t\t{\r\n"
+    "\t\t\tNoRemove ContextMenuHandlers\r\n"
+    "\t\t\t{\r\n"
+    "\t\t\t\tForceRemove Lanterwell = s '{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}'\r\n"
+    "\t\t\t}\r\n"
+    "\t\t}\r\n"
+    "\t}\r\n"
+    "}\r\n";
+
+TEST_F(WalkTest, TheClassScriptRegistersAndUnregistersItsRows) {
+    const std::string clsid = "CLSID\\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}";
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(Register(kClassEntries), S_OK);
+        const auto sz = [](const std::string& text) { return text + std::string(1, '\0'); };
+        EXPECT_EQ(m_key.Snapshot(),
+                  (std::vector<std::string>{
+                      "CLSID\\",
+                      clsid + "\\",
+                      clsid + "||1|" + sz("ShellExtension Class"),
+                      clsid + "|AppID|1|" + sz("{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}"),
+                      clsid + "\\InprocServer32\\",
+                      clsid + "\\InprocServer32||1|" + sz("C:\\It's here\\Lanterwell.dll"),
+                      clsid + "\\InprocServer32|ThreadingModel|1|" + sz("Apartment"),
+                      clsid + "\\ProgID\\",
+                      clsid + "\\ProgID||1|" + sz("Lanterwell.ShellExtension.1"),
+                      clsid + "\\Programmable\\",
+                      clsid + "\\TypeLib\\",
+                      clsid + "\\TypeLib||1|" + sz("{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}"),
+                      clsid + "\\VersionIndependentProgID\\",
+                      clsid + "\\VersionIndependentProgID||1|" + sz("Lanterwell.ShellExtension"),
+                      "Folder\\",
+                      "Folder\\ShellEx\\",
+                      "Folder\\ShellEx\\ContextMenuHandlers\\",
+                      "Folder\\ShellEx\\ContextMenuHandlers\\Lanterwell\\",
+                      "Folder\\ShellEx\\ContextMenuHandlers\\Lanterwell||1|" +
+                          sz("{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}"),
+                      "Lanterwell.ShellExtension\\",
+                      "Lanterwell.ShellExtension||1|" + sz("ShellExtension Class"),
+                      "Lanterwell.ShellExtension\\CLSID\\",
+                      "Lanterwell.ShellExtension\\CLSID||1|" +
+                          sz("{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}"),
+                      "Lanterwell.ShellExtension\\CurVer\\",
+                      "Lanterwell.ShellExtension\\CurVer||1|" + sz("Lanterwell.ShellExtension.1"),
+                      "Lanterwell.ShellExtension.1\\",
+                      "Lanterwell.ShellExtension.1||1|" + sz("ShellExtension Class"),
+                      "Lanterwell.ShellExtension.1\\CLSID\\",
+                      "Lanterwell.ShellExtension.1\\CLSID||1|" +
+                          sz("{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}"),
+                  }))
+            << "round " << round;
+    }
+    ASSERT_EQ(Unregister(kClassEntries), S_OK);
+    EXPECT_EQ(m_key.Snapshot(),
+              (std::vector<std::string>{"CLSID\\", "Folder\\", "Folder\\ShellEx\\",
+                                        "Folder\\ShellEx\\ContextMenuHandlers\\"}));
+}
+
+} // namespace
