@@ -12,6 +12,22 @@ bool IsKeyword(const char* token, const char* keyword) {
     return lstrcmpiA(token, keyword) == 0;
 }
 
+// Every level of the tree is its own entry. An empty name would stand for the parent key
+// itself, which ForceRemove, Delete and unregistration would then delete; a lead byte
+// without its trail byte names no character, and the platform may store it as one that
+// opens the parent again.
+bool IsKeyName(const char* token) {
+    if (!token[0])
+        return false;
+    for (const char* p = token; *p;) {
+        const char* next = CharNextA(p);
+        if (*p == '\\' || (IsDBCSLeadByte(static_cast<BYTE>(*p)) && next - p < 2))
+            return false;
+        p = next;
+    }
+    return true;
+}
+
 HRESULT WriteResult(LONG error) {
     return HRESULT_FROM_WIN32(error);
 }
@@ -91,6 +107,31 @@ HRESULT SkipBlock(ScriptParser& parser, char* token, int depth) {
     return parser.NextToken(token);
 }
 
+// The registry nests at most 512 levels; a deeper tree is not one this walk made.
+const int kMaxTreeDepth = 512;
+
+LONG DeleteKeyTreeAt(HKEY parent, const char* name, int depth) {
+    if (depth > kMaxTreeDepth)
+        return ERROR_BADKEY;
+    KeyHandle key;
+    LONG error = key.Open(parent, name, kReadWrite);
+    if (error)
+        return error;
+    for (;;) {
+        char subkey[256];
+        DWORD length = sizeof(subkey);
+        // An empty name would open this key again, not the subkey.
+        if (RegEnumKeyExA(key.Get(), 0, subkey, &length, nullptr, nullptr, nullptr, nullptr) ||
+            !subkey[0])
+            break;
+        error = DeleteKeyTreeAt(key.Get(), subkey, depth + 1);
+        if (error)
+            return error;
+    }
+    key.Close();
+    return RegDeleteKeyA(parent, name);
+}
+
 } // namespace
 
 HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token) noexcept {
@@ -128,21 +169,7 @@ HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token
 }
 
 LONG DeleteKeyTree(HKEY parent, const char* name) noexcept {
-    KeyHandle key;
-    LONG error = key.Open(parent, name, kReadWrite);
-    if (error)
-        return error;
-    for (;;) {
-        char subkey[256];
-        DWORD length = sizeof(subkey);
-        if (RegEnumKeyExA(key.Get(), 0, subkey, &length, nullptr, nullptr, nullptr, nullptr))
-            break;
-        error = DeleteKeyTree(key.Get(), subkey);
-        if (error)
-            return error;
-    }
-    key.Close();
-    return RegDeleteKeyA(parent, name);
+    return DeleteKeyTreeAt(parent, name, 0);
 }
 
 HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registering, bool recovering,
@@ -168,7 +195,7 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
             if (FAILED(result = parser.NextToken(token)))
                 return result;
             if (registering) {
-                if (FindChar(token, '\\'))
+                if (!IsKeyName(token))
                     return DISP_E_EXCEPTION;
                 // Its result is no failure: a missing key is already gone.
                 if (!IsProtectedKeyName(token))
@@ -214,7 +241,7 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
                 return result;
             blockWithoutKey = true;
         } else if (registering) {
-            if (FindChar(token, '\\'))
+            if (!IsKeyName(token))
                 return DISP_E_EXCEPTION;
             // An existing key is opened, never re-created: it keeps its other contents.
             LONG error = current.Open(parent, token, kReadWrite);
@@ -228,7 +255,7 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
                 FAILED(result = WriteValue(parser, current.Get(), nullptr, token)))
                 return result;
         } else {
-            if (FindChar(token, '\\'))
+            if (!IsKeyName(token))
                 return DISP_E_EXCEPTION;
             const LONG opened =
                 recovering ? ERROR_FILE_NOT_FOUND : current.Open(parent, token, KEY_READ);

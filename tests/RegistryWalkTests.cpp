@@ -101,6 +101,27 @@ TEST_F(WalkTest, AValueNameLongerThan259BytesIsRefused) {
     EXPECT_EQ(Register("K { val " + longest + "n = s 'x' } }"), DISP_E_EXCEPTION);
 }
 
+TEST_F(WalkTest, AnEmptyKeyNameNeverStandsForTheParentKey) {
+    Plant("K", "other");
+    for (const char* script : {"ForceRemove '' }", "Delete '' }", "'' = s 'x' }", "K { '' } }"}) {
+        EXPECT_EQ(Register(script), DISP_E_EXCEPTION) << script;
+        EXPECT_EQ(Unregister(script), DISP_E_EXCEPTION) << script;
+        EXPECT_EQ(m_key.String("K", "other"), "foreign") << script;
+    }
+    EXPECT_EQ(Unregister("K { '' } }"), DISP_E_EXCEPTION);
+    EXPECT_TRUE(m_key.Exists("K"));
+}
+
+TEST_F(WalkTest, AKeyNameEndingInHalfADoubleByteCharacterIsRefused) {
+    if (!test::IsJapaneseCodePage())
+        GTEST_SKIP() << "double-byte characters need code page 932";
+    EXPECT_EQ(Register("'K\x83' }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Register("ForceRemove 'K\x83' }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
+    ASSERT_EQ(Register("'K\x83\x5C' }"), S_OK) << "a whole character whose trail is a backslash";
+    EXPECT_TRUE(m_key.Exists("K\x83\x5C"));
+}
+
 TEST_F(WalkTest, AnEmptyValueNameIsTheDefaultValue) {
     ASSERT_EQ(Register("K { val '' = s 'unnamed' } }"), S_OK);
     EXPECT_EQ(m_key.String("K"), "unnamed");

@@ -1,29 +1,46 @@
 #pragma once
 #include <windows.h>
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 #include <string>
 #include <vector>
 
 namespace test {
+
+// Deletes a key with everything below it. Wide names: an ANSI name may hold a double-byte
+// character whose trail byte is a backslash.
+inline void DeleteTree(HKEY parent, const wchar_t* name) {
+    using DeleteTreeProc = LONG(WINAPI*)(HKEY, LPCWSTR);
+    static const auto deleteTree = reinterpret_cast<DeleteTreeProc>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteTreeW")));
+    deleteTree(parent, name);
+    if (name)
+        RegDeleteKeyW(parent, name);
+}
+
+inline std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 // A key of its own below HKEY_CURRENT_USER for one test, removed with everything in it.
 class ScratchKey {
 public:
     explicit ScratchKey(const std::string& name = CurrentTestName())
         : m_path("Software\\Lanterwell Tests\\" + name) {
-        SHDeleteKeyA(HKEY_CURRENT_USER, m_path.c_str());
+        DeleteTree(HKEY_CURRENT_USER, Wide(m_path).c_str());
         RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &m_key, nullptr);
     }
     ~ScratchKey() {
         RegCloseKey(m_key);
-        SHDeleteKeyA(HKEY_CURRENT_USER, m_path.c_str());
+        DeleteTree(HKEY_CURRENT_USER, Wide(m_path).c_str());
     }
     ScratchKey(const ScratchKey&) = delete;
     ScratchKey& operator=(const ScratchKey&) = delete;
 
     HKEY Get() const { return m_key; }
+
+    // Removes everything below the key, keeping the key itself.
+    void Clear() const { DeleteTree(m_key, nullptr); }
 
     bool Exists(const std::string& path) const {
         HKEY key = nullptr;

@@ -3,25 +3,29 @@
 set -eu
 action=$1
 export WINEPREFIX=$2 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
 case $action in
 start)
     mkdir -p "$WINEPREFIX"
-    wineserver -k >/dev/null 2>&1 || true
-    # One server for the whole run: later processes start in milliseconds.
-    wineserver -p </dev/null >/dev/null 2>&1
+    quiet wineserver -k || true
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wineboot -i </dev/null >/dev/null 2>&1
+        quiet wineboot -i
+        # Windows need a display; the null driver gives them one without X. The desktop
+        # process reads it when it starts, so the prefix's first server goes.
+        quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+        # A crashing test ends at once instead of waiting in the debugger.
+        quiet wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+            /v Debugger /f || true
+        quiet wineserver -k || true
+        quiet wineserver -w || true
     fi
-    # Windows need a display; the null driver gives them one without X.
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+    # One server for the whole run: later processes start in milliseconds.
+    quiet wineserver -p
     wine reg query 'HKCU\Software\Wine\Drivers' /v Graphics </dev/null 2>/dev/null | grep -q null
-    # A crashing test ends at once instead of waiting in the debugger.
-    wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
-        </dev/null >/dev/null 2>&1 || true
     echo "wine prefix ready: $WINEPREFIX"
     ;;
 stop)
-    wineserver -k >/dev/null 2>&1 || true
+    quiet wineserver -k || true
     echo "wine prefix stopped"
     ;;
 *)

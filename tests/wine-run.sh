@@ -31,4 +31,9 @@ cd "$rundir"
 status=0
 wine "$program" --gtest_color=no </dev/null >output.txt 2>&1 || status=$?
 cat output.txt
+# A program that dies without GoogleTest's summary has failed, whatever its exit code.
+if [ "$status" = 0 ] && ! grep -q '^\[  PASSED  \]' output.txt; then
+    echo "wine-run: $program ended without its test summary" >&2
+    status=1
+fi
 exit $status
