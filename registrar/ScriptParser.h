@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-class IRegistrar;
+class Registrar;
 
 // Every token is read into a caller's buffer of this size, NUL included.
 const int kTokenSize = 4096;
@@ -11,7 +11,7 @@ const int kTokenSize = 4096;
 // brace or "=".
 class ScriptParser {
 public:
-    explicit ScriptParser(IRegistrar* registrar = nullptr) noexcept
+    explicit ScriptParser(Registrar* registrar = nullptr) noexcept
         : position(nullptr), registrar(registrar), tooDeep(false) {}
 
     void SkipSpace() noexcept;
@@ -23,7 +23,7 @@ public:
     HRESULT SkipValueClause(char* token) noexcept;
 
     const char* position;
-    IRegistrar* registrar;
+    Registrar* registrar; // gives the replacement variables
     // Set when the script nests deeper than the walk allows: the whole run is given up.
     bool tooDeep;
 };

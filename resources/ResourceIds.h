@@ -9,3 +9,7 @@
 #define IDS_HELP_DELETE 105
 #define IDS_CREATE_FAILED 106
 #define IDS_DELETE_FAILED 107
+
+// Registry scripts, resources of type "REGISTRY".
+#define IDR_APPID_SCRIPT 101
+#define IDR_CLASS_SCRIPT 102

@@ -1,14 +1,30 @@
 #include "server/ClassTable.h"
+#include "registrar/ScriptRunner.h"
+#include "resources/ResourceIds.h"
 #include "server/ClassFactory.h"
 #include "server/Identifiers.h"
+#include "server/ServerModule.h"
 #include "server/ShellExtensionForms.h"
 
 namespace {
 
+HRESULT UpdateShellExtensionRegistration(bool registering) {
+    return RunRegistryScript(activeModule, IDR_CLASS_SCRIPT, registering, nullptr);
+}
+
+CategoryList ShellExtensionCategories() {
+    return nullptr;
+}
+
 void ShellExtensionObjectMain(bool) {}
 
 ClassEntry shellExtensionEntry = {
-    &CLSID_ShellExtension,    CreateClassObject, CreateShellExtension, nullptr,
+    &CLSID_ShellExtension,
+    UpdateShellExtensionRegistration,
+    CreateClassObject,
+    CreateShellExtension,
+    nullptr,
+    ShellExtensionCategories,
     ShellExtensionObjectMain,
 };
 

@@ -9,3 +9,11 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
 STDAPI DllCanUnloadNow() {
     return activeModule && activeModule->LockCount() != 0 ? S_FALSE : S_OK;
 }
+
+STDAPI DllRegisterServer() {
+    return activeModule ? activeModule->RegisterModule() : E_UNEXPECTED;
+}
+
+STDAPI DllUnregisterServer() {
+    return activeModule ? activeModule->UnregisterModule() : E_UNEXPECTED;
+}

@@ -28,6 +28,9 @@ public:
     virtual HRESULT AddCommonReplacements(IRegistrar* registrar) noexcept;
 
     HRESULT AddTerminationCallback(TermCallback callback, void* argument) noexcept;
+    // DllRegisterServer and DllUnregisterServer.
+    HRESULT RegisterModule() noexcept;
+    HRESULT UnregisterModule() noexcept;
     // False when the module lock could not be initialised.
     bool Start() noexcept;
     void Stop() noexcept;

@@ -1,0 +1,200 @@
+#include "registrar/ScriptRunner.h"
+#include <objbase.h>
+#include "registrar/ExpansionBuffer.h"
+#include "registrar/Registrar.h"
+#include "registrar/RegistryWalk.h"
+#include "registrar/ScriptTables.h"
+#include "server/ModuleInstance.h"
+#include "server/ServerModule.h"
+#include "support/Conversion.h"
+#include "support/Handles.h"
+#include "support/LastError.h"
+
+namespace {
+
+const int kMaxVariableName = 31;
+const int kEscapedPathUnits = 520;
+
+// The module file's path, or the HRESULT of why there is none.
+HRESULT ModulePath(char (&path)[MAX_PATH]) {
+    const DWORD length = GetModuleFileNameA(moduleInstance.instance, path, MAX_PATH);
+    if (length == 0)
+        return HResultFromLastError();
+    if (length == MAX_PATH)
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    return S_OK;
+}
+
+// Reads the block at the position without touching anything, to learn whether the walk
+// could take its nesting.
+bool NestsTooDeep(ScriptParser& parser, char* token) {
+    const char* start = parser.position;
+    WalkKeys(parser, token, nullptr, false, true);
+    const bool tooDeep = parser.tooDeep;
+    parser.position = start;
+    parser.tooDeep = false;
+    return tooDeep;
+}
+
+} // namespace
+
+void DoubleSingleQuotes(wchar_t* destination, const wchar_t* source) noexcept {
+    wchar_t* const last = destination + kEscapedPathUnits - 1;
+    for (; *source && destination < last; ++source) {
+        *destination++ = *source;
+        if (*source == L'\'' && destination < last)
+            *destination++ = L'\'';
+    }
+    *destination = 0;
+}
+
+HRESULT ExpandVariables(ScriptParser& parser, const char* text, char** expanded) noexcept {
+    if (!text || !expanded)
+        return E_POINTER;
+    *expanded = nullptr;
+    ExpansionBuffer buffer(lstrlenA(text));
+    if (!buffer.Ready())
+        return E_OUTOFMEMORY;
+    const Registrar* registrar = parser.registrar;
+
+    parser.position = text;
+    while (*parser.position) {
+        const char* at = parser.position;
+        if (*at != '%') {
+            parser.position = CharNextA(at);
+            if (!buffer.Append(at, static_cast<int>(parser.position - at)))
+                return E_OUTOFMEMORY;
+            continue;
+        }
+        if (at[1] == '%') {
+            parser.position = at + 2;
+            if (!buffer.Append("%", 1))
+                return E_OUTOFMEMORY;
+            continue;
+        }
+        const char* close = FindChar(at + 1, '%');
+        if (!close)
+            return DISP_E_EXCEPTION;
+        const int nameLength = static_cast<int>(close - at - 1);
+        if (nameLength > kMaxVariableName)
+            return E_FAIL;
+        char name[kMaxVariableName + 1];
+        CopyMemory(name, at + 1, nameLength);
+        name[nameLength] = 0;
+        const wchar_t* value = registrar ? registrar->Variables().Find(name) : nullptr;
+        if (!value)
+            return DISP_E_EXCEPTION;
+        // A value that cannot be converted would write a wrong path and report success.
+        const AnsiPath ansiValue(value);
+        if (!ansiValue.Text() || !buffer.Append(ansiValue.Text(), lstrlenA(ansiValue.Text())))
+            return E_OUTOFMEMORY;
+        parser.position = close + 1;
+    }
+    *expanded = buffer.Detach();
+    return S_OK;
+}
+
+HRESULT RunScriptText(ScriptParser& parser, const char* text, bool registering) noexcept {
+    char* expanded = nullptr;
+    HRESULT result = ExpandVariables(parser, text, &expanded);
+    if (FAILED(result))
+        return result;
+
+    char token[kTokenSize];
+    parser.position = expanded;
+    result = S_OK;
+    while (*parser.position) {
+        if (FAILED(result = parser.NextToken(token)))
+            break;
+        const HKEY root = RootKeyFromName(token);
+        if (!root) {
+            result = DISP_E_EXCEPTION;
+            break;
+        }
+        if (FAILED(result = parser.NextToken(token)))
+            break;
+        if (token[0] != '{') {
+            result = DISP_E_EXCEPTION;
+            break;
+        }
+        // Too deep a block is refused before anything of it is written.
+        if (NestsTooDeep(parser, token)) {
+            result = DISP_E_EXCEPTION;
+            break;
+        }
+        if (registering) {
+            const char* blockStart = parser.position;
+            result = WalkKeys(parser, token, root, true, false);
+            if (FAILED(result)) {
+                parser.position = blockStart;
+                WalkKeys(parser, token, root, false, false);
+                break;
+            }
+        } else if (FAILED(result = WalkKeys(parser, token, root, false, false))) {
+            break;
+        }
+        parser.SkipSpace();
+    }
+    CoTaskMemFree(expanded);
+    return result;
+}
+
+HRESULT RunScriptResource(Registrar* registrar, LPCWSTR modulePath, UINT id, LPCWSTR type,
+                          bool registering) noexcept {
+    const AnsiPath ansiType(type);
+    const AnsiPath ansiPath(modulePath);
+    if (!ansiType.Text() || !ansiPath.Text())
+        return E_OUTOFMEMORY;
+    // The module's own file, opened again as data.
+    UniqueLibrary data(LoadLibraryExA(ansiPath.Text(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!data)
+        return HResultFromLastError();
+    const HRSRC resource = FindResourceA(data.Get(), MAKEINTRESOURCEA(LOWORD(id)), ansiType.Text());
+    if (!resource)
+        return HResultFromLastError();
+    const HGLOBAL loaded = LoadResource(data.Get(), resource);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes)
+        return HResultFromLastError();
+    const int size = static_cast<int>(SizeofResource(data.Get(), resource));
+    ScratchBuffer<char, 1024> text(size + 1);
+    if (!text.Get())
+        return E_OUTOFMEMORY;
+    CopyMemory(text.Get(), bytes, size);
+    text.Get()[size] = 0;
+    ScriptParser parser(registrar);
+    return RunScriptText(parser, text.Get(), registering);
+}
+
+HRESULT RunRegistryScript(ServerModule* module, UINT id, bool registering,
+                          const ReplacementVariable* extra) noexcept {
+    Registrar registrar;
+    for (const ReplacementVariable* variable = extra; variable && variable->name; ++variable)
+        registrar.AddVariable(variable->name, variable->value);
+    HRESULT result = module->AddCommonReplacements(&registrar);
+    if (FAILED(result))
+        return result;
+
+    char path[MAX_PATH];
+    if (FAILED(result = ModulePath(path)))
+        return result;
+    const WidePath widePath(path);
+    if (!widePath.Text())
+        return E_OUTOFMEMORY;
+    // Doubled quotes undo themselves inside the script's quoted '%MODULE%'.
+    wchar_t escaped[kEscapedPathUnits];
+    DoubleSingleQuotes(escaped, widePath.Text());
+    wchar_t quoted[kEscapedPathUnits + 2];
+    const wchar_t* moduleValue = escaped;
+    const HINSTANCE instance = moduleInstance.instance;
+    if (!instance || instance == GetModuleHandleA(nullptr)) {
+        quoted[0] = L'"';
+        lstrcpyW(quoted + 1, escaped);
+        lstrcatW(quoted, L"\"");
+        moduleValue = quoted;
+    }
+    if (FAILED(result = registrar.AddVariable(L"Module", moduleValue)) ||
+        FAILED(result = registrar.AddVariable(L"Module_Raw", escaped)))
+        return result;
+    return RunScriptResource(&registrar, widePath.Text(), id, L"REGISTRY", registering);
+}

@@ -1,0 +1,103 @@
+#include "registrar/ScriptRunner.h"
+#include "resources/ResourceIds.h"
+#include "server/ClassRegistry.h"
+#include "server/Identifiers.h"
+#include "server/ServerModule.h"
+#include "server/TypeLibrary.h"
+#include "registrar/KeyHandle.h"
+#include "support/Handles.h"
+
+namespace {
+
+const char kApprovedKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const char kApprovedData[] = "Lanterwell";
+
+// The shell's approved list exists on the NT family only.
+bool HasApprovedList() {
+    return (GetVersion() & 0x80000000) == 0;
+}
+
+HRESULT UpdateAppIdRegistration(bool registering) {
+    const ReplacementVariable appId[] = {{L"APPID", kAppIdText}, {nullptr, nullptr}};
+    return RunRegistryScript(activeModule, IDR_APPID_SCRIPT, registering, appId);
+}
+
+} // namespace
+
+HRESULT UpdateClassCategories(REFCLSID classId, CategoryList categories, bool registering) {
+    if (!categories || IsEqualCLSID(classId, CLSID_NULL))
+        return S_OK;
+    ULONG count = 0;
+    CATID ids[64];
+    for (; categories[count] && count < 64; ++count)
+        ids[count] = *categories[count];
+    ComPtr<ICatRegister> registry;
+    HRESULT result =
+        CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_ICatRegister, registry.ReceiveVoid());
+    if (FAILED(result))
+        return result;
+    return registering ? registry->RegisterClassImplCategories(classId, count, ids)
+                       : registry->UnRegisterClassImplCategories(classId, count, ids);
+}
+
+HRESULT ClassRegistry::RegisterAllClasses() noexcept {
+    for (int i = 0; i < classCount; ++i) {
+        const ClassEntry* entry = classTable[i];
+        if (!entry)
+            continue;
+        HRESULT result = entry->UpdateRegistration(true);
+        if (FAILED(result))
+            return result;
+        result = UpdateClassCategories(*entry->classId, entry->GetCategoryList(), true);
+        if (FAILED(result))
+            return result;
+    }
+    return RegisterModuleTypeLibrary(typeLibraryInstance);
+}
+
+HRESULT ClassRegistry::UnregisterAllClasses() noexcept {
+    for (int i = 0; i < classCount; ++i) {
+        const ClassEntry* entry = classTable[i];
+        if (!entry)
+            continue;
+        HRESULT result = UpdateClassCategories(*entry->classId, entry->GetCategoryList(), false);
+        if (FAILED(result))
+            return result;
+        result = entry->UpdateRegistration(false);
+        if (FAILED(result))
+            return result;
+    }
+    return UnregisterModuleTypeLibrary(typeLibraryInstance);
+}
+
+HRESULT ServerModule::RegisterModule() noexcept {
+    if (HasApprovedList()) {
+        // Opened, never created: without the shell's list there is nothing to approve in.
+        KeyHandle approved;
+        if (approved.Open(HKEY_LOCAL_MACHINE, kApprovedKey, KEY_SET_VALUE) != ERROR_SUCCESS)
+            return E_ACCESSDENIED;
+        if (RegSetValueExA(approved.Get(), kShellExtensionClassIdText, 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(kApprovedData),
+                           sizeof(kApprovedData)) != ERROR_SUCCESS)
+            return E_ACCESSDENIED;
+    }
+    const HRESULT result = UpdateAppIdRegistration(true);
+    if (FAILED(result))
+        return result;
+    return classRegistry.RegisterAllClasses();
+}
+
+HRESULT ServerModule::UnregisterModule() noexcept {
+    if (HasApprovedList()) {
+        // Whatever fails here fails quietly: the rest must still go.
+        KeyHandle approved;
+        if (approved.Open(HKEY_LOCAL_MACHINE, kApprovedKey, KEY_SET_VALUE) == ERROR_SUCCESS)
+            RegDeleteValueA(approved.Get(), kShellExtensionClassIdText);
+    }
+    const HRESULT result = classRegistry.UnregisterAllClasses();
+    if (FAILED(result))
+        return result;
+    return UpdateAppIdRegistration(false);
+}

@@ -1,0 +1,94 @@
+#include "server/TypeLibrary.h"
+#include <shlwapi.h>
+#include "support/Conversion.h"
+#include "support/Handles.h"
+#include "support/LastError.h"
+
+namespace {
+
+const char kTypeLibraryExtension[] = ".tlb";
+
+// Owns a BSTR.
+class BstrHolder {
+public:
+    ~BstrHolder() { SysFreeString(m_text); }
+    BSTR* Receive() { return &m_text; }
+    BSTR Get() const { return m_text; }
+
+private:
+    BSTR m_text = nullptr;
+};
+
+} // namespace
+
+int DirectoryPrefixLength(const wchar_t* path) noexcept {
+    int length = 0;
+    for (int i = 0; path[i]; ++i)
+        if (path[i] == L'\\' || path[i] == L'/' || path[i] == L':')
+            length = i + 1;
+    return length;
+}
+
+HRESULT LoadModuleTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library) noexcept {
+    if (!path || !library)
+        return E_POINTER;
+    *path = nullptr;
+    *library = nullptr;
+    char file[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(module, file, MAX_PATH);
+    if (length == 0)
+        return HResultFromLastError();
+    if (length == MAX_PATH)
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    const int extension = static_cast<int>(PathFindExtensionA(file) - file);
+
+    const WidePath modulePath(file);
+    if (!modulePath.Text())
+        return E_OUTOFMEMORY;
+    const wchar_t* loaded = modulePath.Text();
+    HRESULT result = LoadTypeLib(loaded, library);
+    if (FAILED(result)) {
+        // The library beside the module, under the module's name.
+        if (extension + static_cast<int>(sizeof(kTypeLibraryExtension)) > MAX_PATH)
+            return E_FAIL;
+        lstrcpyA(file + extension, kTypeLibraryExtension);
+        const WidePath libraryPath(file);
+        if (!libraryPath.Text())
+            return E_OUTOFMEMORY;
+        result = LoadTypeLib(libraryPath.Text(), library);
+        if (FAILED(result))
+            return result;
+        *path = SysAllocString(libraryPath.Text());
+    } else {
+        *path = SysAllocString(loaded);
+    }
+    // The library stays with the caller even when its path could not be kept.
+    return *path ? result : E_OUTOFMEMORY;
+}
+
+HRESULT RegisterModuleTypeLibrary(HINSTANCE module) noexcept {
+    BstrHolder path;
+    ComPtr<ITypeLib> library;
+    HRESULT result = LoadModuleTypeLibrary(module, path.Receive(), library.Receive());
+    if (FAILED(result))
+        return result;
+    wchar_t helpDirectory[MAX_PATH];
+    lstrcpynW(helpDirectory, path.Get(), MAX_PATH);
+    helpDirectory[DirectoryPrefixLength(helpDirectory)] = 0;
+    return RegisterTypeLib(library.Get(), path.Get(), helpDirectory);
+}
+
+HRESULT UnregisterModuleTypeLibrary(HINSTANCE module) noexcept {
+    BstrHolder path;
+    ComPtr<ITypeLib> library;
+    HRESULT result = LoadModuleTypeLibrary(module, path.Receive(), library.Receive());
+    if (FAILED(result))
+        return result;
+    TLIBATTR* attributes = nullptr;
+    if (FAILED(result = library->GetLibAttr(&attributes)))
+        return result;
+    result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
+                               attributes->lcid, attributes->syskind);
+    library->ReleaseTLibAttr(attributes);
+    return result;
+}
