@@ -7,7 +7,7 @@
 namespace {
 
 const InterfaceMapEntry kClassFactoryMap[] = {
-    {&IID_IClassFactory, 0},
+    {&__uuidof(IClassFactory), 0},
     {nullptr, 0},
 };
 
@@ -52,7 +52,7 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void
     if (!ppvObject)
         return E_POINTER;
     *ppvObject = nullptr;
-    if (pUnkOuter && !IsEqualIID(riid, IID_IUnknown))
+    if (pUnkOuter && !IsEqualIID(riid, __uuidof(IUnknown)))
         return CLASS_E_NOAGGREGATION;
     return createInstance(pUnkOuter, riid, ppvObject);
 }

@@ -75,7 +75,7 @@ HRESULT ClassRegistry::GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) 
         CriticalSectionLock lock(registryLock);
         if (!entry->classObject) {
             IUnknown* made = nullptr;
-            result = entry->CreateClassObject(entry->CreateInstance, IID_IUnknown,
+            result = entry->CreateClassObject(entry->CreateInstance, __uuidof(IUnknown),
                                               reinterpret_cast<void**>(&made));
             __atomic_store_n(&entry->classObject, made, __ATOMIC_RELEASE);
         }

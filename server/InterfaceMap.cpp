@@ -6,7 +6,7 @@ HRESULT QueryFromInterfaceMap(void* object, const InterfaceMapEntry* map, REFIID
         return E_POINTER;
     *ppv = nullptr;
     const InterfaceMapEntry* row = map;
-    if (!IsEqualIID(riid, IID_IUnknown)) {
+    if (!IsEqualIID(riid, __uuidof(IUnknown))) {
         while (row->iid && !IsEqualIID(*row->iid, riid))
             ++row;
         if (!row->iid)

@@ -9,6 +9,9 @@
 
 namespace {
 
+const CLSID kStdComponentCategoriesMgr = {
+    0x0002E005, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 const char kApprovedKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 const char kApprovedData[] = "Lanterwell";
@@ -34,8 +37,8 @@ HRESULT UpdateClassCategories(REFCLSID classId, CategoryList categories, bool re
         ids[count] = *categories[count];
     ComPtr<ICatRegister> registry;
     HRESULT result =
-        CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
-                         IID_ICatRegister, registry.ReceiveVoid());
+        CoCreateInstance(kStdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
+                         __uuidof(ICatRegister), registry.ReceiveVoid());
     if (FAILED(result))
         return result;
     return registering ? registry->RegisterClassImplCategories(classId, count, ids)

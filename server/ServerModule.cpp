@@ -8,6 +8,14 @@
 
 ServerModule* activeModule = nullptr;
 
+namespace {
+
+// The platform's class IDs, defined here rather than linked with every other GUID.
+const CLSID kStdGlobalInterfaceTable = {
+    0x00000323, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+} // namespace
+
 ServerModule::ServerModule() noexcept
     : started(0), lockCount(0), termList(nullptr), moduleLock(), globalInterfaceTable(nullptr),
       m_lockReady(false) {}
@@ -65,8 +73,8 @@ HRESULT ServerModule::GetGlobalInterfaceTable(IGlobalInterfaceTable** ppGIT) noe
     HRESULT result = S_OK;
     if (!globalInterfaceTable) {
         IGlobalInterfaceTable* created = nullptr;
-        result = CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&created));
+        result = CoCreateInstance(kStdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                  __uuidof(IGlobalInterfaceTable), reinterpret_cast<void**>(&created));
         if (FAILED(result))
             return result;
         // Two threads may create one each: the first to publish wins.

@@ -12,9 +12,9 @@ namespace {
 // Offsets count from the ShellExtension part, which both forms share.
 const InterfaceMapEntry kShellExtensionMap[] = {
     {&__uuidof(IShellExtension), InterfaceOffset<ShellExtension, IShellExtension>()},
-    {&IID_IDispatch, InterfaceOffset<ShellExtension, IShellExtension>()},
-    {&IID_IShellExtInit, InterfaceOffset<ShellExtension, IShellExtInit>()},
-    {&IID_IContextMenu, InterfaceOffset<ShellExtension, IContextMenu>()},
+    {&__uuidof(IDispatch), InterfaceOffset<ShellExtension, IShellExtension>()},
+    {&__uuidof(IShellExtInit), InterfaceOffset<ShellExtension, IShellExtInit>()},
+    {&__uuidof(IContextMenu), InterfaceOffset<ShellExtension, IContextMenu>()},
     {nullptr, 0},
 };
 
@@ -109,7 +109,7 @@ STDMETHODIMP AggregatedShellExtension::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    if (IsEqualIID(riid, IID_IUnknown)) {
+    if (IsEqualIID(riid, __uuidof(IUnknown))) {
         *ppv = static_cast<IUnknown*>(this);
         AddRef();
         return S_OK;

@@ -52,8 +52,8 @@ HRESULT TypeInfoHolder::EnsureTypeInfo(LCID lcid) noexcept {
                 // Keep the ITypeInfo that ITypeInfo2 gives, when the library offers one.
                 ComPtr<ITypeInfo2> info2;
                 ComPtr<ITypeInfo> kept;
-                if (SUCCEEDED(found->QueryInterface(IID_ITypeInfo2, info2.ReceiveVoid())) &&
-                    SUCCEEDED(info2->QueryInterface(IID_ITypeInfo, kept.ReceiveVoid()))) {
+                if (SUCCEEDED(found->QueryInterface(__uuidof(ITypeInfo2), info2.ReceiveVoid())) &&
+                    SUCCEEDED(info2->QueryInterface(__uuidof(ITypeInfo), kept.ReceiveVoid()))) {
                     Publish(typeInfo, kept.Detach());
                 } else {
                     found->AddRef();
