@@ -2,6 +2,8 @@
 #include "extension/ShellExtension.h"
 #include "support/CodePage.h"
 #include "tests/ProcessWatch.h"
+#include "tests/Registry.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -38,6 +40,49 @@ TEST(FileManagerWindow, OpensOnTheNtFamilyOnly) {
     test::ProcessWatch explorer("explorer.exe");
     EXPECT_EQ(ShellExtension::OpenDriveWindow("Q:\\"), 1);
     EXPECT_EQ(explorer.FindNew(1000).id, 0u);
+}
+
+} // namespace
+
+namespace {
+
+// Before the NT family the shell has no approved list: registration leaves it alone.
+TEST(Registration, LeavesTheApprovedListAloneOutsideTheNtFamily) {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    ASSERT_TRUE(GetVersionExA(&version));
+    ASSERT_EQ((GetVersion() & 0x80000000) != 0, version.dwPlatformId != VER_PLATFORM_WIN32_NT)
+        << "GetVersion's high bit marks the systems outside the NT family";
+    if (GetVersion() & 0x80000000) {
+        HKEY approved = nullptr;
+        ASSERT_EQ(
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, test::kApprovedKey, 0, KEY_SET_VALUE, &approved), 0);
+        const char planted[] = "planted";
+        RegSetValueExA(approved, test::kClassIdText, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(planted), sizeof(planted));
+        RegCloseKey(approved);
+    }
+    HMODULE server = LoadLibraryA(test::InRunFolder("Lanterwell.dll").c_str());
+    ASSERT_NE(server, nullptr);
+    using Export = HRESULT(WINAPI*)();
+    auto registerServer = reinterpret_cast<Export>(
+        reinterpret_cast<void*>(GetProcAddress(server, "DllRegisterServer")));
+    auto unregisterServer = reinterpret_cast<Export>(
+        reinterpret_cast<void*>(GetProcAddress(server, "DllUnregisterServer")));
+    const bool nt = !(GetVersion() & 0x80000000);
+
+    ASSERT_EQ(registerServer(), S_OK);
+    EXPECT_TRUE(test::KeyExists(HKEY_CLASSES_ROOT, test::kClassKey));
+    EXPECT_EQ(test::ApprovedValue(), nt ? "Lanterwell" : "planted");
+    ASSERT_EQ(unregisterServer(), S_OK);
+    EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, test::kClassKey));
+    EXPECT_EQ(test::ApprovedValue(), nt ? "<none>" : "planted");
+    FreeLibrary(server);
+
+    HKEY approved = nullptr;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, test::kApprovedKey, 0, KEY_SET_VALUE, &approved);
+    RegDeleteValueA(approved, test::kClassIdText);
+    RegCloseKey(approved);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds Lanterwell and shows its context menu working under Wine on a real folder: the
-# menu of the folder, mapping it to a drive letter, the menu of the new drive's root with
-# the delete item, and deleting the drive again.
+# Builds Lanterwell and shows it working under Wine on a real folder: registers the DLL with
+# regsvr32, shows the folder's context menu through the registered class (as the shell
+# reaches it), maps the folder to a drive letter, shows the delete item on the new drive's
+# root, deletes the drive, and unregisters.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -18,11 +19,14 @@ folder=$(winepath -w "$run/Sample Folder" 2>/dev/null)
 letter=L
 
 step() {
-    printf '\n$ shell-host %s\n' "$*"
-    wine shell-host.exe "$@"
+    printf '\n$ %s\n' "$*"
+    "$@"
 }
-step "$folder"
-step "$folder" --shift --invoke $letter
-step "$letter:\\"
-step "$letter:\\" --invoke delete
-step "$letter:\\"
+step wine regsvr32 /s Lanterwell.dll
+step wine shell-host.exe --cocreate "$folder"
+step wine shell-host.exe --cocreate "$folder" --shift --invoke $letter
+step wine shell-host.exe --cocreate "$letter:\\"
+step wine shell-host.exe --cocreate "$letter:\\" --invoke delete
+step wine shell-host.exe --cocreate "$letter:\\"
+step wine regsvr32 /u /s Lanterwell.dll
+step wine shell-host.exe --cocreate "$folder" || true

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing Lanterwell needs on a Debian machine: the mingw-w64
 # cross compiler for 32-bit Windows, CMake, GoogleTest's sources, 32-bit Wine, and the
-# Japanese and English locales that give Wine its ANSI code pages 932 and 1252.
+# Japanese, English and Hindi locales that give Wine its ANSI code pages 932, 1252 and
+# 65001 (UTF-8).
 set -eu
 [ "$(id -u)" = 0 ] || exec sudo -E bash "$0" "$@"
 export DEBIAN_FRONTEND=noninteractive
@@ -19,7 +20,7 @@ if [ -n "$missing" ]; then
     apt-get install -y -q --no-install-recommends $missing
 fi
 
-for locale in ja_JP.UTF-8 en_US.UTF-8; do
+for locale in ja_JP.UTF-8 en_US.UTF-8 hi_IN.UTF-8; do
     if ! locale -a 2>/dev/null | grep -qix "${locale/UTF-8/utf8}"; then
         sed -i "s/^# *\($locale UTF-8\)/\1/" /etc/locale.gen
         grep -q "^$locale UTF-8" /etc/locale.gen || echo "$locale UTF-8" >>/etc/locale.gen
