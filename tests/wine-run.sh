@@ -17,7 +17,8 @@ for item in "$@"; do
 done
 
 export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} LC_ALL=$locale
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No debugger: a crashing test ends at once.
+export WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe="
 key="HKCU\\Software\\Wine\\AppDefaults\\$program"
 if [ "$version" = default ]; then
     wine reg delete "$key" /f </dev/null >/dev/null 2>&1 || true
