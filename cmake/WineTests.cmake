@@ -13,11 +13,15 @@ function(lanterwell_wine_fixture)
 endfunction()
 
 # lanterwell_wine_test(NAME name TARGET target [AS exe-name] [LOCALES ...]
-#                      [VERSION win98|nt40] [FILES file[=name] ...])
+#                      [VERSION win98|nt40] [SUMMARY regex] [ARGS ...] [FILES file[=name] ...])
 # One CTest test per locale; each runs the whole program in a fresh folder holding the
 # program and the files it needs.
 function(lanterwell_wine_test)
-    cmake_parse_arguments(T "" "NAME;TARGET;AS;VERSION" "LOCALES;FILES" ${ARGN})
+    cmake_parse_arguments(T "" "NAME;TARGET;AS;VERSION;SUMMARY" "LOCALES;FILES;ARGS" ${ARGN})
+    if(NOT T_SUMMARY)
+        set(T_SUMMARY "^\\[  PASSED  \\]")
+    endif()
+    string(REPLACE ";" " " arguments "${T_ARGS}")
     if(NOT T_LOCALES)
         set(T_LOCALES ${LANTERWELL_WINE_LOCALES})
     endif()
@@ -31,7 +35,9 @@ function(lanterwell_wine_test)
         string(REGEX REPLACE "[._-].*" "" short ${locale})
         set(test ${T_NAME}.${short})
         add_test(NAME ${test}
-            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine-run.sh
+            COMMAND ${CMAKE_COMMAND} -E env "WINE_RUN_SUMMARY=${T_SUMMARY}"
+                "WINE_RUN_ARGS=${arguments}"
+                bash ${CMAKE_SOURCE_DIR}/tests/wine-run.sh
                 ${LANTERWELL_WINEPREFIX} ${CMAKE_BINARY_DIR}/runs/${test} ${locale} ${T_VERSION}
                 $<TARGET_FILE:${T_TARGET}>=${T_AS} ${T_FILES})
         # The tests share one registry and one set of DOS devices: one at a time.

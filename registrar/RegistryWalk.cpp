@@ -245,7 +245,8 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
                 return DISP_E_EXCEPTION;
             // An existing key is opened, never re-created: it keeps its other contents.
             LONG error = current.Open(parent, token, kReadWrite);
-            if (error)
+            // A key that is not there cannot be opened for reading either.
+            if (error && error != ERROR_FILE_NOT_FOUND)
                 error = current.Open(parent, token, KEY_READ);
             if (error && (error = current.Create(parent, token, kReadWrite)))
                 return WriteResult(error);

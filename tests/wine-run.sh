@@ -30,10 +30,12 @@ cd "$rundir"
 # Output goes through a file: processes that a test starts may outlive it and must not
 # hold the test runner's pipe open.
 status=0
-wine "$program" --gtest_color=no </dev/null >output.txt 2>&1 || status=$?
+# shellcheck disable=SC2086
+wine "$program" ${WINE_RUN_ARGS:---gtest_color=no} </dev/null >output.txt 2>&1 || status=$?
 cat output.txt
-# A program that dies without GoogleTest's summary has failed, whatever its exit code.
-if [ "$status" = 0 ] && ! grep -q '^\[  PASSED  \]' output.txt; then
+# A program that dies without its summary line has failed, whatever its exit code.
+summary=${WINE_RUN_SUMMARY:-'^\[  PASSED  \]'}
+if [ "$status" = 0 ] && ! grep -q "$summary" output.txt; then
     echo "wine-run: $program ended without its test summary" >&2
     status=1
 fi

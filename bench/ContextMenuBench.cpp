@@ -1,0 +1,146 @@
+// The cost of a right-click: a whole context-menu cycle through Lanterwell.dll against the
+// platform calls the cycle cannot avoid, made directly.
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include "bench/BenchSupport.h"
+#include "tools/shell-host/DropDataObject.h"
+
+namespace {
+
+const CLSID kShellExtensionClass = {
+    0x5B1D7E20, 0x3C44, 0x4A8F, {0x9E, 0x61, 0x2F, 0x0A, 0x7C, 0x9D, 0x4B, 0x13}};
+using CreateProc = int(WINAPI*)(int, const char*);
+using QueryProc = int(WINAPI*)(int, char*, int);
+using DeleteProc = int(WINAPI*)(int);
+
+// Our cycle: as the shell makes it, with the class object already cached.
+void Cycle(IClassFactory* factory, host::DropDataObject& data) {
+    IShellExtInit* init = nullptr;
+    factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
+    init->Initialize(nullptr, &data, nullptr);
+    IContextMenu* menu = nullptr;
+    init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
+    HMENU shellMenu = CreatePopupMenu();
+    menu->QueryContextMenu(shellMenu, 0, 1, 0x7FFF, CMF_NORMAL);
+    char ansi[256];
+    wchar_t wide[256];
+    for (UINT offset = 0; offset < 28; ++offset) {
+        menu->GetCommandString(offset, GCS_HELPTEXTA, nullptr, ansi, 256);
+        menu->GetCommandString(offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 256);
+    }
+    menu->Release();
+    init->Release();
+    DestroyMenu(shellMenu);
+}
+
+// The floor: the same platform work, texts formatted beforehand.
+void Floor(const std::string& substPath, host::DropDataObject& data, char (*items)[64],
+           const char* caption, const char* deleteText) {
+    HMODULE subst = LoadLibraryA(substPath.c_str());
+    GetProcAddress(subst, "CreateSubst");
+    auto query =
+        reinterpret_cast<QueryProc>(reinterpret_cast<void*>(GetProcAddress(subst, "QuerySubst")));
+    GetProcAddress(subst, "DeleteSubst");
+
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    medium.tymed = TYMED_HGLOBAL;
+    char path[MAX_PATH + 1] = {};
+    if (SUCCEEDED(data.GetData(&format, &medium))) {
+        HDROP drop = static_cast<HDROP>(GlobalLock(medium.hGlobal));
+        if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) == 1)
+            DragQueryFileA(drop, 0, path, MAX_PATH);
+        GlobalUnlock(medium.hGlobal);
+        ReleaseStgMedium(&medium);
+    }
+    if (!PathIsDirectoryA(path))
+        PathIsRootA(path);
+    PathIsUNCA(path);
+    const DWORD drives = GetLogicalDrives();
+    HMENU shellMenu = CreatePopupMenu();
+    HMENU popup = CreatePopupMenu();
+    UINT position = 0;
+    for (UINT i = 0; i < 26; ++i)
+        if (!(drives & (1u << i)))
+            InsertMenuA(popup, position++, MF_BYPOSITION | MF_STRING, 1 + i, items[i]);
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
+    item.wID = 27;
+    item.hSubMenu = popup;
+    item.dwTypeData = const_cast<LPSTR>(caption);
+    InsertMenuItemA(shellMenu, 0, TRUE, &item);
+    if (PathIsRootA(path)) {
+        char target[MAX_PATH + 1] = {};
+        if (query && query(path[0] - 'A' + 1, target, MAX_PATH) == 0)
+            InsertMenuA(shellMenu, 1, MF_BYPOSITION | MF_STRING, 28, deleteText);
+    }
+    DestroyMenu(shellMenu);
+    FreeLibrary(subst);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bench::Options options(argc, argv);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::string folder = bench::Folder();
+    HMODULE server = LoadLibraryA((folder + "Lanterwell.dll").c_str());
+    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    auto getClassObject = reinterpret_cast<GetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(server, "DllGetClassObject")));
+    IClassFactory* factory = nullptr;
+    if (!getClassObject || FAILED(getClassObject(kShellExtensionClass, IID_IClassFactory,
+                                                 reinterpret_cast<void**>(&factory)))) {
+        fprintf(stderr, "Lanterwell.dll not usable\n");
+        return 1;
+    }
+
+    // A folder, and a drive root that the companion SUBST.DLL reports mapped.
+    const std::string mapped = folder + "mapped";
+    CreateDirectoryA(mapped.c_str(), nullptr);
+    const std::string substPath = folder + "SUBST.DLL";
+    HMODULE subst = LoadLibraryA(substPath.c_str());
+    auto create =
+        reinterpret_cast<CreateProc>(reinterpret_cast<void*>(GetProcAddress(subst, "CreateSubst")));
+    auto remove =
+        reinterpret_cast<DeleteProc>(reinterpret_cast<void*>(GetProcAddress(subst, "DeleteSubst")));
+    int drive = 0;
+    for (int candidate = 26; candidate >= 4 && !drive; --candidate)
+        if (!(GetLogicalDrives() & (1u << (candidate - 1))) && create &&
+            create(candidate, mapped.c_str()) == 0)
+            drive = candidate;
+    const std::string root = std::string(1, static_cast<char>('A' + drive - 1)) + ":\\";
+
+    char items[26][64];
+    for (int i = 0; i < 26; ++i)
+        wsprintfA(items[i], "Drive (&%c:)", 'A' + i);
+    const int rounds = options.quick ? 1 : 15;
+    const int iterations = options.quick ? 5 : 200;
+
+    bench::Table table("Context-menu cycle",
+                       "CreateInstance, Initialize, QueryContextMenu, every GetCommandString "
+                       "(ANSI and UTF-16), Release, DestroyMenu; target: at most 1.15 × the "
+                       "floor.");
+    host::DropDataObject folderData({mapped});
+    auto folderRun = bench::Compare(
+        rounds, iterations, [&] { Cycle(factory, folderData); },
+        [&] { Floor(substPath, folderData, items, "Create", "Delete"); });
+    table.Row("folder", folderRun.first, folderRun.second);
+    if (drive) {
+        host::DropDataObject rootData({root});
+        auto rootRun = bench::Compare(
+            rounds, iterations, [&] { Cycle(factory, rootData); },
+            [&] { Floor(substPath, rootData, items, "Create", "Delete"); });
+        table.Row("mapped drive root " + root, rootRun.first, rootRun.second);
+        remove(drive);
+    } else {
+        table.Note("No free letter to map: the drive-root case was not measured.");
+    }
+    table.Emit(options.markdown);
+    factory->Release();
+    FreeLibrary(subst);
+    RemoveDirectoryA(mapped.c_str());
+    return 0;
+}

@@ -1,0 +1,165 @@
+// What Lanterwell.dll costs a host to keep: its size and imports, the heap bytes of a live
+// object, and a long run of context-menu cycles with the process's handles, USER objects
+// and private bytes read before and after.
+#include <windows.h>
+#include <psapi.h>
+#include <shlobj.h>
+#include <string>
+#include <vector>
+#include "bench/BenchSupport.h"
+#include "tools/shell-host/DropDataObject.h"
+
+namespace {
+
+const CLSID kShellExtensionClass = {
+    0x5B1D7E20, 0x3C44, 0x4A8F, {0x9E, 0x61, 0x2F, 0x0A, 0x7C, 0x9D, 0x4B, 0x13}};
+
+std::vector<BYTE> ReadFileBytes(const std::string& path) {
+    std::vector<BYTE> bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::string Imports(const std::vector<BYTE>& image) {
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos->e_lfanew);
+    const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
+    auto at = [&](DWORD rva) -> const BYTE* {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i)
+            if (rva >= sections[i].VirtualAddress &&
+                rva < sections[i].VirtualAddress + sections[i].Misc.VirtualSize)
+                return image.data() + sections[i].PointerToRawData +
+                       (rva - sections[i].VirtualAddress);
+        return nullptr;
+    };
+    std::string list;
+    const auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
+        at(nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress));
+    for (; import && import->Name; ++import)
+        list +=
+            std::string(list.empty() ? "" : ", ") + reinterpret_cast<const char*>(at(import->Name));
+    return list;
+}
+
+SIZE_T HeapBytesInUse() {
+    SIZE_T total = 0;
+    PROCESS_HEAP_ENTRY entry = {};
+    HeapLock(GetProcessHeap());
+    while (HeapWalk(GetProcessHeap(), &entry))
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+            total += entry.cbData;
+    HeapUnlock(GetProcessHeap());
+    return total;
+}
+
+struct Counters {
+    DWORD handles = 0;
+    DWORD userObjects = 0;
+    SIZE_T privateBytes = 0;
+};
+
+Counters Read() {
+    Counters counters;
+    GetProcessHandleCount(GetCurrentProcess(), &counters.handles);
+    counters.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    memory.cb = sizeof(memory);
+    if (GetProcessMemoryInfo(GetCurrentProcess(),
+                             reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory)))
+        counters.privateBytes = memory.PrivateUsage;
+    return counters;
+}
+
+void Cycle(IClassFactory* factory, host::DropDataObject& data) {
+    IShellExtInit* init = nullptr;
+    factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
+    init->Initialize(nullptr, &data, nullptr);
+    IContextMenu* menu = nullptr;
+    init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
+    HMENU shellMenu = CreatePopupMenu();
+    menu->QueryContextMenu(shellMenu, 0, 1, 0x7FFF, CMF_NORMAL);
+    wchar_t help[256];
+    menu->GetCommandString(3, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(help), 256);
+    menu->Release();
+    init->Release();
+    DestroyMenu(shellMenu);
+}
+
+std::string Row(const char* what, const std::string& value) {
+    return std::string("| ") + what + " | " + value + " |";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bench::Options options(argc, argv);
+    const std::string folder = bench::Folder();
+    const std::string module = folder + "Lanterwell.dll";
+    const std::vector<BYTE> image = ReadFileBytes(module);
+
+    HMODULE server = LoadLibraryA(module.c_str());
+    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    auto getClassObject = reinterpret_cast<GetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(server, "DllGetClassObject")));
+    IClassFactory* factory = nullptr;
+    if (!getClassObject || FAILED(getClassObject(kShellExtensionClass, IID_IClassFactory,
+                                                 reinterpret_cast<void**>(&factory)))) {
+        fprintf(stderr, "Lanterwell.dll not usable\n");
+        return 1;
+    }
+
+    // Heap bytes per live object: many objects alive at once, the heap read before and after.
+    const int live = options.quick ? 10 : 1000;
+    std::vector<IContextMenu*> objects(live);
+    const SIZE_T heapBefore = HeapBytesInUse();
+    for (IContextMenu*& object : objects)
+        factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&object));
+    const SIZE_T heapAlive = HeapBytesInUse();
+    for (IContextMenu* object : objects)
+        object->Release();
+
+    // The soak: many cycles, the counters read after a warm-up and at the end.
+    host::DropDataObject data({folder.substr(0, folder.size() - 1)});
+    const int cycles = options.quick ? 200 : 100000;
+    for (int i = 0; i < 100; ++i)
+        Cycle(factory, data);
+    const Counters before = Read();
+    for (int i = 0; i < cycles; ++i)
+        Cycle(factory, data);
+    const Counters after = Read();
+    factory->Release();
+
+    bench::Table table("Footprint and soak", "No figure may grow over the soak.");
+    table.Note("| figure | value |");
+    table.Note("|---|---|");
+    table.Note(Row("Lanterwell.dll size", std::to_string(image.size()) + " bytes"));
+    table.Note(Row("imports", Imports(image)));
+    table.Note(Row("heap bytes per live object", std::to_string((heapAlive - heapBefore) / live) +
+                                                     " (" + std::to_string(live) + " objects)"));
+    auto change = [](SIZE_T from, SIZE_T to) {
+        return std::to_string(from) + " → " + std::to_string(to) + " (" + (to >= from ? "+" : "-") +
+               std::to_string(to >= from ? to - from : from - to) + ")";
+    };
+    const std::string soak = " over " + std::to_string(cycles) + " cycles";
+    table.Note(Row(("handles" + soak).c_str(),
+                   before.handles || after.handles
+                       ? change(before.handles, after.handles)
+                       : "not reported by Wine (GetProcessHandleCount answers 0)"));
+    table.Note(Row(("USER objects" + soak).c_str(),
+                   before.userObjects || after.userObjects
+                       ? change(before.userObjects, after.userObjects)
+                       : "not reported by Wine (GetGuiResources answers 0)"));
+    table.Note(
+        Row(("private bytes" + soak).c_str(), before.privateBytes || after.privateBytes
+                                                  ? change(before.privateBytes, after.privateBytes)
+                                                  : "not reported by Wine"));
+    table.Emit(options.markdown);
+    return 0;
+}
