@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 #include "bench/BenchSupport.h"
+#include "bench/MenuCycle.h"
 #include "tools/shell-host/DropDataObject.h"
 
 namespace {
@@ -13,26 +14,6 @@ const CLSID kShellExtensionClass = {
 using CreateProc = int(WINAPI*)(int, const char*);
 using QueryProc = int(WINAPI*)(int, char*, int);
 using DeleteProc = int(WINAPI*)(int);
-
-// Our cycle: as the shell makes it, with the class object already cached.
-void Cycle(IClassFactory* factory, host::DropDataObject& data) {
-    IShellExtInit* init = nullptr;
-    factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
-    init->Initialize(nullptr, &data, nullptr);
-    IContextMenu* menu = nullptr;
-    init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
-    HMENU shellMenu = CreatePopupMenu();
-    menu->QueryContextMenu(shellMenu, 0, 1, 0x7FFF, CMF_NORMAL);
-    char ansi[256];
-    wchar_t wide[256];
-    for (UINT offset = 0; offset < 28; ++offset) {
-        menu->GetCommandString(offset, GCS_HELPTEXTA, nullptr, ansi, 256);
-        menu->GetCommandString(offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 256);
-    }
-    menu->Release();
-    init->Release();
-    DestroyMenu(shellMenu);
-}
 
 // The floor: the same platform work, texts formatted beforehand.
 void Floor(const std::string& substPath, host::DropDataObject& data, char (*items)[64],
@@ -125,13 +106,13 @@ int main(int argc, char** argv) {
                        "floor.");
     host::DropDataObject folderData({mapped});
     auto folderRun = bench::Compare(
-        rounds, iterations, [&] { Cycle(factory, folderData); },
+        rounds, iterations, [&] { bench::MenuCycle(factory, folderData, 28); },
         [&] { Floor(substPath, folderData, items, "Create", "Delete"); });
     table.Row("folder", folderRun.first, folderRun.second);
     if (drive) {
         host::DropDataObject rootData({root});
         auto rootRun = bench::Compare(
-            rounds, iterations, [&] { Cycle(factory, rootData); },
+            rounds, iterations, [&] { bench::MenuCycle(factory, rootData, 28); },
             [&] { Floor(substPath, rootData, items, "Create", "Delete"); });
         table.Row("mapped drive root " + root, rootRun.first, rootRun.second);
         remove(drive);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "bench/BenchSupport.h"
+#include "bench/MenuCycle.h"
 #include "tools/shell-host/DropDataObject.h"
 
 namespace {
@@ -77,21 +78,6 @@ Counters Read() {
     return counters;
 }
 
-void Cycle(IClassFactory* factory, host::DropDataObject& data) {
-    IShellExtInit* init = nullptr;
-    factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
-    init->Initialize(nullptr, &data, nullptr);
-    IContextMenu* menu = nullptr;
-    init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
-    HMENU shellMenu = CreatePopupMenu();
-    menu->QueryContextMenu(shellMenu, 0, 1, 0x7FFF, CMF_NORMAL);
-    wchar_t help[256];
-    menu->GetCommandString(3, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(help), 256);
-    menu->Release();
-    init->Release();
-    DestroyMenu(shellMenu);
-}
-
 std::string Row(const char* what, const std::string& value) {
     return std::string("| ") + what + " | " + value + " |";
 }
@@ -129,10 +115,10 @@ int main(int argc, char** argv) {
     host::DropDataObject data({folder.substr(0, folder.size() - 1)});
     const int cycles = options.quick ? 200 : 100000;
     for (int i = 0; i < 100; ++i)
-        Cycle(factory, data);
+        bench::MenuCycle(factory, data, 1);
     const Counters before = Read();
     for (int i = 0; i < cycles; ++i)
-        Cycle(factory, data);
+        bench::MenuCycle(factory, data, 1);
     const Counters after = Read();
     factory->Release();
 

@@ -116,13 +116,19 @@ void TypeInfoHolder::ReleaseTypeInfo(void* argument) noexcept {
     }
 }
 
+ITypeInfo* TypeInfoHolder::Loaded(LCID lcid, bool retryCache, HRESULT& result) noexcept {
+    result = S_OK;
+    if (retryCache ? !Ready() : !LoadedTypeInfo())
+        result = EnsureTypeInfo(lcid);
+    return LoadedTypeInfo();
+}
+
 HRESULT TypeInfoHolder::GetTypeInfo(UINT, LCID lcid, ITypeInfo** ppTInfo) noexcept {
     if (!ppTInfo)
         return E_POINTER;
-    HRESULT result = S_OK;
-    if (!LoadedTypeInfo())
-        result = EnsureTypeInfo(lcid);
-    ITypeInfo* info = LoadedTypeInfo();
+    // Only a missing type information is loaded here; a missing cache is not retried.
+    HRESULT result;
+    ITypeInfo* info = Loaded(lcid, false, result);
     *ppTInfo = info;
     if (!info)
         return result;
@@ -132,10 +138,8 @@ HRESULT TypeInfoHolder::GetTypeInfo(UINT, LCID lcid, ITypeInfo** ppTInfo) noexce
 
 HRESULT TypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
                                       DISPID* rgDispId) noexcept {
-    HRESULT result = S_OK;
-    if (!Ready())
-        result = EnsureTypeInfo(lcid);
-    ITypeInfo* info = LoadedTypeInfo();
+    HRESULT result;
+    ITypeInfo* info = Loaded(lcid, true, result);
     if (!info)
         return result;
     if (NameCacheEntry* cache = ReadPublished(nameCache); cache && cNames == 1) {
@@ -155,10 +159,8 @@ HRESULT TypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, 
 HRESULT TypeInfoHolder::Invoke(IDispatch* instance, DISPID dispIdMember, REFIID, LCID lcid,
                                WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                EXCEPINFO* pExcepInfo, UINT* puArgErr) noexcept {
-    HRESULT result = S_OK;
-    if (!Ready())
-        result = EnsureTypeInfo(lcid);
-    ITypeInfo* info = LoadedTypeInfo();
+    HRESULT result;
+    ITypeInfo* info = Loaded(lcid, true, result);
     if (!info)
         return result;
     return info->Invoke(instance, dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo,

@@ -36,6 +36,9 @@ public:
     LONG nameCount;
 
 private:
+    // The loaded type information, loading it (and retrying the cache) when the holder is
+    // not ready; null with the load's failure in result.
+    ITypeInfo* Loaded(LCID lcid, bool retryCache, HRESULT& result) noexcept;
     bool Ready() const noexcept;
     ITypeInfo* LoadedTypeInfo() const noexcept;
 };

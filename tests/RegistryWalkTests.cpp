@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "registrar/RegistryWalk.h"
+#include "tests/ExpectedScripts.h"
 #include "tests/ScratchKey.h"
 #include "tests/TestSupport.h"
 
@@ -259,48 +260,22 @@ TEST_F(WalkTest, InsideAMissingKeyUnregistrationReadsOnAndTouchesNothing) {
     EXPECT_FALSE(m_key.Exists("Present"));
 }
 
-// The class registration of the shell extension, with the scratch key for its root.
-const char kClassEntries[] =
-    "\tLanterwell.ShellExtension.1 = s 'ShellExtension Class'\r\n"
-    "\t{\r\n"
-    "\t\tCLSID = s '{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}'\r\n"
-    "\t}\r\n"
-    "\tLanterwell.ShellExtension = s 'ShellExtension Class'\r\n"
-    "\t{\r\n"
-    "\t\tCLSID = s '{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}'\r\n"
-    "\t\tCurVer = s 'Lanterwell.ShellExtension.1'\r\n"
-    "\t}\r\n"
-    "\tNoRemove CLSID\r\n"
-    "\t{\r\n"
-    "\t\tForceRemove {5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13} = s 'ShellExtension Class'\r\n"
-    "\t\t{\r\n"
-    "\t\t\tProgID = s 'Lanterwell.ShellExtension.1'\r\n"
-    "\t\t\tVersionIndependentProgID = s 'Lanterwell.ShellExtension'\r\n"
-    "\t\t\tForceRemove 'Programmable'\r\n"
-    "\t\t\tInprocServer32 = s 'C:\\It''s here\\Lanterwell.dll'\r\n"
-    "\t\t\t{\r\n"
-    "\t\t\t\tval ThreadingModel = s 'Apartment'\r\n"
-    "\t\t\t}\r\n"
-    "\t\t\tval AppID = s '{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}'\r\n"
-    "\t\t\t'TypeLib' = s '{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}'\r\n"
-    "\t\t}\r\n"
-    "\t}\r\n"
-    "\tNoRemove Folder\r\n"
-    "\t{\r\n"
-    "\t\tNoRemove ShellEx\r\n"
-    "\t\t{\r\n"
-    "\t\t\tNoRemove ContextMenuHandlers\r\n"
-    "\t\t\t{\r\n"
-    "\t\t\t\tForceRemove Lanterwell = s '{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}'\r\n"
-    "\t\t\t}\r\n"
-    "\t\t}\r\n"
-    "\t}\r\n"
-    "}\r\n";
+// The class script's entries, below the scratch key in place of HKCR, with its variables
+// replaced as the loader would.
+std::string ClassEntries() {
+    std::string text = expected::kClassScript;
+    text.erase(0, text.find("{") + 1);
+    for (const auto& [name, value] :
+         {std::pair<std::string, std::string>{"%MODULE%", "C:\\It''s here\\Lanterwell.dll"},
+          {"%APPID%", "{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}"}})
+        text.replace(text.find(name), name.size(), value);
+    return text;
+}
 
 TEST_F(WalkTest, TheClassScriptRegistersAndUnregistersItsRows) {
     const std::string clsid = "CLSID\\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}";
     for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(Register(kClassEntries), S_OK);
+        ASSERT_EQ(Register(ClassEntries()), S_OK);
         const auto sz = [](const std::string& text) { return text + std::string(1, '\0'); };
         EXPECT_EQ(m_key.Snapshot(),
                   (std::vector<std::string>{
@@ -339,7 +314,7 @@ TEST_F(WalkTest, TheClassScriptRegistersAndUnregistersItsRows) {
                   }))
             << "round " << round;
     }
-    ASSERT_EQ(Unregister(kClassEntries), S_OK);
+    ASSERT_EQ(Unregister(ClassEntries()), S_OK);
     EXPECT_EQ(m_key.Snapshot(),
               (std::vector<std::string>{"CLSID\\", "Folder\\", "Folder\\ShellEx\\",
                                         "Folder\\ShellEx\\ContextMenuHandlers\\"}));

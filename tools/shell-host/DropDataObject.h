@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <shlobj.h>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ public:
         const SIZE_T size = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
         HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
         auto* drop = static_cast<DROPFILES*>(GlobalLock(handle));
+        if (!drop) {
+            GlobalFree(handle);
+            return nullptr;
+        }
         drop->pFiles = sizeof(DROPFILES);
         drop->fWide = TRUE;
         CopyMemory(drop + 1, list.data(), list.size() * sizeof(wchar_t));
@@ -59,9 +64,12 @@ public:
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (!m_offerDrop || format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
             return DV_E_FORMATETC;
+        HGLOBAL drop = MakeDrop();
+        if (!drop)
+            return E_OUTOFMEMORY;
         medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = MakeDrop();
-        m_handed.push_back(medium->hGlobal);
+        medium->hGlobal = drop;
+        m_handed.push_back(drop);
         medium->pUnkForRelease = &m_releaser;
         ++taken;
         return S_OK;
@@ -84,13 +92,21 @@ private:
             return E_NOINTERFACE;
         }
         STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-        STDMETHODIMP_(ULONG) Release() override { return ++owner.released, 1; }
+        // A medium is given back once and never used again: free the oldest one out.
+        STDMETHODIMP_(ULONG) Release() override {
+            ++owner.released;
+            if (!owner.m_handed.empty()) {
+                GlobalFree(owner.m_handed.front());
+                owner.m_handed.pop_front();
+            }
+            return 1;
+        }
         DropDataObject& owner;
     };
 
     std::vector<std::string> m_paths;
     bool m_offerDrop;
-    std::vector<HGLOBAL> m_handed;
+    std::deque<HGLOBAL> m_handed;
     Releaser m_releaser{*this};
 };
 
