@@ -60,10 +60,27 @@ SIZE_T HeapBytesInUse() {
     return total;
 }
 
+// Committed private memory, walked region by region: what the process keeps for itself.
+SIZE_T CommittedPrivateBytes() {
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION region = {};
+    for (const BYTE* address = nullptr;
+         VirtualQuery(address, &region, sizeof(region)) == sizeof(region);
+         address = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+            total += region.RegionSize;
+        if (static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize < address)
+            break;
+    }
+    return total;
+}
+
 struct Counters {
     DWORD handles = 0;
     DWORD userObjects = 0;
     SIZE_T privateBytes = 0;
+    SIZE_T committed = 0;
+    SIZE_T heap = 0;
 };
 
 Counters Read() {
@@ -75,6 +92,8 @@ Counters Read() {
     if (GetProcessMemoryInfo(GetCurrentProcess(),
                              reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory)))
         counters.privateBytes = memory.PrivateUsage;
+    counters.committed = CommittedPrivateBytes();
+    counters.heap = HeapBytesInUse();
     return counters;
 }
 
@@ -146,6 +165,9 @@ int main(int argc, char** argv) {
         Row(("private bytes" + soak).c_str(), before.privateBytes || after.privateBytes
                                                   ? change(before.privateBytes, after.privateBytes)
                                                   : "not reported by Wine"));
+    table.Note(Row(("committed private memory" + soak).c_str(),
+                   change(before.committed, after.committed)));
+    table.Note(Row(("process heap in use" + soak).c_str(), change(before.heap, after.heap)));
     table.Emit(options.markdown);
     return 0;
 }
