@@ -9,8 +9,6 @@
 
 namespace {
 
-const CLSID kShellExtensionClass = {
-    0x5B1D7E20, 0x3C44, 0x4A8F, {0x9E, 0x61, 0x2F, 0x0A, 0x7C, 0x9D, 0x4B, 0x13}};
 using CreateProc = int(WINAPI*)(int, const char*);
 using QueryProc = int(WINAPI*)(int, char*, int);
 using DeleteProc = int(WINAPI*)(int);
@@ -67,13 +65,8 @@ int main(int argc, char** argv) {
     const bench::Options options(argc, argv);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const std::string folder = bench::Folder();
-    HMODULE server = LoadLibraryA((folder + "Lanterwell.dll").c_str());
-    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    auto getClassObject = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(server, "DllGetClassObject")));
-    IClassFactory* factory = nullptr;
-    if (!getClassObject || FAILED(getClassObject(kShellExtensionClass, IID_IClassFactory,
-                                                 reinterpret_cast<void**>(&factory)))) {
+    IClassFactory* factory = bench::ShellExtensionClassObject(folder);
+    if (!factory) {
         fprintf(stderr, "Lanterwell.dll not usable\n");
         return 1;
     }

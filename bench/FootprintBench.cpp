@@ -12,9 +12,6 @@
 
 namespace {
 
-const CLSID kShellExtensionClass = {
-    0x5B1D7E20, 0x3C44, 0x4A8F, {0x9E, 0x61, 0x2F, 0x0A, 0x7C, 0x9D, 0x4B, 0x13}};
-
 std::vector<BYTE> ReadFileBytes(const std::string& path) {
     std::vector<BYTE> bytes;
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -109,13 +106,8 @@ int main(int argc, char** argv) {
     const std::string module = folder + "Lanterwell.dll";
     const std::vector<BYTE> image = ReadFileBytes(module);
 
-    HMODULE server = LoadLibraryA(module.c_str());
-    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    auto getClassObject = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(server, "DllGetClassObject")));
-    IClassFactory* factory = nullptr;
-    if (!getClassObject || FAILED(getClassObject(kShellExtensionClass, IID_IClassFactory,
-                                                 reinterpret_cast<void**>(&factory)))) {
+    IClassFactory* factory = bench::ShellExtensionClassObject(folder);
+    if (!factory) {
         fprintf(stderr, "Lanterwell.dll not usable\n");
         return 1;
     }
