@@ -52,11 +52,16 @@ int main(int argc, char** argv) {
                        "A generated script registered and unregistered under a scratch key; "
                        "floor: the same keys and values written and deleted directly; target: "
                        "at most 1.2 × the floor, growing linearly with the script.");
+    // --keys N measures that one size instead of the three.
+    int only = 0;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (!lstrcmpA(argv[i], "--keys"))
+            only = atoi(argv[i + 1]);
     const int sizes[] = {1000, 10000, 100000};
     for (int keys : sizes) {
-        if (options.quick && keys > 1000)
+        if ((options.quick || only) && keys > 1000)
             break;
-        const int count = options.quick ? 100 : keys;
+        const int count = options.quick ? 100 : only ? only : keys;
         const std::string script = Script(count);
         const int rounds = options.quick ? 1 : (keys >= 100000 ? 3 : 7);
         auto run = bench::Compare(

@@ -88,12 +88,13 @@ HRESULT WriteMultiString(HKEY key, const char* name, const char* text) {
                                       reinterpret_cast<const BYTE*>(list.Get()), size));
 }
 
-HRESULT DeleteNamedValue(HKEY parent, const char* name) {
+HRESULT DeleteNamedValue(HKEY parent, bool parentWritable, const char* name) {
     KeyHandle key;
-    LONG error = key.Open(parent, nullptr, KEY_WRITE);
-    if (error)
-        return WriteResult(error);
-    error = RegDeleteValueA(key.Get(), name);
+    if (!parentWritable) {
+        if (const LONG error = key.Open(parent, nullptr, KEY_WRITE))
+            return WriteResult(error);
+    }
+    const LONG error = RegDeleteValueA(parentWritable ? parent : key.Get(), name);
     if (error && error != ERROR_FILE_NOT_FOUND)
         return WriteResult(error);
     return S_OK;
@@ -173,7 +174,7 @@ LONG DeleteKeyTree(HKEY parent, const char* name) noexcept {
 }
 
 HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registering, bool recovering,
-                 int depth) noexcept {
+                 int depth, bool parentWritable) noexcept {
     if (depth > kMaxBlockDepth || parser.tooDeep) {
         parser.tooDeep = true;
         return DISP_E_EXCEPTION;
@@ -228,7 +229,7 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
                 return DISP_E_EXCEPTION;
             if (!registering) {
                 if (!recovering && deleteAllowed &&
-                    FAILED(result = DeleteNamedValue(parent, valueName)))
+                    FAILED(result = DeleteNamedValue(parent, parentWritable, valueName)))
                     return result;
                 if (FAILED(result = parser.SkipValueClause(token)))
                     return result;
@@ -243,12 +244,12 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
         } else if (registering) {
             if (!IsKeyName(token))
                 return DISP_E_EXCEPTION;
-            // An existing key is opened, never re-created: it keeps its other contents.
-            LONG error = current.Open(parent, token, kReadWrite);
-            // A key that is not there cannot be opened for reading either.
-            if (error && error != ERROR_FILE_NOT_FOUND)
-                error = current.Open(parent, token, KEY_READ);
-            if (error && (error = current.Create(parent, token, kReadWrite)))
+            // Creating opens an existing key, which keeps its other contents; a key that may
+            // only be read is opened for reading and walked all the same.
+            LONG error = current.Create(parent, token, kReadWrite);
+            if (error && current.Open(parent, token, KEY_READ) == ERROR_SUCCESS)
+                error = ERROR_SUCCESS;
+            if (error)
                 return WriteResult(error);
             if (FAILED(result = parser.NextToken(token)))
                 return result;
@@ -258,15 +259,23 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
         } else {
             if (!IsKeyName(token))
                 return DISP_E_EXCEPTION;
-            const LONG opened =
-                recovering ? ERROR_FILE_NOT_FOUND : current.Open(parent, token, KEY_READ);
+            // Opened for writing where it may be, so that its values go through this handle.
+            LONG opened = ERROR_FILE_NOT_FOUND;
+            bool writable = false;
+            if (!recovering) {
+                opened = current.Open(parent, token, kReadWrite);
+                writable = opened == ERROR_SUCCESS;
+                if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND)
+                    opened = current.Open(parent, token, KEY_READ);
+            }
             const bool blockRecovering = recovering || opened != ERROR_SUCCESS;
             lstrcpynA(keptName, token, MAX_PATH);
             if (FAILED(result = parser.NextToken(token)) ||
                 FAILED(result = parser.SkipValueClause(token)))
                 return result;
             if (token[0] == '{') {
-                result = WalkKeys(parser, token, current.Get(), false, blockRecovering, depth + 1);
+                result = WalkKeys(parser, token, current.Get(), false, blockRecovering, depth + 1,
+                                  writable);
                 if (FAILED(result) && (!blockRecovering || parser.tooDeep))
                     return result;
                 if (FAILED(result = parser.NextToken(token)))

@@ -8,8 +8,9 @@ const int kMaxBlockDepth = 64;
 // Applies one block of a script to the registry (registering) or removes what it describes
 // (unregistering). Reads from the token after the block's "{" and returns at the token that
 // begins with "}", which stays in the buffer. Recovering reads a block and touches nothing.
+// A parent opened with write access has its values deleted through its own handle.
 HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registering, bool recovering,
-                 int depth = 1) noexcept;
+                 int depth = 1, bool parentWritable = false) noexcept;
 
 // Called with "=" in the token buffer: reads the type letter and the value text, writes the
 // value, and leaves the next token in the buffer. A null name writes the default value.
