@@ -36,9 +36,8 @@ HRESULT UpdateClassCategories(REFCLSID classId, CategoryList categories, bool re
     for (; categories[count] && count < 64; ++count)
         ids[count] = *categories[count];
     ComPtr<ICatRegister> registry;
-    HRESULT result =
-        CoCreateInstance(kStdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
-                         __uuidof(ICatRegister), registry.ReceiveVoid());
+    HRESULT result = CoCreateInstance(kStdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
+                                      __uuidof(ICatRegister), registry.ReceiveVoid());
     if (FAILED(result))
         return result;
     return registering ? registry->RegisterClassImplCategories(classId, count, ids)

@@ -73,8 +73,9 @@ HRESULT ServerModule::GetGlobalInterfaceTable(IGlobalInterfaceTable** ppGIT) noe
     HRESULT result = S_OK;
     if (!globalInterfaceTable) {
         IGlobalInterfaceTable* created = nullptr;
-        result = CoCreateInstance(kStdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                  __uuidof(IGlobalInterfaceTable), reinterpret_cast<void**>(&created));
+        result =
+            CoCreateInstance(kStdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                             __uuidof(IGlobalInterfaceTable), reinterpret_cast<void**>(&created));
         if (FAILED(result))
             return result;
         // Two threads may create one each: the first to publish wins.
