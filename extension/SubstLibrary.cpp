@@ -1,5 +1,6 @@
 #include "extension/SubstLibrary.h"
 #include "server/ModuleInstance.h"
+#include "support/ModulePath.h"
 
 namespace {
 
@@ -36,12 +37,11 @@ HMODULE LoadFromFolder(const char* folder, int folderLength) {
 // and PATH, where anyone may have planted a SUBST.DLL.
 HMODULE LoadTrustedLibrary() {
     char folder[MAX_PATH];
-    DWORD length = GetModuleFileNameA(moduleInstance.instance, folder, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) {
+    if (SUCCEEDED(GetModulePath(moduleInstance.instance, folder))) {
         if (HMODULE module = LoadFromFolder(folder, FolderLength(folder)))
             return module;
     }
-    length = GetSystemDirectoryA(folder, MAX_PATH);
+    DWORD length = GetSystemDirectoryA(folder, MAX_PATH);
     if (length > 0 && length < MAX_PATH) {
         if (HMODULE module = LoadFromFolder(folder, static_cast<int>(length)))
             return module;

@@ -9,21 +9,12 @@
 #include "support/Conversion.h"
 #include "support/Handles.h"
 #include "support/LastError.h"
+#include "support/ModulePath.h"
 
 namespace {
 
 const int kMaxVariableName = 31;
 const int kEscapedPathUnits = 520;
-
-// The module file's path, or the HRESULT of why there is none.
-HRESULT ModulePath(char (&path)[MAX_PATH]) {
-    const DWORD length = GetModuleFileNameA(moduleInstance.instance, path, MAX_PATH);
-    if (length == 0)
-        return HResultFromLastError();
-    if (length == MAX_PATH)
-        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    return S_OK;
-}
 
 // Reads the block at the position without touching anything, to learn whether the walk
 // could take its nesting.
@@ -176,7 +167,7 @@ HRESULT RunRegistryScript(ServerModule* module, UINT id, bool registering,
         return result;
 
     char path[MAX_PATH];
-    if (FAILED(result = ModulePath(path)))
+    if (FAILED(result = GetModulePath(moduleInstance.instance, path)))
         return result;
     const WidePath widePath(path);
     if (!widePath.Text())

@@ -2,7 +2,7 @@
 #include <shlwapi.h>
 #include "support/Conversion.h"
 #include "support/Handles.h"
-#include "support/LastError.h"
+#include "support/ModulePath.h"
 
 namespace {
 
@@ -35,11 +35,8 @@ HRESULT LoadModuleTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library) 
     *path = nullptr;
     *library = nullptr;
     char file[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(module, file, MAX_PATH);
-    if (length == 0)
-        return HResultFromLastError();
-    if (length == MAX_PATH)
-        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    if (const HRESULT located = GetModulePath(module, file); FAILED(located))
+        return located;
     const int extension = static_cast<int>(PathFindExtensionA(file) - file);
 
     const WidePath modulePath(file);

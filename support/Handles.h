@@ -40,14 +40,9 @@ struct MenuTraits {
     static HMENU Invalid() { return nullptr; }
     static bool Release(HMENU menu) { return DestroyMenu(menu) != FALSE; }
 };
-struct KernelHandleTraits {
-    static HANDLE Invalid() { return nullptr; }
-    static bool Release(HANDLE handle) { return CloseHandle(handle) != FALSE; }
-};
 
 using UniqueLibrary = UniqueHandle<HMODULE, LibraryTraits>;
 using UniqueMenu = UniqueHandle<HMENU, MenuTraits>;
-using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 
 // Owns one reference to a COM interface.
 template <typename T> class ComPtr {

@@ -28,19 +28,3 @@ template <typename T> void HeapDelete(T* object) noexcept {
     object->~T();
     ModuleHeap::Free(object);
 }
-
-// Owns one block of the module heap.
-class HeapBlock {
-public:
-    HeapBlock() = default;
-    explicit HeapBlock(SIZE_T size) noexcept : m_block(ModuleHeap::Allocate(size)) {}
-    ~HeapBlock() { ModuleHeap::Free(m_block); }
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-
-    void* Get() const { return m_block; }
-    explicit operator bool() const { return m_block != nullptr; }
-
-private:
-    void* m_block = nullptr;
-};
