@@ -27,7 +27,7 @@ std::vector<BYTE> ReadFileBytes(const std::string& path) {
 
 std::string Imports(const std::vector<BYTE>& image) {
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos->e_lfanew);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + dos->e_lfanew);
     const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
     auto at = [&](DWORD rva) -> const BYTE* {
         for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i)

@@ -1,11 +1,19 @@
-# Runs Windows test programs under 32-bit Wine, in a private prefix inside the build tree
-# that one persistent wineserver serves for the whole test run.
+# Runs Windows test programs under Wine, in a private prefix inside the build tree that one
+# persistent wineserver serves for the whole test run. The prefix's architecture is the
+# build's, chosen explicitly: with 64-bit Wine installed, a new prefix would otherwise be
+# 64-bit whatever the programs are.
 set(LANTERWELL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+if(LANTERWELL_ARCH STREQUAL "x64")
+    set(LANTERWELL_WINEARCH win64)
+else()
+    set(LANTERWELL_WINEARCH win32)
+endif()
 set(LANTERWELL_WINE_LOCALES "ja_JP.UTF-8;en_US.UTF-8")
 
 function(lanterwell_wine_fixture)
     add_test(NAME wine.start
-        COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine-prefix.sh start ${LANTERWELL_WINEPREFIX})
+        COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine-prefix.sh start ${LANTERWELL_WINEPREFIX}
+                ${LANTERWELL_WINEARCH})
     set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
     add_test(NAME wine.stop
         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine-prefix.sh stop ${LANTERWELL_WINEPREFIX})

@@ -1,4 +1,5 @@
 #include "extension/ShellExtension.h"
+#include <cstddef>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include "extension/ResourceStrings.h"
@@ -116,7 +117,8 @@ STDMETHODIMP ShellExtension::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT 
     LoadResourceString(caption, IDS_CREATE_DRIVE);
     if (~m_dwDrives & kLetterMask) {
         MENUITEMINFOA item = {};
-        static_assert(sizeof(item) == 48, "the full MENUITEMINFOA, hbmpItem included");
+        static_assert(sizeof(item) == offsetof(MENUITEMINFOA, hbmpItem) + sizeof(HBITMAP),
+                      "the full MENUITEMINFOA, hbmpItem included");
         item.cbSize = sizeof(item);
         item.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
         item.wID = idCmdFirst + kPopupOffset;

@@ -18,7 +18,7 @@ class DispatchTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dll.Loaded());
-        UnRegisterTypeLib(kLibraryId, 1, 0, 0, SYS_WIN32);
+        UnRegisterTypeLib(kLibraryId, 1, 0, 0, test::kNativeSysKind);
         m_dual = Make();
         ASSERT_NE(m_dual, nullptr);
     }

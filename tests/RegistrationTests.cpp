@@ -104,7 +104,8 @@ TEST_F(RegistrationTest, Regsvr32WritesEveryRowAndRemovesThemAgain) {
     ASSERT_EQ(RunRegsvr32("/s \"" + m_module + "\""), 0);
     ExpectAllRows();
     const std::string version = std::string("TypeLib\\") + test::kLibraryIdText + "\\1.0";
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, version + "\\0\\win32"), m_module);
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, version + "\\0\\" + test::kNativePlatformKey),
+              m_module);
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, version + "\\HELPDIR"), m_folder + "\\");
     ITypeLib* library = nullptr;
     ASSERT_EQ(LoadRegTypeLib(kLibraryId, 1, 0, 0, &library), S_OK);
@@ -216,8 +217,8 @@ TEST_F(RegistrationExports, AFailingClassScriptKeepsWhatCameBeforeIt) {
 TEST_F(RegistrationExports, AnUnregisteredTypeLibraryStopsUnregistrationBeforeTheAppId) {
     ASSERT_EQ(registerServer(), S_OK);
     ExpectAllRows();
-    ASSERT_EQ(UnRegisterTypeLib(kLibraryId, 1, 0, 0, SYS_WIN32), S_OK);
-    const HRESULT notRegistered = UnRegisterTypeLib(kLibraryId, 1, 0, 0, SYS_WIN32);
+    ASSERT_EQ(UnRegisterTypeLib(kLibraryId, 1, 0, 0, test::kNativeSysKind), S_OK);
+    const HRESULT notRegistered = UnRegisterTypeLib(kLibraryId, 1, 0, 0, test::kNativeSysKind);
     ASSERT_TRUE(FAILED(notRegistered));
 
     EXPECT_EQ(unregisterServer(), notRegistered);

@@ -33,8 +33,7 @@ public:
         ReadFile(file, &m_bytes[0], static_cast<DWORD>(m_bytes.size()), &read, nullptr);
         CloseHandle(file);
         const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(m_bytes.data());
-        const auto* nt =
-            reinterpret_cast<const IMAGE_NT_HEADERS32*>(m_bytes.data() + dos->e_lfanew);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(m_bytes.data() + dos->e_lfanew);
         m_sections = IMAGE_FIRST_SECTION(nt);
         m_sectionCount = nt->FileHeader.NumberOfSections;
         m_root = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;

@@ -131,8 +131,8 @@ TEST(ScriptTables, RootKeyNamesInEitherFormAndCase) {
     EXPECT_EQ(RootKeyFromName("HKCU"), HKEY_CURRENT_USER);
     EXPECT_EQ(RootKeyFromName("HKU"), HKEY_USERS);
     EXPECT_EQ(RootKeyFromName("HKPD"), HKEY_PERFORMANCE_DATA);
-    EXPECT_EQ(RootKeyFromName("HKDD"), reinterpret_cast<HKEY>(0x80000006));
-    EXPECT_EQ(RootKeyFromName("HKCC"), reinterpret_cast<HKEY>(0x80000005));
+    EXPECT_EQ(RootKeyFromName("HKDD"), test::PredefinedKey(0x80000006));
+    EXPECT_EQ(RootKeyFromName("HKCC"), test::PredefinedKey(0x80000005));
     EXPECT_EQ(RootKeyFromName("HKEY_CURRENT_CONFIG"), HKEY_CURRENT_CONFIG);
     EXPECT_EQ(RootKeyFromName("HKEY_DYN_DATA"), HKEY_DYN_DATA);
     EXPECT_EQ(RootKeyFromName("HKEY_PERFORMANCE_DATA"), HKEY_PERFORMANCE_DATA);

@@ -55,7 +55,9 @@ TEST_F(ServerTest, ExportsCarryTheirOrdinalsAndTheModuleName) {
     EXPECT_EQ(m_dll.Export(MAKEINTRESOURCEA(2)), m_dll.Export("DllGetClassObject"));
     const BYTE* base = reinterpret_cast<const BYTE*>(m_dll.Module());
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    EXPECT_EQ(nt->FileHeader.Machine,
+              sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
     const IMAGE_DATA_DIRECTORY& directory =
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     const auto* exports =

@@ -16,6 +16,15 @@ inline std::string InRunFolder(const std::string& name) {
     return RunFolder() + name;
 }
 
+// The type library's platform on this build: its SYSKIND and the subkey it registers under.
+constexpr SYSKIND kNativeSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+constexpr const char* kNativePlatformKey = sizeof(void*) == 8 ? "win64" : "win32";
+
+// A predefined registry root as the headers define it: the 32-bit value sign-extended.
+inline HKEY PredefinedKey(DWORD value) {
+    return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(value)));
+}
+
 inline bool IsJapaneseCodePage() {
     return GetACP() == 932;
 }

@@ -39,7 +39,7 @@ protected:
     void TearDown() override {
         for (TypeInfoHolder* holder : {&m_bare, &m_second})
             Forget(*holder);
-        UnRegisterTypeLib(kHolderLibrary, 1, 0, 0, SYS_WIN32);
+        UnRegisterTypeLib(kHolderLibrary, 1, 0, 0, test::kNativeSysKind);
     }
 
     // Takes a holder's entries off the module's termination list and empties it.

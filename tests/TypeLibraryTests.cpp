@@ -59,7 +59,7 @@ TEST_F(TypeLibraryFile, TheLibraryIsLanterwellLib10InWin32) {
     EXPECT_EQ(attributes->wMajorVerNum, 1);
     EXPECT_EQ(attributes->wMinorVerNum, 0);
     EXPECT_EQ(attributes->lcid, 0u);
-    EXPECT_EQ(attributes->syskind, SYS_WIN32);
+    EXPECT_EQ(attributes->syskind, test::kNativeSysKind);
     // The platform marks every library it loads from a file as having a disk image.
     EXPECT_EQ(attributes->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, 0);
     m_library->ReleaseTLibAttr(attributes);
@@ -114,7 +114,7 @@ TEST_F(TypeLibraryFile, IShellExtensionIsADualInterfaceOnIDispatchFromStdOle) {
     const WORD dual = TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE;
     EXPECT_EQ(attributes->wTypeFlags & dual, dual);
     EXPECT_EQ(attributes->wTypeFlags & ~(dual | TYPEFLAG_FOLEAUTOMATION), 0);
-    EXPECT_EQ(attributes->cbSizeVft, 28);
+    EXPECT_EQ(attributes->cbSizeVft, 7 * sizeof(void*));
     EXPECT_EQ(attributes->cVars, 0);
     EXPECT_EQ(attributes->wMajorVerNum, 0);
     EXPECT_EQ(attributes->wMinorVerNum, 0);
@@ -134,7 +134,7 @@ TEST_F(TypeLibraryFile, IShellExtensionIsADualInterfaceOnIDispatchFromStdOle) {
     EXPECT_EQ(attributes->typekind, TKIND_INTERFACE);
     EXPECT_EQ(attributes->wTypeFlags, 0x11C0);
     EXPECT_EQ(attributes->cFuncs, 0) << "no functions of its own";
-    EXPECT_EQ(attributes->cbSizeVft, 28) << "the seven IDispatch slots";
+    EXPECT_EQ(attributes->cbSizeVft, 7 * sizeof(void*)) << "the seven IDispatch slots";
     vtable->ReleaseTypeAttr(attributes);
 
     HREFTYPE base = 0;

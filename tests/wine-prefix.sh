@@ -1,21 +1,30 @@
 #!/usr/bin/env bash
 # Starts or stops the private Wine prefix of a test run.
+# usage: wine-prefix.sh start PREFIX win32|win64 | wine-prefix.sh stop PREFIX
 set -eu
 action=$1
 export WINEPREFIX=$2 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 case $action in
 start)
-    mkdir -p "$WINEPREFIX"
+    arch=${3:?the prefix architecture, win32 or win64}
     quiet wineserver -k || true
+    # A prefix made for the other architecture (or by an older run that let Wine choose) is
+    # made anew: its architecture is fixed when it is created.
+    if [ -f "$WINEPREFIX/system.reg" ] && ! grep -qx "#arch=$arch" "$WINEPREFIX/system.reg"; then
+        rm -rf "$WINEPREFIX"
+    fi
+    mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        quiet wineboot -i
+        WINEARCH=$arch quiet wineboot -i
         # Windows need a display; the null driver gives them one without X. The desktop
         # process reads it when it starts, so the prefix's first server goes.
         quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
         # A crashing test ends at once instead of waiting in the debugger.
         quiet wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
             /v Debugger /f || true
+        [ "$arch" = win32 ] || quiet wine reg delete \
+            'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f /reg:32 || true
         quiet wineserver -k || true
         quiet wineserver -w || true
     fi
@@ -29,7 +38,7 @@ stop)
     echo "wine prefix stopped"
     ;;
 *)
-    echo "usage: wine-prefix.sh start|stop PREFIX" >&2
+    echo "usage: wine-prefix.sh start PREFIX win32|win64 | stop PREFIX" >&2
     exit 2
     ;;
 esac

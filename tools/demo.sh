@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Builds Lanterwell and shows it working under Wine on a real folder: registers the DLL with
-# regsvr32, shows the folder's context menu through the registered class (as the shell
-# reaches it), maps the folder to a drive letter, shows the delete item on the new drive's
-# root, deletes the drive, and unregisters.
+# Builds Lanterwell and shows it working under 64-bit Wine on a real folder, the way 64-bit
+# Explorer reaches it: registers the x64 DLL with the 64-bit regsvr32, shows the folder's
+# context menu through the registered class from a 64-bit host, maps the folder to a drive
+# letter, shows the delete item on the new drive's root, deletes the drive, and unregisters.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
 bash tools/build.sh >/dev/null
-prefix=$root/build/wineprefix
-bash tests/wine-prefix.sh start "$prefix" >/dev/null
+build=$root/build/x64
+prefix=$build/wineprefix
+bash tests/wine-prefix.sh start "$prefix" win64 >/dev/null
 trap 'bash "$root/tests/wine-prefix.sh" stop "$prefix" >/dev/null' EXIT
-run=$root/build/runs/demo
+run=$build/runs/demo
 rm -rf "$run" && mkdir -p "$run/Sample Folder"
-cp build/Lanterwell.dll build/companion/SUBST.DLL build/tools/shell-host.exe "$run/"
+cp "$build/Lanterwell.dll" "$build/companion/SUBST.DLL" "$build/tools/shell-host.exe" "$run/"
 export WINEPREFIX=$prefix WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
 cd "$run"
 folder=$(winepath -w "$run/Sample Folder" 2>/dev/null)
@@ -22,11 +23,12 @@ step() {
     printf '\n$ %s\n' "$*"
     "$@"
 }
-step wine regsvr32 /s Lanterwell.dll
+regsvr32='C:\windows\system32\regsvr32.exe'
+step wine "$regsvr32" /s Lanterwell.dll
 step wine shell-host.exe --cocreate "$folder"
 step wine shell-host.exe --cocreate "$folder" --shift --invoke $letter
 step wine shell-host.exe --cocreate "$letter:\\"
 step wine shell-host.exe --cocreate "$letter:\\" --invoke delete
 step wine shell-host.exe --cocreate "$letter:\\"
-step wine regsvr32 /u /s Lanterwell.dll
+step wine "$regsvr32" /u /s Lanterwell.dll
 step wine shell-host.exe --cocreate "$folder" || true

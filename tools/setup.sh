@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building and testing Lanterwell needs on a Debian machine: the mingw-w64
-# cross compiler for 32-bit Windows, CMake, GoogleTest's sources, 32-bit Wine, and the
-# Japanese, English and Hindi locales that give Wine its ANSI code pages 932, 1252 and
-# 65001 (UTF-8).
+# cross compilers for 32-bit and 64-bit Windows, CMake, GoogleTest's sources, 32-bit and
+# 64-bit Wine, NSIS for the setup program, and the Japanese, English and Hindi locales that
+# give Wine its ANSI code pages 932, 1252 and 65001 (UTF-8).
 set -eu
 [ "$(id -u)" = 0 ] || exec sudo -E bash "$0" "$@"
 export DEBIAN_FRONTEND=noninteractive
 
-packages="g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686 cmake ninja-build
-          googletest wine wine32:i386 locales python3"
+packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
+          binutils-mingw-w64-x86-64 cmake ninja-build
+          googletest wine wine32:i386 wine64 locales python3 nsis"
 missing=
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||

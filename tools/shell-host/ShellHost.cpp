@@ -137,6 +137,11 @@ int main(int argc, char** argv) {
         fprintf(stderr, "cannot make the handler: 0x%08lX\n", result);
         return 1;
     }
+    // Which server answered: on 64-bit Windows each architecture has its own registration.
+    char server[MAX_PATH] = {};
+    GetModuleFileNameA(GetModuleHandleA("Lanterwell.dll"), server, MAX_PATH);
+    printf("server: %s (%u-bit host)\n", Utf8FromAnsi(server).c_str(),
+           static_cast<unsigned>(sizeof(void*) * 8));
     host::DropDataObject data(paths);
     result = init->Initialize(nullptr, &data, nullptr);
     printf("Initialize: 0x%08lX\n", result);
