@@ -1,10 +1,12 @@
 #include "extension/ShellExtension.h"
 #include <cstddef>
+#include <cstring>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include "extension/ResourceStrings.h"
 #include "resources/ResourceIds.h"
 #include "support/Conversion.h"
+#include "support/FilePath.h"
 #include "support/Handles.h"
 
 namespace {
@@ -74,12 +76,36 @@ HRESULT ShellExtension::CaptureSelection(HDROP drop) noexcept {
         ZeroMemory(m_szPath, sizeof(m_szPath));
         return S_OK;
     }
-    // A longer path would come back cut to 259 chars: another folder, never to be mapped.
-    if (DragQueryFileA(drop, 0, nullptr, 0) >= MAX_PATH) {
+    // Read into more room than a path may take and judge the length that came back: some
+    // platforms report the UTF-16 length, which a double-byte path exceeds in bytes.
+    char path[2 * MAX_PATH];
+    if (!DragQueryFileA(drop, 0, path, sizeof(path)))
+        return E_INVALIDARG;
+    if (lstrlenA(path) >= MAX_PATH || !NamesTheSelectedItem(drop, path)) {
+        // A cut or best-fitted path names another folder, never to be mapped.
         ZeroMemory(m_szPath, sizeof(m_szPath));
         return E_INVALIDARG;
     }
-    return DragQueryFileA(drop, 0, m_szPath, MAX_PATH) ? S_OK : E_INVALIDARG;
+    lstrcpyA(m_szPath, path);
+    return S_OK;
+}
+
+bool ShellExtension::NamesTheSelectedItem(HDROP drop, const char* path) noexcept {
+    // Before NT there is no UTF-16 name: the ANSI one is all there is.
+    if (!IsNtPlatform())
+        return true;
+    wchar_t selected[2 * MAX_PATH];
+    const UINT length = DragQueryFileW(drop, 0, selected, 2 * MAX_PATH);
+    if (length == 0 || length >= 2 * MAX_PATH - 1)
+        return false;
+    // The platform's ANSI functions read the path in the ANSI code page, so that is the code
+    // page in which it must give back exactly the selected name: ü best-fits to u and ? stands
+    // for what the code page lacks.
+    wchar_t decoded[2 * MAX_PATH];
+    const int units =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, decoded, 2 * MAX_PATH);
+    return units == static_cast<int>(length) + 1 &&
+           memcmp(decoded, selected, length * sizeof(wchar_t)) == 0;
 }
 
 STDMETHODIMP ShellExtension::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst,
@@ -231,12 +257,12 @@ int ShellExtension::OpenDriveWindow(const char* root) noexcept {
         return 1;
     // By full path: a bare name would let the platform find an explorer.exe planted in the
     // host's current directory first.
+    char folder[MAX_PATH];
+    const UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
     char application[MAX_PATH];
-    const UINT length = GetWindowsDirectoryA(application, MAX_PATH);
-    const char kExplorer[] = "\\explorer.exe";
-    if (length == 0 || length + sizeof(kExplorer) > MAX_PATH)
+    if (length == 0 || length >= MAX_PATH ||
+        !AppendFileName(application, folder, static_cast<int>(length), "explorer.exe"))
         return 0;
-    lstrcpyA(application + length - (application[length - 1] == '\\' ? 1 : 0), kExplorer);
     AnsiString commandLine;
     FormatText(commandLine, "explorer.exe \"%s\"", root);
     return LaunchProcess(application, commandLine.Text());

@@ -41,6 +41,7 @@ public:
 
 private:
     HRESULT CaptureSelection(HDROP drop) noexcept;
+    static bool NamesTheSelectedItem(HDROP drop, const char* path) noexcept;
 
     DWORD m_dwDrives;
     char m_szPath[MAX_PATH + 1];

@@ -1,35 +1,15 @@
 #include "extension/SubstLibrary.h"
 #include "server/ModuleInstance.h"
+#include "support/FilePath.h"
 #include "support/ModulePath.h"
 
 namespace {
 
 const char kLibraryName[] = "SUBST.DLL";
 
-// The folder part of a path, final backslash included; 0 when there is none.
-int FolderLength(const char* path) {
-    int length = 0;
-    for (int i = 0; path[i]; ++i) {
-        if (path[i] == '\\' || path[i] == '/' || path[i] == ':')
-            length = i + 1;
-        // A double-byte character's trail byte may equal a backslash.
-        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && path[i + 1])
-            ++i;
-    }
-    return length;
-}
-
 HMODULE LoadFromFolder(const char* folder, int folderLength) {
     char path[MAX_PATH];
-    const bool separated =
-        folderLength > 0 && (folder[folderLength - 1] == '\\' || folder[folderLength - 1] == '/');
-    const int nameStart = separated ? folderLength : folderLength + 1;
-    if (folderLength == 0 || nameStart + static_cast<int>(sizeof(kLibraryName)) > MAX_PATH)
-        return nullptr;
-    CopyMemory(path, folder, folderLength);
-    path[folderLength] = '\\';
-    CopyMemory(path + nameStart, kLibraryName, sizeof(kLibraryName));
-    return LoadLibraryA(path);
+    return AppendFileName(path, folder, folderLength, kLibraryName) ? LoadLibraryA(path) : nullptr;
 }
 
 // Looks in the server's own folder, then the system folder, then the Windows folder, each

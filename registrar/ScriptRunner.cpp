@@ -7,6 +7,7 @@
 #include "server/ModuleInstance.h"
 #include "server/ServerModule.h"
 #include "support/Conversion.h"
+#include "support/FilePath.h"
 #include "support/Handles.h"
 #include "support/LastError.h"
 #include "support/ModulePath.h"
@@ -133,11 +134,14 @@ HRESULT RunScriptText(ScriptParser& parser, const char* text, bool registering) 
 HRESULT RunScriptResource(Registrar* registrar, LPCWSTR modulePath, UINT id, LPCWSTR type,
                           bool registering) noexcept {
     const AnsiPath ansiType(type);
-    const AnsiPath ansiPath(modulePath);
-    if (!ansiType.Text() || !ansiPath.Text())
+    if (!ansiType.Text())
         return E_OUTOFMEMORY;
-    // The module's own file, opened again as data.
-    UniqueLibrary data(LoadLibraryExA(ansiPath.Text(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    // The module's own file, opened again as data. Its name goes to the platform in the
+    // platform's code page, whatever the thread's.
+    char ansiPath[MAX_PATH];
+    if (!modulePath || !ToPlatformAnsi(modulePath, ansiPath))
+        return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+    UniqueLibrary data(LoadLibraryExA(ansiPath, nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!data)
         return HResultFromLastError();
     const HRSRC resource = FindResourceA(data.Get(), MAKEINTRESOURCEA(LOWORD(id)), ansiType.Text());
@@ -166,15 +170,12 @@ HRESULT RunRegistryScript(ServerModule* module, UINT id, bool registering,
     if (FAILED(result))
         return result;
 
-    char path[MAX_PATH];
-    if (FAILED(result = GetModulePath(moduleInstance.instance, path)))
+    wchar_t widePath[MAX_PATH];
+    if (FAILED(result = GetModulePathW(moduleInstance.instance, widePath)))
         return result;
-    const WidePath widePath(path);
-    if (!widePath.Text())
-        return E_OUTOFMEMORY;
     // Doubled quotes undo themselves inside the script's quoted '%MODULE%'.
     wchar_t escaped[kEscapedPathUnits];
-    DoubleSingleQuotes(escaped, widePath.Text());
+    DoubleSingleQuotes(escaped, widePath);
     wchar_t quoted[kEscapedPathUnits + 2];
     const wchar_t* moduleValue = escaped;
     const HINSTANCE instance = moduleInstance.instance;
@@ -187,5 +188,5 @@ HRESULT RunRegistryScript(ServerModule* module, UINT id, bool registering,
     if (FAILED(result = registrar.AddVariable(L"Module", moduleValue)) ||
         FAILED(result = registrar.AddVariable(L"Module_Raw", escaped)))
         return result;
-    return RunScriptResource(&registrar, widePath.Text(), id, L"REGISTRY", registering);
+    return RunScriptResource(&registrar, widePath, id, L"REGISTRY", registering);
 }

@@ -2,10 +2,14 @@
 #include "resources/ResourceIds.h"
 #include "server/ClassRegistry.h"
 #include "server/Identifiers.h"
+#include "server/ModuleInstance.h"
 #include "server/ServerModule.h"
 #include "server/TypeLibrary.h"
 #include "registrar/KeyHandle.h"
+#include "support/Conversion.h"
 #include "support/Handles.h"
+#include "support/ModulePath.h"
+#include <cstring>
 
 namespace {
 
@@ -19,6 +23,25 @@ const char kApprovedData[] = "Lanterwell";
 // The shell's approved list exists on the NT family only.
 bool HasApprovedList() {
     return (GetVersion() & 0x80000000) == 0;
+}
+
+// Registration writes the module's path through the registry's ANSI functions, after the
+// script has carried it in the conversion code page; the type library goes by the UTF-16 path.
+// A path that does not survive that trip exactly would register another file, so it is
+// refused before anything is written.
+HRESULT CheckModulePath(HINSTANCE module) {
+    wchar_t path[MAX_PATH];
+    if (const HRESULT located = GetModulePathW(module, path); FAILED(located))
+        return located;
+    const AnsiPath carried(path);
+    if (!carried.Text())
+        return E_OUTOFMEMORY;
+    wchar_t written[MAX_PATH];
+    const int units =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, carried.Text(), -1, written, MAX_PATH);
+    if (units != lstrlenW(path) + 1 || memcmp(written, path, units * sizeof(wchar_t)) != 0)
+        return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+    return S_OK;
 }
 
 HRESULT UpdateAppIdRegistration(bool registering) {
@@ -75,6 +98,12 @@ HRESULT ClassRegistry::UnregisterAllClasses() noexcept {
 }
 
 HRESULT ServerModule::RegisterModule() noexcept {
+    HRESULT result = CheckModulePath(moduleInstance.instance);
+    if (FAILED(result))
+        return result;
+    if (classRegistry.typeLibraryInstance != moduleInstance.instance &&
+        FAILED(result = CheckModulePath(classRegistry.typeLibraryInstance)))
+        return result;
     if (HasApprovedList()) {
         // Opened, never created: without the shell's list there is nothing to approve in.
         KeyHandle approved;
@@ -85,7 +114,7 @@ HRESULT ServerModule::RegisterModule() noexcept {
                            sizeof(kApprovedData)) != ERROR_SUCCESS)
             return E_ACCESSDENIED;
     }
-    const HRESULT result = UpdateAppIdRegistration(true);
+    result = UpdateAppIdRegistration(true);
     if (FAILED(result))
         return result;
     return classRegistry.RegisterAllClasses();

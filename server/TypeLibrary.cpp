@@ -6,7 +6,7 @@
 
 namespace {
 
-const char kTypeLibraryExtension[] = ".tlb";
+const wchar_t kTypeLibraryExtension[] = L".tlb";
 
 // Owns a BSTR.
 class BstrHolder {
@@ -34,31 +34,22 @@ HRESULT LoadModuleTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library) 
         return E_POINTER;
     *path = nullptr;
     *library = nullptr;
-    char file[MAX_PATH];
-    if (const HRESULT located = GetModulePath(module, file); FAILED(located))
+    wchar_t file[MAX_PATH];
+    if (const HRESULT located = GetModulePathW(module, file); FAILED(located))
         return located;
-    const int extension = static_cast<int>(PathFindExtensionA(file) - file);
-
-    const WidePath modulePath(file);
-    if (!modulePath.Text())
-        return E_OUTOFMEMORY;
-    const wchar_t* loaded = modulePath.Text();
-    HRESULT result = LoadTypeLib(loaded, library);
+    HRESULT result = LoadTypeLib(file, library);
     if (FAILED(result)) {
         // The library beside the module, under the module's name.
-        if (extension + static_cast<int>(sizeof(kTypeLibraryExtension)) > MAX_PATH)
+        const int extension = static_cast<int>(PathFindExtensionW(file) - file);
+        if (extension + static_cast<int>(sizeof(kTypeLibraryExtension) / sizeof(wchar_t)) >
+            MAX_PATH)
             return E_FAIL;
-        lstrcpyA(file + extension, kTypeLibraryExtension);
-        const WidePath libraryPath(file);
-        if (!libraryPath.Text())
-            return E_OUTOFMEMORY;
-        result = LoadTypeLib(libraryPath.Text(), library);
+        lstrcpyW(file + extension, kTypeLibraryExtension);
+        result = LoadTypeLib(file, library);
         if (FAILED(result))
             return result;
-        *path = SysAllocString(libraryPath.Text());
-    } else {
-        *path = SysAllocString(loaded);
     }
+    *path = SysAllocString(file);
     // The library stays with the caller even when its path could not be kept.
     return *path ? result : E_OUTOFMEMORY;
 }

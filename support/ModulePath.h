@@ -12,3 +12,18 @@ inline HRESULT GetModulePath(HINSTANCE module, char (&path)[MAX_PATH]) noexcept 
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     return S_OK;
 }
+
+// A module's path in UTF-16, decoded from the ANSI code page in which the platform gave it.
+// A name that code page cannot hold comes back with '?', which no file name contains: such a
+// path fails with ERROR_NO_UNICODE_TRANSLATION rather than naming another file.
+inline HRESULT GetModulePathW(HINSTANCE module, wchar_t (&path)[MAX_PATH]) noexcept {
+    char ansi[MAX_PATH];
+    if (const HRESULT located = GetModulePath(module, ansi); FAILED(located))
+        return located;
+    for (const char* p = ansi; *p; ++p)
+        if (*p == '?')
+            return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+    if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, -1, path, MAX_PATH))
+        return HResultFromLastError();
+    return S_OK;
+}

@@ -1,87 +1,40 @@
 // SUBST.DLL: maps folders to drive letters as substituted drives, the way the SUBST
-// command does, through the platform's DOS device names.
+// command does, through the platform's DOS device names. The exports take ANSI text in the
+// ANSI code page, as every caller of this library passes it; the work is done in UTF-16.
 #include <windows.h>
-
-namespace {
-
-const char kSubstPrefix[] = "\\??\\";
-const int kSubstPrefixLength = sizeof(kSubstPrefix) - 1;
-
-bool DriveName(int drive, char (&name)[3]) {
-    if (drive < 1 || drive > 26)
-        return false;
-    name[0] = static_cast<char>('A' + drive - 1);
-    name[1] = ':';
-    name[2] = 0;
-    return true;
-}
-
-// The raw target of a substituted drive ("\??\C:\folder"); false for any other drive.
-bool SubstTarget(const char* name, char (&target)[MAX_PATH + 8]) {
-    const DWORD length = QueryDosDeviceA(name, target, sizeof(target));
-    if (length == 0)
-        return false;
-    return CompareStringA(LOCALE_INVARIANT, 0, target, kSubstPrefixLength, kSubstPrefix,
-                          kSubstPrefixLength) == CSTR_EQUAL;
-}
-
-int LastErrorOr(int fallback) {
-    const DWORD error = GetLastError();
-    return error ? static_cast<int>(error) : fallback;
-}
-
-} // namespace
+#include "tools/subst/DosDevices.h"
 
 extern "C" {
 
 __declspec(dllexport) int WINAPI CreateSubst(int drive, const char* path) {
-    char name[3];
-    if (!DriveName(drive, name))
+    if (drive < 1 || drive > 26)
         return ERROR_INVALID_DRIVE;
-    if (GetLogicalDrives() & (1u << (drive - 1)))
-        return ERROR_ALREADY_ASSIGNED;
     if (!path || !*path)
         return ERROR_PATH_NOT_FOUND;
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return ERROR_PATH_NOT_FOUND;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return ERROR_DIRECTORY;
-    char full[MAX_PATH];
-    const DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
-    if (length == 0 || length >= MAX_PATH)
-        return ERROR_FILENAME_EXCED_RANGE;
-    // The platform drops a trailing backslash from a folder but needs it on a drive root.
-    if (length > 3 && full[length - 1] == '\\')
-        full[length - 1] = 0;
-    if (!DefineDosDeviceA(0, name, full))
-        return LastErrorOr(ERROR_INVALID_FUNCTION);
-    return 0;
+    wchar_t wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, MAX_PATH))
+        return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? ERROR_FILENAME_EXCED_RANGE
+                                                           : ERROR_NO_UNICODE_TRANSLATION;
+    return DosDevices::Create(drive, wide);
 }
 
+// A folder that the ANSI code page cannot hold comes back with '?' in place of what it lacks,
+// never best-fitted into the name of another folder.
 __declspec(dllexport) int WINAPI QuerySubst(int drive, char* buffer, int size) {
-    char name[3];
-    char target[MAX_PATH + 8];
-    if (!DriveName(drive, name))
-        return ERROR_INVALID_DRIVE;
-    if (!SubstTarget(name, target))
-        return ERROR_FILE_NOT_FOUND;
-    if (buffer && size > 0)
-        lstrcpynA(buffer, target + kSubstPrefixLength, size);
+    wchar_t folder[MAX_PATH];
+    if (const int error = DosDevices::Query(drive, folder))
+        return error;
+    if (buffer && size > 0) {
+        char ansi[2 * MAX_PATH];
+        if (!WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder, -1, ansi, sizeof(ansi),
+                                 nullptr, nullptr))
+            ansi[0] = 0;
+        lstrcpynA(buffer, ansi, size);
+    }
     return 0;
 }
 
 __declspec(dllexport) int WINAPI DeleteSubst(int drive) {
-    char name[3];
-    char target[MAX_PATH + 8];
-    if (!DriveName(drive, name))
-        return ERROR_INVALID_DRIVE;
-    // Only a substitution is removed, never a real drive.
-    if (!SubstTarget(name, target))
-        return ERROR_FILE_NOT_FOUND;
-    if (!DefineDosDeviceA(DDD_REMOVE_DEFINITION | DDD_RAW_TARGET_PATH | DDD_EXACT_MATCH_ON_REMOVE,
-                          name, target))
-        return LastErrorOr(ERROR_INVALID_FUNCTION);
-    return 0;
+    return DosDevices::Delete(drive);
 }
 }

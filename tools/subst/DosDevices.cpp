@@ -1,0 +1,95 @@
+#include "tools/subst/DosDevices.h"
+
+namespace {
+
+const wchar_t kSubstPrefix[] = L"\\??\\";
+const int kSubstPrefixLength = sizeof(kSubstPrefix) / sizeof(wchar_t) - 1;
+// The prefix, a folder of up to MAX_PATH units and the list's two terminators.
+const int kTargetUnits = MAX_PATH + 8;
+
+bool DriveName(int drive, wchar_t (&name)[3]) {
+    if (drive < 1 || drive > 26)
+        return false;
+    name[0] = static_cast<wchar_t>(L'A' + drive - 1);
+    name[1] = L':';
+    name[2] = 0;
+    return true;
+}
+
+// The raw target of a substituted drive ("\??\C:\folder"); false for any other drive.
+bool SubstTarget(const wchar_t* name, wchar_t (&target)[kTargetUnits]) {
+    if (QueryDosDeviceW(name, target, kTargetUnits) == 0)
+        return false;
+    for (int i = 0; i < kSubstPrefixLength; ++i)
+        if (target[i] != kSubstPrefix[i])
+            return false;
+    return true;
+}
+
+int LastErrorOr(int fallback) {
+    const DWORD error = GetLastError();
+    return error ? static_cast<int>(error) : fallback;
+}
+
+} // namespace
+
+namespace DosDevices {
+
+int PrepareFolder(const wchar_t* path, wchar_t* full) noexcept {
+    if (!path || !*path)
+        return ERROR_PATH_NOT_FOUND;
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return ERROR_PATH_NOT_FOUND;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ERROR_DIRECTORY;
+    const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return ERROR_FILENAME_EXCED_RANGE;
+    // The platform drops a trailing backslash from a folder but needs it on a drive root.
+    // In UTF-16 the last unit is a whole character: 表 never ends in a backslash here.
+    if (length > 3 && full[length - 1] == L'\\')
+        full[length - 1] = 0;
+    return 0;
+}
+
+int Create(int drive, const wchar_t* path) noexcept {
+    wchar_t name[3];
+    if (!DriveName(drive, name))
+        return ERROR_INVALID_DRIVE;
+    if (GetLogicalDrives() & (1u << (drive - 1)))
+        return ERROR_ALREADY_ASSIGNED;
+    wchar_t full[MAX_PATH];
+    if (const int error = PrepareFolder(path, full))
+        return error;
+    if (!DefineDosDeviceW(0, name, full))
+        return LastErrorOr(ERROR_INVALID_FUNCTION);
+    return 0;
+}
+
+int Query(int drive, wchar_t* folder) noexcept {
+    wchar_t name[3];
+    wchar_t target[kTargetUnits];
+    if (!DriveName(drive, name))
+        return ERROR_INVALID_DRIVE;
+    if (!SubstTarget(name, target))
+        return ERROR_FILE_NOT_FOUND;
+    if (folder)
+        lstrcpynW(folder, target + kSubstPrefixLength, MAX_PATH);
+    return 0;
+}
+
+int Delete(int drive) noexcept {
+    wchar_t name[3];
+    wchar_t target[kTargetUnits];
+    if (!DriveName(drive, name))
+        return ERROR_INVALID_DRIVE;
+    if (!SubstTarget(name, target))
+        return ERROR_FILE_NOT_FOUND;
+    if (!DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_RAW_TARGET_PATH | DDD_EXACT_MATCH_ON_REMOVE,
+                          name, target))
+        return LastErrorOr(ERROR_INVALID_FUNCTION);
+    return 0;
+}
+
+} // namespace DosDevices
