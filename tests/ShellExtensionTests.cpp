@@ -4,6 +4,7 @@
 #include "extension/SubstLibrary.h"
 #include "tools/shell-host/DropDataObject.h"
 #include "tests/ExpectedTexts.h"
+#include "tests/ExtensionHarness.h"
 #include "tests/MessageBoxCatcher.h"
 #include "tests/ProcessWatch.h"
 #include "tests/SubstDoubles.h"
@@ -11,38 +12,11 @@
 namespace {
 
 using host::DropDataObject;
-
-// The handler as the object forms wrap it, with an IUnknown that counts nothing.
-class TestExtension : public ShellExtension {
-public:
-    STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
-        return E_NOTIMPL;
-    }
-
-    HRESULT Select(const std::vector<std::string>& paths) {
-        DropDataObject data(paths);
-        return Initialize(nullptr, &data, nullptr);
-    }
-    HRESULT Run(UINT offset, HWND owner = nullptr) {
-        CMINVOKECOMMANDINFO info = {};
-        info.cbSize = sizeof(info);
-        info.hwnd = owner;
-        info.lpVerb = MAKEINTRESOURCEA(offset);
-        return InvokeCommand(&info);
-    }
-};
+using test::KeyboardShift;
+using test::kFirst;
+using test::Query;
+using test::ShellMenu;
+using test::TestExtension;
 
 struct MenuItem {
     UINT id;
@@ -80,43 +54,6 @@ std::string Expected(unsigned id) {
 bool DriveInUse(int drive) {
     return (GetLogicalDrives() >> (drive - 1)) & 1;
 }
-
-// A menu of the shell's with three items of its own.
-class ShellMenu {
-public:
-    ShellMenu() : m_menu(CreatePopupMenu()) {
-        for (UINT i = 0; i < 3; ++i)
-            InsertMenuA(m_menu, i, MF_BYPOSITION | MF_STRING, 1 + i, "shell item");
-    }
-    ~ShellMenu() { DestroyMenu(m_menu); }
-    HMENU Get() const { return m_menu; }
-
-private:
-    HMENU m_menu;
-};
-
-class KeyboardShift {
-public:
-    explicit KeyboardShift(bool down) {
-        GetKeyboardState(m_saved);
-        BYTE keys[256];
-        CopyMemory(keys, m_saved, sizeof(keys));
-        keys[VK_SHIFT] = down ? 0x80 : 0;
-        keys[VK_LSHIFT] = keys[VK_SHIFT];
-        SetKeyboardState(keys);
-    }
-    ~KeyboardShift() { SetKeyboardState(m_saved); }
-
-private:
-    BYTE m_saved[256];
-};
-
-HRESULT Query(ShellExtension& extension, HMENU menu, UINT index = 1, UINT flags = CMF_NORMAL,
-              UINT last = 1000) {
-    return extension.QueryContextMenu(menu, index, 100, last, flags);
-}
-
-const UINT kFirst = 100;
 
 // ---------------------------------------------------------------------------------------
 // Selection capture

@@ -12,7 +12,17 @@ namespace host {
 // and released.
 class DropDataObject : public IDataObject {
 public:
+    // ANSI paths, read in the ANSI code page as the shell's own would be.
     explicit DropDataObject(const std::vector<std::string>& paths, bool offerDrop = true)
+        : m_offerDrop(offerDrop) {
+        for (const std::string& path : paths) {
+            std::wstring wide(path.size() + 1, L'\0');
+            const int units = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0],
+                                                  static_cast<int>(wide.size()));
+            m_paths.emplace_back(wide.c_str(), units ? units - 1 : 0);
+        }
+    }
+    DropDataObject(const std::vector<std::wstring>& paths, bool offerDrop)
         : m_paths(paths), m_offerDrop(offerDrop) {}
     ~DropDataObject() {
         for (HGLOBAL handle : m_handed)
@@ -24,11 +34,8 @@ public:
 
     HGLOBAL MakeDrop() const {
         std::wstring list;
-        for (const std::string& path : m_paths) {
-            std::wstring wide(path.size() + 1, L'\0');
-            const int units = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0],
-                                                  static_cast<int>(wide.size()));
-            list.append(wide.c_str(), units ? units - 1 : 0);
+        for (const std::wstring& path : m_paths) {
+            list += path;
             list += L'\0';
         }
         list += L'\0';
@@ -104,8 +111,8 @@ private:
         DropDataObject& owner;
     };
 
-    std::vector<std::string> m_paths;
-    bool m_offerDrop;
+    std::vector<std::wstring> m_paths;
+    bool m_offerDrop = true;
     std::deque<HGLOBAL> m_handed;
     Releaser m_releaser{*this};
 };
