@@ -82,19 +82,23 @@ HRESULT ClassRegistry::RegisterAllClasses() noexcept {
     return RegisterModuleTypeLibrary(typeLibraryInstance);
 }
 
+// Unregistration goes on through every step, so that whatever of ours remains is removed even
+// when an earlier part is already gone or cannot go; the first failure is the answer.
 HRESULT ClassRegistry::UnregisterAllClasses() noexcept {
+    HRESULT first = S_OK;
+    auto keep = [&first](HRESULT result) {
+        if (FAILED(result) && SUCCEEDED(first))
+            first = result;
+    };
     for (int i = 0; i < classCount; ++i) {
         const ClassEntry* entry = classTable[i];
         if (!entry)
             continue;
-        HRESULT result = UpdateClassCategories(*entry->classId, entry->GetCategoryList(), false);
-        if (FAILED(result))
-            return result;
-        result = entry->UpdateRegistration(false);
-        if (FAILED(result))
-            return result;
+        keep(UpdateClassCategories(*entry->classId, entry->GetCategoryList(), false));
+        keep(entry->UpdateRegistration(false));
     }
-    return UnregisterModuleTypeLibrary(typeLibraryInstance);
+    keep(UnregisterModuleTypeLibrary(typeLibraryInstance));
+    return first;
 }
 
 HRESULT ServerModule::RegisterModule() noexcept {
@@ -121,14 +125,19 @@ HRESULT ServerModule::RegisterModule() noexcept {
 }
 
 HRESULT ServerModule::UnregisterModule() noexcept {
+    HRESULT approvedResult = S_OK;
     if (HasApprovedList()) {
-        // Whatever fails here fails quietly: the rest must still go.
         KeyHandle approved;
-        if (approved.Open(HKEY_LOCAL_MACHINE, kApprovedKey, KEY_SET_VALUE) == ERROR_SUCCESS)
-            RegDeleteValueA(approved.Get(), kShellExtensionClassIdText);
+        if (approved.Open(HKEY_LOCAL_MACHINE, kApprovedKey, KEY_SET_VALUE) == ERROR_SUCCESS) {
+            const LONG error = RegDeleteValueA(approved.Get(), kShellExtensionClassIdText);
+            // A value that is already gone is what unregistration wants; one that stays is not.
+            if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND)
+                approvedResult = HRESULT_FROM_WIN32(error);
+        }
     }
-    const HRESULT result = classRegistry.UnregisterAllClasses();
-    if (FAILED(result))
-        return result;
-    return UpdateAppIdRegistration(false);
+    const HRESULT classes = classRegistry.UnregisterAllClasses();
+    const HRESULT appId = UpdateAppIdRegistration(false);
+    if (FAILED(approvedResult))
+        return approvedResult;
+    return FAILED(classes) ? classes : appId;
 }

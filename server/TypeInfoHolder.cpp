@@ -138,6 +138,13 @@ HRESULT TypeInfoHolder::GetTypeInfo(UINT, LCID lcid, ITypeInfo** ppTInfo) noexce
 
 HRESULT TypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
                                       DISPID* rgDispId) noexcept {
+    // Checked before anything is touched: the cache would write through a null rgDispId, and
+    // the platform faults on a null rgszNames even for no names.
+    if (!rgszNames || !rgDispId)
+        return E_POINTER;
+    for (UINT i = 0; i < cNames; ++i)
+        if (!rgszNames[i])
+            return E_POINTER;
     HRESULT result;
     ITypeInfo* info = Loaded(lcid, true, result);
     if (!info)
@@ -159,6 +166,11 @@ HRESULT TypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, 
 HRESULT TypeInfoHolder::Invoke(IDispatch* instance, DISPID dispIdMember, REFIID, LCID lcid,
                                WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                EXCEPINFO* pExcepInfo, UINT* puArgErr) noexcept {
+    // The parameters must be there, with an array for each count; the result, the exception
+    // and the argument error stay optional.
+    if (!pDispParams || (pDispParams->cArgs && !pDispParams->rgvarg) ||
+        (pDispParams->cNamedArgs && !pDispParams->rgdispidNamedArgs))
+        return E_POINTER;
     HRESULT result;
     ITypeInfo* info = Loaded(lcid, true, result);
     if (!info)

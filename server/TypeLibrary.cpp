@@ -1,6 +1,6 @@
 #include "server/TypeLibrary.h"
 #include <shlwapi.h>
-#include "support/Conversion.h"
+#include "registrar/RegistryWalk.h"
 #include "support/Handles.h"
 #include "support/ModulePath.h"
 
@@ -18,6 +18,77 @@ public:
 private:
     BSTR m_text = nullptr;
 };
+
+// "{xxxxxxxx-...}" in ASCII; 39 bytes with its NUL.
+bool GuidText(REFGUID id, char* text) {
+    wchar_t wide[40];
+    if (!StringFromGUID2(id, wide, 40))
+        return false;
+    for (int i = 0; (text[i] = static_cast<char>(wide[i])) != 0; ++i) {
+    }
+    return true;
+}
+
+const wchar_t* PlatformKey(SYSKIND kind) {
+    switch (kind) {
+    case SYS_WIN16:
+        return L"win16";
+    case SYS_WIN64:
+        return L"win64";
+    default:
+        return L"win32";
+    }
+}
+
+// Whether "TypeLib\{library}\major.minor\lcid\platform" names a file.
+bool IsRegistered(const TLIBATTR& attributes) {
+    wchar_t library[40];
+    if (!StringFromGUID2(attributes.guid, library, 40))
+        return true;
+    wchar_t name[128];
+    wsprintfW(name, L"TypeLib\\%s\\%x.%x\\%lx\\%s", library, attributes.wMajorVerNum,
+              attributes.wMinorVerNum, attributes.lcid, PlatformKey(attributes.syskind));
+    HKEY key = nullptr;
+    const LONG error = RegOpenKeyExW(HKEY_CLASSES_ROOT, name, 0, KEY_READ, &key);
+    if (error == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return error != ERROR_FILE_NOT_FOUND;
+}
+
+// The "Interface\{iid}" keys that still name the library as theirs: left behind by a library
+// registration that was removed without them.
+HRESULT RemoveInterfaceKeys(ITypeLib* library, REFGUID libraryId) {
+    char owner[40];
+    if (!GuidText(libraryId, owner))
+        return E_UNEXPECTED;
+    HRESULT result = S_OK;
+    const UINT count = library->GetTypeInfoCount();
+    for (UINT i = 0; i < count; ++i) {
+        ComPtr<ITypeInfo> info;
+        TYPEATTR* attributes = nullptr;
+        if (FAILED(library->GetTypeInfo(i, info.Receive())) ||
+            FAILED(info->GetTypeAttr(&attributes)))
+            continue;
+        char key[64] = "Interface\\";
+        const bool isInterface =
+            attributes->typekind == TKIND_INTERFACE || attributes->typekind == TKIND_DISPATCH;
+        const bool named = isInterface && GuidText(attributes->guid, key + 10);
+        info->ReleaseTypeAttr(attributes);
+        char owned[64];
+        lstrcpyA(owned, key);
+        lstrcatA(owned, "\\TypeLib");
+        char typeLibrary[64] = {};
+        LONG size = sizeof(typeLibrary);
+        if (!named ||
+            RegQueryValueA(HKEY_CLASSES_ROOT, owned, typeLibrary, &size) != ERROR_SUCCESS ||
+            lstrcmpiA(typeLibrary, owner) != 0)
+            continue;
+        const LONG error = DeleteKeyTree(HKEY_CLASSES_ROOT, key);
+        if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && SUCCEEDED(result))
+            result = HRESULT_FROM_WIN32(error);
+    }
+    return result;
+}
 
 } // namespace
 
@@ -77,6 +148,9 @@ HRESULT UnregisterModuleTypeLibrary(HINSTANCE module) noexcept {
         return result;
     result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
                                attributes->lcid, attributes->syskind);
+    // A registration that is already gone is no failure; what it left of ours still goes.
+    if (FAILED(result) && !IsRegistered(*attributes))
+        result = RemoveInterfaceKeys(library.Get(), attributes->guid);
     library->ReleaseTLibAttr(attributes);
     return result;
 }

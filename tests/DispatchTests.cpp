@@ -129,6 +129,32 @@ TEST_F(DispatchTest, NamesAndInvocationGoThroughTheRegisteredLibrary) {
         << "the type information's own answer";
 }
 
+TEST_F(DispatchTest, NullArraysAreRefusedBeforeAnythingIsTouched) {
+    Register();
+    LPOLESTR name = const_cast<LPOLESTR>(L"Invoke");
+    DISPID id = 0;
+    ASSERT_EQ(m_dual->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK) << "now in the cache";
+    EXPECT_EQ(m_dual->GetIDsOfNames(IID_NULL, &name, 1, 0, nullptr), E_POINTER);
+    EXPECT_EQ(m_dual->GetIDsOfNames(IID_NULL, nullptr, 0, 0, &id), E_POINTER);
+    EXPECT_EQ(m_dual->GetIDsOfNames(IID_NULL, nullptr, 1, 0, &id), E_POINTER);
+    LPOLESTR missing = nullptr;
+    EXPECT_EQ(m_dual->GetIDsOfNames(IID_NULL, &missing, 1, 0, &id), E_POINTER);
+
+    VARIANT result;
+    VariantInit(&result);
+    result.vt = VT_I4;
+    EXPECT_EQ(m_dual->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, nullptr, &result, nullptr, nullptr),
+              E_POINTER);
+    DISPPARAMS noArguments = {nullptr, nullptr, 2, 0};
+    EXPECT_EQ(
+        m_dual->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &noArguments, &result, nullptr, nullptr),
+        E_POINTER);
+    DISPPARAMS noNames = {nullptr, nullptr, 0, 1};
+    EXPECT_EQ(m_dual->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &noNames, &result, nullptr, nullptr),
+              E_POINTER);
+    EXPECT_EQ(result.vt, VT_I4) << "untouched";
+}
+
 TEST_F(DispatchTest, ObjectsOfOtherApartmentThreadsShareTheLoadedInformation) {
     Register();
     ITypeInfo* mine = nullptr;

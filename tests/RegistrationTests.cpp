@@ -214,24 +214,32 @@ TEST_F(RegistrationExports, AFailingClassScriptKeepsWhatCameBeforeIt) {
     }
 }
 
-TEST_F(RegistrationExports, AnUnregisteredTypeLibraryStopsUnregistrationBeforeTheAppId) {
+TEST_F(RegistrationExports, UnregistrationRemovesWhatRemainsWhenTheTypeLibraryIsAlreadyGone) {
     ASSERT_EQ(registerServer(), S_OK);
     ExpectAllRows();
     ASSERT_EQ(UnRegisterTypeLib(kLibraryId, 1, 0, 0, test::kNativeSysKind), S_OK);
-    const HRESULT notRegistered = UnRegisterTypeLib(kLibraryId, 1, 0, 0, test::kNativeSysKind);
-    ASSERT_TRUE(FAILED(notRegistered));
+    // An interface key that a half-removed library registration left behind, naming ours.
+    const std::string interfaceKey = "Interface\\{C62B8D47-91E5-4F0C-B3A6-58E4D7019F2B}";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, (interfaceKey + "\\TypeLib").c_str(), &key), 0);
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(test::kLibraryIdText),
+                   sizeof(test::kLibraryIdText));
+    RegCloseKey(key);
 
-    EXPECT_EQ(unregisterServer(), notRegistered);
-    EXPECT_EQ(test::ApprovedValue(), "<none>");
-    EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, test::kClassKey));
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, std::string("AppID\\") + test::kAppIdText),
-              "Lanterwell")
-        << "the AppID entries stay";
-    EXPECT_TRUE(test::KeyExists(HKEY_CLASSES_ROOT, "AppID\\Lanterwell.DLL"));
-
-    ASSERT_EQ(registerServer(), S_OK);
-    ASSERT_EQ(unregisterServer(), S_OK);
+    EXPECT_EQ(unregisterServer(), S_OK);
     ExpectNoRows();
+    EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, interfaceKey));
+    EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, "AppID\\Lanterwell.DLL"));
+}
+
+TEST_F(RegistrationExports, UnregisteringWhatIsNotRegisteredSucceedsAndChangesNothing) {
+    EXPECT_EQ(unregisterServer(), S_OK);
+    ExpectNoRows();
+    ASSERT_EQ(registerServer(), S_OK);
+    EXPECT_EQ(unregisterServer(), S_OK);
+    EXPECT_EQ(unregisterServer(), S_OK) << "a second time";
+    ExpectNoRows();
+    EXPECT_EQ(RunRegsvr32("/u /s \"" + m_module + "\""), 0) << "regsvr32 /u reports success";
 }
 
 } // namespace
