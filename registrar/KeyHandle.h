@@ -14,6 +14,8 @@ public:
     // the held key stays.
     LONG Open(HKEY parent, const char* name, REGSAM access) noexcept;
     LONG Create(HKEY parent, const char* name, REGSAM access) noexcept;
+    // Opens the key itself, never the key that a symbolic link at that name points to.
+    LONG OpenLink(HKEY parent, const wchar_t* name, REGSAM access) noexcept;
     LONG Close() noexcept;
     HKEY Get() const noexcept { return m_key; }
 

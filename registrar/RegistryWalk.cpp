@@ -16,8 +16,11 @@ bool IsKeyword(const char* token, const char* keyword) {
 // itself, which ForceRemove, Delete and unregistration would then delete; a lead byte
 // without its trail byte names no character, and the platform may store it as one that
 // opens the parent again.
+//
+// A name of MAX_PATH bytes or more is refused too: the platform creates it from double-byte
+// text but can never open it again, so unregistration could not find what it registered.
 bool IsKeyName(const char* token) {
-    if (!token[0])
+    if (!token[0] || lstrlenA(token) >= MAX_PATH)
         return false;
     for (const char* p = token; *p;) {
         const char* next = CharNextA(p);
@@ -26,6 +29,12 @@ bool IsKeyName(const char* token) {
         p = next;
     }
     return true;
+}
+
+// Where a block may open, only a token that is exactly "{" opens one, at registration and at
+// unregistration alike: a key name that begins with "{" (a GUID) is the next entry.
+bool IsBlockOpener(const char* token) {
+    return token[0] == '{' && token[1] == 0;
 }
 
 HRESULT WriteResult(LONG error) {
@@ -111,26 +120,51 @@ HRESULT SkipBlock(ScriptParser& parser, char* token, int depth) {
 // The registry nests at most 512 levels; a deeper tree is not one this walk made.
 const int kMaxTreeDepth = 512;
 
-LONG DeleteKeyTreeAt(HKEY parent, const char* name, int depth) {
+bool IsSymbolicLink(HKEY key) {
+    DWORD type = REG_NONE;
+    return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
+               ERROR_SUCCESS &&
+           type == REG_LINK;
+}
+
+// Deletes an open key through its own handle: a link deleted by name would take its target.
+LONG DeleteOpenKey(HKEY key) {
+    using NtDeleteKeyProc = LONG(NTAPI*)(HANDLE);
+    using StatusToErrorProc = ULONG(NTAPI*)(LONG);
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    const auto deleteKey = reinterpret_cast<NtDeleteKeyProc>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")));
+    const auto toError = reinterpret_cast<StatusToErrorProc>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    if (!deleteKey || !toError)
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    const LONG status = deleteKey(key);
+    return status ? static_cast<LONG>(toError(status)) : ERROR_SUCCESS;
+}
+
+// In UTF-16, so that every subkey is found and deleted whatever its name; a symbolic link is
+// deleted as a link and never followed, so nothing outside the named key goes.
+LONG DeleteKeyTreeAt(HKEY parent, const wchar_t* name, int depth) {
     if (depth > kMaxTreeDepth)
         return ERROR_BADKEY;
     KeyHandle key;
-    LONG error = key.Open(parent, name, kReadWrite);
+    LONG error = key.OpenLink(parent, name, KEY_READ | DELETE);
     if (error)
         return error;
+    if (IsSymbolicLink(key.Get()))
+        return DeleteOpenKey(key.Get());
     for (;;) {
-        char subkey[256];
-        DWORD length = sizeof(subkey);
+        wchar_t subkey[256];
+        DWORD length = 256;
         // An empty name would open this key again, not the subkey.
-        if (RegEnumKeyExA(key.Get(), 0, subkey, &length, nullptr, nullptr, nullptr, nullptr) ||
+        if (RegEnumKeyExW(key.Get(), 0, subkey, &length, nullptr, nullptr, nullptr, nullptr) ||
             !subkey[0])
             break;
         error = DeleteKeyTreeAt(key.Get(), subkey, depth + 1);
         if (error)
             return error;
     }
-    key.Close();
-    return RegDeleteKeyA(parent, name);
+    return DeleteOpenKey(key.Get());
 }
 
 } // namespace
@@ -170,7 +204,11 @@ HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token
 }
 
 LONG DeleteKeyTree(HKEY parent, const char* name) noexcept {
-    return DeleteKeyTreeAt(parent, name, 0);
+    // The name as the ANSI functions that created the key read it.
+    wchar_t wide[MAX_PATH];
+    if (!name || !MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide, MAX_PATH))
+        return ERROR_INVALID_NAME;
+    return DeleteKeyTreeAt(parent, wide, 0);
 }
 
 HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registering, bool recovering,
@@ -198,9 +236,12 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
             if (registering) {
                 if (!IsKeyName(token))
                     return DISP_E_EXCEPTION;
-                // Its result is no failure: a missing key is already gone.
-                if (!IsProtectedKeyName(token))
-                    DeleteKeyTree(parent, token);
+                // A missing key is already gone; any other failure to delete is reported.
+                if (!IsProtectedKeyName(token)) {
+                    const LONG error = DeleteKeyTree(parent, token);
+                    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND)
+                        return WriteResult(error);
+                }
                 if (deleteOnly) {
                     if (FAILED(result = parser.NextToken(token)) ||
                         FAILED(result = parser.SkipValueClause(token)))
@@ -234,7 +275,7 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
                 if (FAILED(result = parser.SkipValueClause(token)))
                     return result;
                 // A block after a value entry belongs to no key: never walk it for removal.
-                if (token[0] == '{')
+                if (IsBlockOpener(token))
                     result = SkipBlock(parser, token, depth + 1);
                 continue;
             }
@@ -273,10 +314,11 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
             if (FAILED(result = parser.NextToken(token)) ||
                 FAILED(result = parser.SkipValueClause(token)))
                 return result;
-            if (token[0] == '{') {
+            if (IsBlockOpener(token)) {
                 result = WalkKeys(parser, token, current.Get(), false, blockRecovering, depth + 1,
                                   writable);
-                if (FAILED(result) && (!blockRecovering || parser.tooDeep))
+                // Checking a block before it runs gives up at its first fault, wherever it is.
+                if (FAILED(result) && (!blockRecovering || parser.tooDeep || parser.checking))
                     return result;
                 if (FAILED(result = parser.NextToken(token)))
                     return result;
@@ -294,8 +336,7 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
             continue;
         }
 
-        // A block at registration opens only with a token that is exactly "{".
-        if (registering && lstrcmpA(token, "{") == 0) {
+        if (registering && IsBlockOpener(token)) {
             if (blockWithoutKey)
                 result = SkipBlock(parser, token, depth + 1);
             else if (SUCCEEDED(result =

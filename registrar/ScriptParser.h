@@ -12,7 +12,7 @@ const int kTokenSize = 4096;
 class ScriptParser {
 public:
     explicit ScriptParser(Registrar* registrar = nullptr) noexcept
-        : position(nullptr), registrar(registrar), tooDeep(false) {}
+        : position(nullptr), registrar(registrar), tooDeep(false), checking(false) {}
 
     void SkipSpace() noexcept;
     bool AtClosingQuote() const noexcept;
@@ -26,6 +26,8 @@ public:
     Registrar* registrar; // gives the replacement variables
     // Set when the script nests deeper than the walk allows: the whole run is given up.
     bool tooDeep;
+    // Set while a block is read to check it before it runs: no fault inside it is passed over.
+    bool checking;
 };
 
 bool IsBlank(BYTE character) noexcept;

@@ -17,15 +17,17 @@ namespace {
 const int kMaxVariableName = 31;
 const int kEscapedPathUnits = 520;
 
-// Reads the block at the position without touching anything, to learn whether the walk
-// could take its nesting.
-bool NestsTooDeep(ScriptParser& parser, char* token) {
+// Reads the block at the position without touching anything, to learn whether the walk could
+// take all of it: a block nested too deep or malformed anywhere is refused before any of it
+// is written, so that a failure can never stop a roll-back half way.
+HRESULT CheckBlock(ScriptParser& parser, char* token) {
     const char* start = parser.position;
-    WalkKeys(parser, token, nullptr, false, true);
-    const bool tooDeep = parser.tooDeep;
+    parser.checking = true;
+    const HRESULT result = WalkKeys(parser, token, nullptr, false, true);
+    parser.checking = false;
     parser.position = start;
     parser.tooDeep = false;
-    return tooDeep;
+    return result;
 }
 
 } // namespace
@@ -109,11 +111,8 @@ HRESULT RunScriptText(ScriptParser& parser, const char* text, bool registering) 
             result = DISP_E_EXCEPTION;
             break;
         }
-        // Too deep a block is refused before anything of it is written.
-        if (NestsTooDeep(parser, token)) {
-            result = DISP_E_EXCEPTION;
+        if (FAILED(result = CheckBlock(parser, token)))
             break;
-        }
         if (registering) {
             const char* blockStart = parser.position;
             result = WalkKeys(parser, token, root, true, false);

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>
 #include <string>
 #include "registrar/RegistryWalk.h"
 #include "tests/ExpectedScripts.h"
@@ -196,14 +198,100 @@ TEST_F(WalkTest, ABlockAfterADeleteOrAValueEntryTouchesNoKey) {
     EXPECT_FALSE(m_key.Exists("After2"));
 }
 
-TEST_F(WalkTest, ABlockOpensOnlyWithABraceAloneAtRegistration) {
+TEST_F(WalkTest, ABlockOpensOnlyWithABraceAloneAtRegistrationAndUnregistration) {
     ASSERT_EQ(Register("K {X} }"), S_OK);
     EXPECT_TRUE(m_key.Exists("K"));
     EXPECT_TRUE(m_key.Exists("{X}")) << "a key name that begins with a brace";
     EXPECT_FALSE(m_key.Exists("K\\{X}"));
-    // At unregistration any token beginning with "{" after a key entry opens its block.
-    EXPECT_EQ(Unregister("K {X} }"), DISP_E_EXCEPTION);
-    EXPECT_TRUE(m_key.Exists("{X}"));
+    // Unregistration reads the script as registration did: {X} is the next key entry.
+    EXPECT_EQ(Unregister("K {X} }"), S_OK);
+    EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
+}
+
+// The registry path of the scratch key as the kernel names it, for symbolic links.
+std::wstring KernelPath(const std::string& below) {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    BYTE buffer[256];
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size);
+    CloseHandle(token);
+    wchar_t* sid = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid);
+    std::wstring path =
+        std::wstring(L"\\REGISTRY\\USER\\") + (sid ? sid : L"") +
+        L"\\Software\\Lanterwell Tests\\" +
+        test::Wide(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
+        L"." + test::Wide(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+        (below.empty() ? L"" : L"\\" + test::Wide(below));
+    LocalFree(sid);
+    return path;
+}
+
+// A symbolic link below the scratch key that points at a kernel registry path.
+bool PlantLink(HKEY parent, const wchar_t* name, const std::wstring& target) {
+    HKEY link = nullptr;
+    if (RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS, nullptr,
+                        &link, nullptr))
+        return false;
+    const LONG set = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                    reinterpret_cast<const BYTE*>(target.data()),
+                                    static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+    RegCloseKey(link);
+    return set == ERROR_SUCCESS;
+}
+
+TEST_F(WalkTest, ForceRemoveAndDeleteRemoveALinkNeverItsTarget) {
+    Plant("Target\\Below", "v");
+    for (const char* entry : {"ForceRemove L = s 'mine' }", "Delete L }"}) {
+        SCOPED_TRACE(entry);
+        ASSERT_TRUE(PlantLink(m_key.Get(), L"L", KernelPath("Target")));
+        ASSERT_EQ(m_key.String("L\\Below", "v"), "foreign") << "the link leads to the target";
+        ASSERT_EQ(Register(entry), S_OK);
+        EXPECT_EQ(m_key.String("Target\\Below", "v"), "foreign") << "the target stays";
+        EXPECT_EQ(m_key.String("L\\Below", "v"), "<none>") << "the link went";
+        RegDeleteKeyA(m_key.Get(), "L");
+    }
+    // A link to the scratch key itself: a loop, ended at the link.
+    ASSERT_TRUE(PlantLink(m_key.Get(), L"Loop", KernelPath("")));
+    ASSERT_EQ(Register("ForceRemove Loop }"), S_OK);
+    EXPECT_EQ(m_key.String("Target\\Below", "v"), "foreign");
+}
+
+TEST_F(WalkTest, ForceRemoveDeletesSubkeysTheAnsiFunctionsCannotNameAndReportsFailure) {
+    Plant("K", "old");
+    const std::wstring base = test::Wide(std::string("K\\"));
+    for (const std::wstring& name : {std::wstring(L"caf\u00E9\u0416"), std::wstring(200, L'\u8868'),
+                                     std::wstring(255, L'x')}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(m_key.Get(), (base + name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  0);
+        RegCloseKey(key);
+    }
+    ASSERT_EQ(Register("ForceRemove K = s 'new' }"), S_OK);
+    EXPECT_EQ(m_key.Snapshot(),
+              (std::vector<std::string>{"K\\", "K||1|new" + std::string(1, '\0')}));
+
+    // A subkey that may only have its access changed: the deletion fails and says so.
+    HKEY locked = nullptr;
+    ASSERT_EQ(RegCreateKeyA(m_key.Get(), "K\\Locked", &locked), 0);
+    PSECURITY_DESCRIPTOR closed = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;RCWD;;;WD)", 1,
+                                                                     &closed, nullptr));
+    ASSERT_EQ(RegSetKeySecurity(locked, DACL_SECURITY_INFORMATION, closed), 0);
+    RegCloseKey(locked);
+    LocalFree(closed);
+    EXPECT_EQ(Register("ForceRemove K = s 'newer' }"), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(m_key.String("K"), "new") << "nothing written after the failed deletion";
+    // Opened up again, so that the scratch key can go.
+    ASSERT_EQ(RegOpenKeyExA(m_key.Get(), "K\\Locked", 0, WRITE_DAC, &locked), 0);
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ASSERT_TRUE(
+        ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;KA;;;WD)", 1, &open, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(locked, DACL_SECURITY_INFORMATION, open), 0);
+    RegCloseKey(locked);
+    LocalFree(open);
 }
 
 TEST_F(WalkTest, UnregistrationRemovesWhatTheScriptDescribesDeepestFirst) {

@@ -6,6 +6,7 @@
 #include "registrar/ScriptRunner.h"
 #include "server/ClassRegistry.h"
 #include "tests/ScratchKey.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -178,6 +179,63 @@ TEST_F(ScriptTextTest, ABlockNestedTooDeepIsRefusedBeforeAnythingIsWritten) {
     for (int i = 0; i < 70; ++i)
         nested += "} ";
     EXPECT_EQ(Run(Root(nested), true), DISP_E_EXCEPTION);
+    EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
+}
+
+TEST_F(ScriptTextTest, AKeyNamedLikeABlockAfterAValueEntryRegistersAndUnregisters) {
+    const std::string scripts[] = {
+        Root("K { val v = s 'x' '{G}' }"),
+        Root("K { val v = s 'x' '{G}' { Sub } Sibling }"),
+        Root("K { A '{G}' { Sub } Sibling }"),
+    };
+    for (const std::string& script : scripts) {
+        SCOPED_TRACE(script);
+        ASSERT_EQ(Run(script, true), S_OK);
+        EXPECT_TRUE(m_key.Exists("K\\{G}"));
+        ASSERT_EQ(Run(script, false), S_OK);
+        EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
+    }
+    // A flat list of GUID-named keys with values is no nesting at all.
+    std::string flat = "K { ";
+    for (int i = 0; i < 62; ++i)
+        flat += "'{C" + std::to_string(i) + "}' = s 'v' ";
+    ASSERT_EQ(Run(Root(flat + "}"), true), S_OK);
+    EXPECT_EQ(m_key.String("K\\{C61}"), "v");
+    ASSERT_EQ(Run(Root(flat + "}"), false), S_OK);
+    EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
+}
+
+TEST_F(ScriptTextTest, AMalformedRootBlockWritesNothing) {
+    const char* const malformed[] = {
+        "A B { C 'unterminated } }", // no closing quote
+        "A { val v s 'x' }",         // Val without =
+        "A { 'B\\C' }",              // a key name holding a backslash
+        "A { B { C }",               // the block never closes
+    };
+    for (const char* entries : malformed) {
+        SCOPED_TRACE(entries);
+        EXPECT_TRUE(FAILED(Run(Root(entries), true)));
+        EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
+    }
+    // A NUL inside a block ends the text there.
+    const std::string withNul = Root(std::string("A { B ") + '\0' + " C }");
+    m_text = withNul;
+    ScriptParser parser(&m_registrar);
+    EXPECT_TRUE(FAILED(RunScriptText(parser, m_text.c_str(), true)));
+    EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
+}
+
+TEST_F(ScriptTextTest, AKeyNameTheWalkCouldNotFindAgainIsRefusedBeforeAnythingIsWritten) {
+    if (!test::IsJapaneseCodePage())
+        GTEST_SKIP() << "double-byte names need code page 932";
+    std::string longName;
+    for (int i = 0; i < 130; ++i)
+        longName += "\x82\xA0"; // あ: 260 bytes
+    EXPECT_EQ(Run(Root("First Second { '" + longName + "' }"), true), DISP_E_EXCEPTION);
+    EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
+    const std::string fits = longName.substr(0, 258);
+    ASSERT_EQ(Run(Root("Second { '" + fits + "' }"), true), S_OK);
+    ASSERT_EQ(Run(Root("Second { '" + fits + "' }"), false), S_OK);
     EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
 }
 
