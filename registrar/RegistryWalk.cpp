@@ -228,6 +228,9 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
         bool deleteAllowed = true;
         // An entry whose following block has no key of its own to walk under.
         bool blockWithoutKey = false;
+        // At unregistration the name after "Delete" is a key name, never a keyword: registration
+        // read it as one, and whatever followed it as the next entry.
+        bool keyNameFollows = false;
 
         if (IsKeyword(token, "ForceRemove") || IsKeyword(token, "Delete")) {
             const bool deleteOnly = IsKeyword(token, "Delete");
@@ -248,9 +251,11 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
                         return result;
                     blockWithoutKey = true;
                 }
+            } else {
+                keyNameFollows = deleteOnly;
             }
         }
-        if (!blockWithoutKey && IsKeyword(token, "NoRemove")) {
+        if (!blockWithoutKey && !keyNameFollows && IsKeyword(token, "NoRemove")) {
             deleteAllowed = false;
             if (FAILED(result = parser.NextToken(token)))
                 return result;
@@ -258,7 +263,7 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
 
         if (blockWithoutKey) {
             // The Delete entry's token is already read.
-        } else if (IsKeyword(token, "Val")) {
+        } else if (!keyNameFollows && IsKeyword(token, "Val")) {
             if (FAILED(result = parser.NextToken(token)))
                 return result;
             if (lstrlenA(token) >= MAX_PATH)

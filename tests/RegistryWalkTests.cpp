@@ -294,6 +294,17 @@ TEST_F(WalkTest, ForceRemoveDeletesSubkeysTheAnsiFunctionsCannotNameAndReportsFa
     LocalFree(open);
 }
 
+TEST_F(WalkTest, TheNameAfterDeleteIsAKeyNameAtUnregistrationToo) {
+    // Registration deletes the trees named Val and NoRemove and makes v4 and K; unregistration
+    // must read the same entries, not a value entry v4 and a kept K.
+    const std::string script = "Delete Val v4 = s 'x' Delete NoRemove K }";
+    ASSERT_EQ(Register(script), S_OK);
+    EXPECT_TRUE(m_key.Exists("v4"));
+    EXPECT_TRUE(m_key.Exists("K"));
+    ASSERT_EQ(Unregister(script), S_OK);
+    EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
+}
+
 TEST_F(WalkTest, UnregistrationRemovesWhatTheScriptDescribesDeepestFirst) {
     const std::string script = "A = s 'a' { val v = s 'x' B { C } } NoRemove K { val w = s 'y' "
                                "NoRemove val kept = s 'z' } }";

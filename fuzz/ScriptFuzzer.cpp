@@ -1,0 +1,330 @@
+// Runs generated and damaged registry scripts through the interpreter, each registered then
+// unregistered below a scratch key, and checks what must always hold: no crash or hang,
+// nothing outside the scratch key changed, a clean script's unregistration (and failed
+// registration) leaves the scratch key empty. A failing script is shrunk and written out.
+//
+// usage: ScriptFuzzer [--seed N] [--count N] [--regressions FOLDER]
+#include <windows.h>
+#include <objbase.h>
+#include <stdio.h>
+#include <string>
+#include <vector>
+#include "fuzz/RegistrySandbox.h"
+#include "fuzz/ScriptGenerator.h"
+#include "registrar/Registrar.h"
+#include "registrar/RegistryWalk.h"
+#include "registrar/ScriptRunner.h"
+
+namespace {
+
+const DWORD kWatchdogMilliseconds = 30000;
+
+// What the watchdog and the crash filter print: the script being run.
+std::string* volatile g_current = nullptr;
+volatile LONG g_runStarted = 0;
+volatile DWORD g_runStartTick = 0;
+
+void PrintCurrent(const char* why) {
+    fprintf(stderr, "%s while running:\n%s\n", why, g_current ? g_current->c_str() : "(none)");
+    fflush(stderr);
+}
+
+DWORD WINAPI Watchdog(void*) {
+    for (;;) {
+        Sleep(1000);
+        if (g_runStarted && GetTickCount() - g_runStartTick > kWatchdogMilliseconds) {
+            PrintCurrent("HANG");
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+    }
+}
+
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* pointers) {
+    fprintf(stderr, "CRASH 0x%08lX\n", pointers->ExceptionRecord->ExceptionCode);
+    PrintCurrent("CRASH");
+    TerminateProcess(GetCurrentProcess(), 4);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+std::string Wrap(const std::string& entries) {
+    return "HKCU { NoRemove Software { NoRemove 'Lanterwell Fuzz' { NoRemove Scratch { " + entries +
+           "\r\n} } } }\r\n";
+}
+
+HRESULT Run(const std::string& entries, bool registering) {
+    Registrar registrar;
+    registrar.AddVariable(L"Module", L"C:\\It''s \u8868\\Lanterwell.dll");
+    registrar.AddVariable(L"Module_Raw", L"C:\\It''s \u8868\\Lanterwell.dll");
+    registrar.AddVariable(L"APPID", L"{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}");
+    registrar.AddVariable(L"Extra", L"\u30BD%");
+    std::string text = Wrap(entries);
+    g_current = &text;
+    g_runStartTick = GetTickCount();
+    InterlockedExchange(&g_runStarted, 1);
+    ScriptParser parser(&registrar);
+    const HRESULT result = RunScriptText(parser, text.c_str(), registering);
+    InterlockedExchange(&g_runStarted, 0);
+    g_current = nullptr;
+    return result;
+}
+
+// Whether the entries stay inside the scratch key's block: read as the walk reads them, they
+// must end exactly at the block's closing brace (or be refused as malformed, which writes
+// nothing). A damaged script that closes the block early would legitimately write above it.
+bool Confined(const std::string& entries) {
+    const std::string text = entries + "\r\n}";
+    ScriptParser parser;
+    parser.position = text.c_str();
+    parser.checking = true;
+    char token[kTokenSize];
+    if (FAILED(WalkKeys(parser, token, nullptr, false, true)))
+        return true;
+    parser.SkipSpace();
+    return *parser.position == 0;
+}
+
+// The invariant a case broke, or an empty text.
+std::string Check(fuzz::RegistrySandbox& sandbox, const fuzz::Case& c) {
+    if (!sandbox.Reset(c.plants))
+        return "the scratch key could not be emptied";
+    const std::string outside = sandbox.Outside();
+    const HRESULT registered = Run(c.entries, true);
+    if (sandbox.Outside() != outside)
+        return "registration changed something outside the scratch key";
+    if (c.clean && FAILED(registered) && !sandbox.Scratch().empty())
+        return "a failed registration left keys behind";
+    const HRESULT unregistered = Run(c.entries, false);
+    if (sandbox.Outside() != outside)
+        return "unregistration changed something outside the scratch key";
+    if (c.clean && !sandbox.Scratch().empty())
+        return "unregistration left the scratch key not empty";
+    if (c.clean && SUCCEEDED(registered) && FAILED(unregistered))
+        return "a registered script failed to unregister";
+    return "";
+}
+
+std::vector<std::string> Pieces(const std::string& entries) {
+    std::vector<std::string> pieces;
+    std::string current;
+    for (char ch : entries) {
+        if (ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n') {
+            if (!current.empty())
+                pieces.push_back(current);
+            current.clear();
+        } else {
+            current += ch;
+        }
+    }
+    if (!current.empty())
+        pieces.push_back(current);
+    return pieces;
+}
+
+std::string Join(const std::vector<std::string>& pieces) {
+    std::string text;
+    for (const std::string& piece : pieces)
+        text += (text.empty() ? "" : " ") + piece;
+    return text;
+}
+
+// Whether every planted link is named only right after ForceRemove or Delete: a link named as
+// a key entry legitimately leads the script outside the scratch key.
+bool LinksOnlyDeleted(const fuzz::Case& c) {
+    const std::vector<std::string> pieces = Pieces(c.entries);
+    for (const fuzz::Plant& plant : c.plants) {
+        if (plant.kind != fuzz::Plant::Link)
+            continue;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const std::string& piece = pieces[i];
+            const bool names = piece == plant.path || piece == "'" + plant.path + "'";
+            if (names && (i == 0 || (pieces[i - 1] != "ForceRemove" && pieces[i - 1] != "Delete")))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Removes runs of tokens, then plants, for as long as the same invariant still breaks.
+fuzz::Case Shrink(fuzz::RegistrySandbox& sandbox, fuzz::Case c, const std::string& broken) {
+    auto still = [&](const fuzz::Case& candidate) {
+        return Confined(candidate.entries) && LinksOnlyDeleted(candidate) &&
+               Check(sandbox, candidate) == broken;
+    };
+    std::vector<std::string> pieces = Pieces(c.entries);
+    for (size_t size = pieces.size() / 2; size >= 1; size = size > 1 ? size / 2 : 0) {
+        for (size_t at = 0; at + size <= pieces.size();) {
+            std::vector<std::string> fewer = pieces;
+            fewer.erase(fewer.begin() + at, fewer.begin() + at + size);
+            fuzz::Case candidate = c;
+            candidate.entries = Join(fewer);
+            if (still(candidate))
+                pieces = fewer;
+            else
+                ++at;
+        }
+    }
+    c.entries = Join(pieces);
+    for (size_t i = 0; i < c.plants.size();) {
+        fuzz::Case candidate = c;
+        candidate.plants.erase(candidate.plants.begin() + i);
+        if (still(candidate))
+            c = candidate;
+        else
+            ++i;
+    }
+    return c;
+}
+
+std::string PlantLine(const fuzz::Plant& plant) {
+    const char* kinds[] = {"key", "value", "read-only", "link"};
+    return std::string("# plant ") + kinds[plant.kind] + " " + plant.path + "\n";
+}
+
+void Report(const fuzz::Case& c, const std::string& broken, int number) {
+    std::string text = "# " + broken + "\n# " + (c.clean ? "clean" : "any") + "\n";
+    for (const fuzz::Plant& plant : c.plants)
+        text += PlantLine(plant);
+    text += c.entries + "\n";
+    const std::string file = "fuzz-failure-" + std::to_string(number) + ".rgs";
+    if (FILE* out = fopen(file.c_str(), "wb")) {
+        fwrite(text.data(), 1, text.size(), out);
+        fclose(out);
+    }
+    printf("FAILED: %s\n%s(written to %s)\n", broken.c_str(), text.c_str(), file.c_str());
+}
+
+// A regression case as Report writes it: header lines, then the entries.
+bool ReadCase(const std::string& path, fuzz::Case& c) {
+    FILE* in = fopen(path.c_str(), "rb");
+    if (!in)
+        return false;
+    std::string text;
+    char buffer[4096];
+    for (size_t read; (read = fread(buffer, 1, sizeof(buffer), in)) > 0;)
+        text.append(buffer, read);
+    fclose(in);
+    size_t at = 0;
+    while (at < text.size() && text[at] == '#') {
+        const size_t end = text.find('\n', at);
+        const std::string line = text.substr(at, end - at);
+        if (line == "# clean")
+            c.clean = true;
+        const char* kinds[] = {"key", "value", "read-only", "link"};
+        for (int kind = 0; kind < 4; ++kind) {
+            const std::string prefix = std::string("# plant ") + kinds[kind] + " ";
+            if (line.compare(0, prefix.size(), prefix) == 0)
+                c.plants.push_back(
+                    {static_cast<fuzz::Plant::Kind>(kind), line.substr(prefix.size()), "v0"});
+        }
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    c.entries = text.substr(at);
+    return true;
+}
+
+// The server's own scripts, read from the Lanterwell.dll beside this program, with their root
+// key and its braces taken off so that their entries run below the scratch key.
+std::vector<std::string> RealScripts() {
+    std::vector<std::string> scripts;
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length);
+    folder = folder.substr(0, folder.find_last_of('\\') + 1);
+    const HMODULE server =
+        LoadLibraryExA((folder + "Lanterwell.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    for (WORD id : {101, 102}) {
+        const HRSRC found =
+            server ? FindResourceA(server, MAKEINTRESOURCEA(id), "REGISTRY") : nullptr;
+        const HGLOBAL loaded = found ? LoadResource(server, found) : nullptr;
+        const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+        if (!bytes)
+            continue;
+        const std::string text(bytes, SizeofResource(server, found));
+        const size_t open = text.find('{');
+        const size_t close = text.rfind('}');
+        if (open != std::string::npos && close > open)
+            scripts.push_back(text.substr(open + 1, close - open - 1));
+    }
+    if (server)
+        FreeLibrary(server);
+    return scripts;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    unsigned seed = 1;
+    long count = 1000;
+    std::string regressions;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--seed")
+            seed = static_cast<unsigned>(strtoul(argv[i + 1], nullptr, 10));
+        else if (option == "--count")
+            count = strtol(argv[i + 1], nullptr, 10);
+        else if (option == "--regressions")
+            regressions = argv[i + 1];
+    }
+    SetUnhandledExceptionFilter(OnCrash);
+    CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
+
+    fuzz::RegistrySandbox sandbox;
+    int failures = 0;
+    long ran = 0;
+
+    if (!regressions.empty()) {
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA((regressions + "\\*.rgs").c_str(), &found);
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more;
+             more = FindNextFileA(search, &found)) {
+            fuzz::Case c;
+            if (!ReadCase(regressions + "\\" + found.cFileName, c))
+                continue;
+            const std::string broken = !Confined(c.entries) || !LinksOnlyDeleted(c)
+                                           ? "the case reaches outside the scratch key itself"
+                                           : Check(sandbox, c);
+            ++ran;
+            if (!broken.empty()) {
+                printf("regression %s: %s\n", found.cFileName, broken.c_str());
+                ++failures;
+            }
+        }
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+    }
+
+    const std::vector<std::string> real = RealScripts();
+    if (real.size() != 2) {
+        printf("the server's scripts could not be read\n");
+        return 1;
+    }
+    fuzz::ScriptGenerator generator(seed);
+    long skipped = 0;
+    for (long i = 0; i < count; ++i) {
+        fuzz::Case c;
+        switch (i % 4) {
+        case 3:
+            c = generator.Mutate(i % 8 == 3 ? real[(i / 8) % 2] : generator.Generate().entries);
+            break;
+        default:
+            c = generator.Generate();
+            break;
+        }
+        if (!Confined(c.entries)) {
+            ++skipped;
+            continue;
+        }
+        const std::string broken = Check(sandbox, c);
+        ++ran;
+        if (!broken.empty()) {
+            Report(Shrink(sandbox, c, broken), broken, ++failures);
+            if (failures >= 5)
+                break;
+        }
+    }
+    printf("seed %u: %ld scripts run (%ld damaged ones left out for closing the scratch block "
+           "early)\n",
+           seed, ran, skipped);
+    printf("fuzz: %ld passed, %d failed\n", ran - failures, failures);
+    return failures ? 1 : 0;
+}
