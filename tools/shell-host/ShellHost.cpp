@@ -3,13 +3,16 @@
 //
 // Message boxes that the handler shows are printed and closed.
 //
-// usage: shell-host [--cocreate] [--shift] PATH... [--invoke LETTER|delete]
+// usage: shell-host [--cocreate] [--shift] [--hold MS] PATH... [--invoke LETTER|delete]
 //   --cocreate  reach the class through CoCreateInstance (needs the DLL registered);
 //               otherwise through DllGetClassObject of the Lanterwell.dll beside this program
 //   --shift     hold Shift while the command runs
+//   --hold MS   keep the object, and so the DLL, loaded this long before leaving, as Explorer
+//               keeps a handler's DLL loaded
 #include <windows.h>
 #include <shlobj.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string>
 #include <vector>
 #include "tools/shell-host/DropDataObject.h"
@@ -103,7 +106,8 @@ HRESULT MakeHandler(bool cocreate, IShellExtInit** handler) {
 }
 
 int Usage() {
-    fprintf(stderr, "usage: shell-host [--cocreate] [--shift] PATH... [--invoke LETTER|delete]\n");
+    fprintf(stderr, "usage: shell-host [--cocreate] [--shift] [--hold MS] PATH... "
+                    "[--invoke LETTER|delete]\n");
     return 2;
 }
 
@@ -112,6 +116,7 @@ int Usage() {
 int main(int argc, char** argv) {
     bool cocreate = false;
     bool shift = false;
+    DWORD hold = 0;
     std::string invoke;
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
@@ -120,6 +125,8 @@ int main(int argc, char** argv) {
             cocreate = true;
         else if (argument == "--shift")
             shift = true;
+        else if (argument == "--hold" && i + 1 < argc)
+            hold = static_cast<DWORD>(atol(argv[++i]));
         else if (argument == "--invoke" && i + 1 < argc)
             invoke = argv[++i];
         else if (argument.compare(0, 2, "--") == 0)
@@ -178,6 +185,9 @@ int main(int argc, char** argv) {
         printf("InvokeCommand(%u): 0x%08lX\n", offset, result);
         status = FAILED(result) ? 1 : 0;
     }
+    fflush(stdout);
+    if (hold)
+        Sleep(hold);
     DestroyMenu(shellMenu);
     menu->Release();
     init->Release();

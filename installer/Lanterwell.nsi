@@ -1,0 +1,199 @@
+; The Lanterwell setup program: one installer for 32-bit and 64-bit Windows.
+;
+; On 64-bit Windows it installs the x64 set (Lanterwell.dll with its SUBST.DLL) into the
+; 64-bit Program Files and registers it in the 64-bit registry view, and the x86 set into
+; Program Files (x86), registered in the 32-bit view; on 32-bit Windows only the x86 set.
+; With /D=folder the x64 set goes into the folder and the x86 set into its "x86" subfolder.
+;
+; Built by CMake (target "installer") with:
+;   /DVERSION=a.b.c.d /DPUBLISHER=... /DX64_DIR=... /DX86_DIR=... /DOUTFILE=...
+; Silent mode: /S [/D=folder]; exit code 0, 3010 when a restart finishes the job, 1 or 2 on
+; failure.
+
+Unicode true
+ManifestSupportedOS all
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include x64.nsh
+!include Library.nsh
+
+!define PRODUCT "Lanterwell"
+!define CLASS_ID "{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+!define VENDOR_KEY "Software\${PRODUCT}"
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES\${PRODUCT}"
+BrandingText "${PRODUCT} ${VERSION}"
+VIProductVersion "${VERSION}"
+VIAddVersionKey /LANG=0 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
+
+!define MUI_ABORTWARNING
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+; The first language is the one used when the user's language is neither.
+!insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_LANGUAGE "Japanese"
+
+LangString RegisterFailed ${LANG_ENGLISH} "Lanterwell could not be registered ($0). Nothing was installed."
+LangString RegisterFailed ${LANG_JAPANESE} "Lanterwell を登録できませんでした ($0)。何もインストールされていません。"
+
+Var X86Dir ; where the x86 set goes
+
+; ---------------------------------------------------------------------------------------
+; Installing one set: the companion first, then the server, registered in the set's view.
+; A file in use is replaced at the next restart (and registered then), never left old.
+
+!macro InstallSet SOURCE DEST
+  !define LIBRARY_IGNORE_VERSION
+  !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\SUBST.DLL" "${DEST}\SUBST.DLL" "$TEMP"
+  !define LIBRARY_SHELL_EXTENSION
+  !define LIBRARY_COM
+  !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\Lanterwell.dll" "${DEST}\Lanterwell.dll" "$TEMP"
+  !undef LIBRARY_COM
+  !undef LIBRARY_SHELL_EXTENSION
+  !undef LIBRARY_IGNORE_VERSION
+!macroend
+
+!macro UninstallSet DEST
+  !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DEST}\Lanterwell.dll"
+  !insertmacro UnInstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DEST}\SUBST.DLL"
+!macroend
+
+; Registration is checked where it lands: the class's server in the current registry view
+; must be the installed file. regsvr32's exit code does not reach Library.nsh for the x64 set.
+!macro CheckRegistered DEST
+  ReadRegStr $0 HKCR "CLSID\${CLASS_ID}\InprocServer32" ""
+  ${IfNot} ${RebootFlag}
+  ${AndIf} $0 != "${DEST}\Lanterwell.dll"
+    StrCpy $0 "${DEST}"
+    Call RollBack
+  ${EndIf}
+!macroend
+
+Function RollBack
+  ; Whatever was registered or copied goes again; then the failure is reported.
+  SetRegView 32
+  ${If} ${RunningX64}
+    !define LIBRARY_X64
+    !insertmacro UninstallSet "$INSTDIR"
+    !undef LIBRARY_X64
+  ${EndIf}
+  !insertmacro UninstallSet "$X86Dir"
+  RMDir "$X86Dir"
+  RMDir "$INSTDIR"
+  MessageBox MB_OK|MB_ICONSTOP "$(RegisterFailed)" /SD IDOK
+  SetErrorLevel 2
+  Quit
+FunctionEnd
+
+Function .onInit
+  ${If} ${RunningX64}
+    ; The default folder of the x64 set; /D= replaces it before this runs only when given.
+    ${If} $INSTDIR == "$PROGRAMFILES\${PRODUCT}"
+      StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+Section "Lanterwell" SectionMain
+  SectionIn RO
+  ${If} ${RunningX64}
+    ${If} $INSTDIR == "$PROGRAMFILES64\${PRODUCT}"
+      StrCpy $X86Dir "$PROGRAMFILES32\${PRODUCT}"
+    ${Else}
+      StrCpy $X86Dir "$INSTDIR\x86"
+    ${EndIf}
+  ${Else}
+    StrCpy $X86Dir "$INSTDIR"
+  ${EndIf}
+
+  ; Library.nsh keeps its restart bookkeeping in the installer's own (32-bit) registry view,
+  ; where its restart tool looks for it: only the checks look at the 64-bit view.
+  ${If} ${RunningX64}
+    CreateDirectory "$INSTDIR"
+    !define LIBRARY_X64
+    !insertmacro InstallSet "${X64_DIR}" "$INSTDIR"
+    !undef LIBRARY_X64
+    SetRegView 64
+    !insertmacro CheckRegistered "$INSTDIR"
+    SetRegView 32
+  ${EndIf}
+  CreateDirectory "$X86Dir"
+  !insertmacro InstallSet "${X86_DIR}" "$X86Dir"
+  !insertmacro CheckRegistered "$X86Dir"
+
+  ; The uninstaller and the "Apps & features" entry, in the native view.
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  SetOutPath "$INSTDIR"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "${VENDOR_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${VENDOR_KEY}" "InstallLocation32" "$X86Dir"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\uninstall.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" ${ESTIMATED_KB}
+SectionEnd
+
+Function .onInstSuccess
+  ${If} ${RebootFlag}
+    SetErrorLevel 3010
+  ${EndIf}
+FunctionEnd
+
+; ---------------------------------------------------------------------------------------
+; The uninstaller: both sets unregistered and removed (a file still loaded goes at the next
+; restart; Explorer is never stopped), the entry and every key the installer wrote.
+
+Function un.onInit
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  ReadRegStr $X86Dir HKLM "${VENDOR_KEY}" "InstallLocation32"
+  ${If} $X86Dir == ""
+    StrCpy $X86Dir "$INSTDIR"
+  ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+  SetRegView 32
+  ${If} ${RunningX64}
+    !define LIBRARY_X64
+    !insertmacro UninstallSet "$INSTDIR"
+    !undef LIBRARY_X64
+  ${EndIf}
+  !insertmacro UninstallSet "$X86Dir"
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir /REBOOTOK "$X86Dir"
+  RMDir /REBOOTOK "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegValue HKLM "${VENDOR_KEY}" "InstallLocation"
+  DeleteRegValue HKLM "${VENDOR_KEY}" "InstallLocation32"
+  DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
+  ${If} ${RebootFlag}
+    SetErrorLevel 3010
+  ${EndIf}
+SectionEnd

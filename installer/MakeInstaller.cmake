@@ -1,0 +1,27 @@
+# Runs makensis on installer/Lanterwell.nsi once both architectures are built, with the
+# estimated size taken from the files.
+# cmake -DSOURCE_DIR=... -DVERSION=... -DPUBLISHER=... -DX64_DIR=... -DX86_DIR=...
+#       -DOUTPUT_DIR=... -P MakeInstaller.cmake
+# Both sets, as the installer lays them out; the installer itself is small beside them.
+set(bytes 0)
+foreach(file ${X64_DIR}/Lanterwell.dll ${X64_DIR}/SUBST.DLL ${X86_DIR}/Lanterwell.dll
+             ${X86_DIR}/SUBST.DLL)
+    if(NOT EXISTS ${file})
+        message(FATAL_ERROR "missing ${file}: build both architectures first")
+    endif()
+    file(SIZE ${file} size)
+    math(EXPR bytes "${bytes} + ${size}")
+endforeach()
+math(EXPR kilobytes "(${bytes} + 1023) / 1024 + 64")
+
+find_program(MAKENSIS makensis REQUIRED)
+set(output ${OUTPUT_DIR}/Lanterwell-${VERSION}-setup.exe)
+execute_process(
+    COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${VERSION} "-DPUBLISHER=${PUBLISHER}"
+            -DX64_DIR=${X64_DIR} -DX86_DIR=${X86_DIR} -DESTIMATED_KB=${kilobytes}
+            -DOUTFILE=${output} ${SOURCE_DIR}/installer/Lanterwell.nsi
+    RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "makensis failed (${result})")
+endif()
+message(STATUS "Made ${output}")

@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# The setup program in a fresh prefix, silently, as a user's deployment tool runs it: install,
+# the registry rows of each view and the files, each architecture's host reaching the class,
+# an upgrade while a host keeps the DLL loaded (replaced at the restart), and an uninstall
+# that leaves nothing of ours behind.
+# usage: installer.sh SETUP WORKDIR win64|win32 X64-BUILD X86-BUILD
+set -u
+setup=$1 work=$2 arch=$3 x64=$4 x86=$5
+rm -rf "$work" && mkdir -p "$work/Sample Folder"
+export WINEPREFIX=$work/prefix WINEARCH=$arch WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
+# No menu entries or file associations outside the prefix; no debugger, no Mono, no Gecko.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml,winedbg.exe="
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
+quiet wineboot -i
+quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+quiet wineserver -k
+quiet wineserver -p
+trap 'quiet wineserver -k' EXIT
+unset WINEARCH
+
+passed=0 failed=0
+check() { # DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $what"
+    fi
+}
+not() { ! "$@"; }
+
+class='HKCR\CLSID\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}'
+uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lanterwell'
+drive_c=$WINEPREFIX/drive_c
+if [ "$arch" = win64 ]; then
+    dir64="$drive_c/Program Files/Lanterwell" dir32="$drive_c/Program Files (x86)/Lanterwell"
+    native=64 hosts="x64 x86"
+else
+    dir64= dir32="$drive_c/Program Files/Lanterwell" native=32 hosts="x86"
+fi
+cp "$x64/tools/shell-host.exe" "$work/host-x64.exe" 2>/dev/null
+cp "$x86/tools/shell-host.exe" "$work/host-x86.exe"
+printf '@echo off\r\n%%*\r\necho exit code %%ERRORLEVEL%%\r\n' >"$work/run.bat"
+cd "$work"
+
+# The full exit code: Wine's own process status keeps only its low byte.
+exit_code() { wine cmd /c run.bat "$@" </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^exit code //p'; }
+value() { # VIEW KEY NAME|'' : a value's data as reg prints it
+    local view=$1 key=$2 name=$3 which=(/ve)
+    [ -n "$name" ] && which=(/v "$name")
+    wine reg query "$key" "${which[@]}" "/reg:$view" </dev/null 2>/dev/null |
+        tr -d '\r' | LC_ALL=C sed -n 's/.*REG_[A-Z_]*[[:space:]]*//p' | head -n 1
+}
+serves() { # x64|x86 DIR: that architecture's host reaches the installed DLL and gets the menu
+    local out
+    out=$(wine "host-$1.exe" --cocreate "$(winepath -w "$work/Sample Folder" 2>/dev/null)" \
+        </dev/null 2>&1 | tr -d '\r')
+    grep -qF "server: $(winepath -w "$2/Lanterwell.dll" 2>/dev/null) (" <<<"$out" &&
+        grep -q '^QueryContextMenu: 0x0000001B' <<<"$out"
+}
+snapshot() { # FILE: the registry of both views and the files of drive_c, one line each
+    local view
+    for view in 64 32; do
+        for root in HKLM HKCU; do
+            quiet wine reg export "$root" "export.reg" /y "/reg:$view"
+            iconv -f UTF-16LE -t UTF-8 export.reg 2>/dev/null | tr -d '\r' | sed "s/^/$view $root /"
+        done
+    done >"$1"
+    (cd "$drive_c" && find . -path ./users -prune -o -print | sort) >>"$1"
+    (cd "$drive_c/users" && find . -print | sort) >>"$1"
+    rm -f export.reg
+}
+ours='Lanterwell|5B1D7E20|A7E3C915|3E9F4C61|C62B8D47|NSIS|nsu|ns[a-z0-9]*\.tmp'
+
+snapshot before.txt
+
+# A registration that fails (without the shell's approved list the server refuses to
+# register): reported by the exit code, and nothing is left installed.
+approved='HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
+for view in 64 32; do quiet wine reg delete "$approved" /f "/reg:$view"; done
+check "a failed registration fails the install" test "$(exit_code "$(winepath -w "$setup")" /S)" = 2
+check "and leaves no files" test ! -e "${dir64:-$dir32}" -a ! -e "$dir32"
+check "and no Apps & features entry" test -z "$(value $native "$uninstall" DisplayName)"
+check "and no class" test -z "$(value $native "$class\InprocServer32" '')"
+for view in 64 32; do quiet wine reg add "$approved" /f "/reg:$view"; done
+
+check "the silent install succeeds" test "$(exit_code "$(winepath -w "$setup")" /S)" = 0
+for set in $hosts; do
+    if [ $set = x64 ]; then dir=$dir64 view=64 build=$x64; else dir=$dir32 view=32 build=$x86; fi
+    check "$set: Lanterwell.dll installed" cmp -s "$dir/Lanterwell.dll" "$build/Lanterwell.dll"
+    check "$set: SUBST.DLL beside it" cmp -s "$dir/SUBST.DLL" "$build/companion/SUBST.DLL"
+    check "$set: registered in the $view-bit view" test \
+        "$(value $view "$class\\InprocServer32" '')" = "$(winepath -w "$dir/Lanterwell.dll" 2>/dev/null)"
+    check "$set: approved in the $view-bit view" test "$(value $view \
+        'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved' \
+        '{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}')" = Lanterwell
+    check "$set: its host reaches the installed class" serves $set "$dir"
+done
+main=${dir64:-$dir32}
+check "the uninstaller is in the install folder" test -f "$main/uninstall.exe"
+check "Apps & features: name" test "$(value $native "$uninstall" DisplayName)" = Lanterwell
+check "Apps & features: version from the version block" \
+    test "$(value $native "$uninstall" DisplayVersion)" = 1.1.2.0
+check "Apps & features: publisher" test "$(value $native "$uninstall" Publisher)" = \
+    "Lanterwell Developers"
+check "Apps & features: quiet uninstall" test "$(value $native "$uninstall" QuietUninstallString)" = \
+    "\"$(winepath -w "$main" 2>/dev/null)\\uninstall.exe\" /S"
+check "Apps & features: no modify" test "$(value $native "$uninstall" NoModify)" = 0x1
+check "Apps & features: no repair" test "$(value $native "$uninstall" NoRepair)" = 0x1
+check "Apps & features: a size" test -n "$(value $native "$uninstall" EstimatedSize)"
+
+# An upgrade while a host keeps the DLL loaded: the installed copy is marked first, so that the
+# replacement shows.
+set=${hosts%% *}
+printf 'an older build' >>"$main/Lanterwell.dll"
+wine "host-$set.exe" --cocreate --hold 4000 "$(winepath -w "$work/Sample Folder" 2>/dev/null)" \
+    </dev/null >hold.txt 2>&1 &
+holder=$!
+for _ in $(seq 1 40); do grep -q '^QueryContextMenu' hold.txt 2>/dev/null && break; sleep 0.25; done
+check "installing over a loaded DLL asks for a restart (3010)" \
+    test "$(exit_code "$(winepath -w "$setup")" /S)" = 3010
+check "the loaded DLL is not replaced yet" not cmp -s "$main/Lanterwell.dll" \
+    "$([ $set = x64 ] && echo "$x64" || echo "$x86")/Lanterwell.dll"
+wait $holder
+quiet wineboot -r
+check "after the restart the new DLL is in place" cmp -s "$main/Lanterwell.dll" \
+    "$([ $set = x64 ] && echo "$x64" || echo "$x86")/Lanterwell.dll"
+check "and the host still reaches it" serves $set "$main"
+
+check "the silent uninstall succeeds" test "$(exit_code "$(winepath -w "$main/uninstall.exe")" /S)" = 0
+# The uninstaller runs from its copy in %TEMP% (Un_A.exe): wait for that process to end.
+for _ in $(seq 1 60); do
+    pgrep -f 'Un_[A-Z]\.exe' >/dev/null || break
+    sleep 0.5
+done
+quiet wineboot -r
+# NSIS's uninstaller copy leaves its emptied folder (~nsuN.tmp) in %TEMP%: not ours, and
+# only when empty.
+for folder in "$drive_c"/users/*/Temp/~nsu*.tmp; do
+    [ -d "$folder" ] && rmdir "$folder" 2>/dev/null
+done
+snapshot after.txt
+diff before.txt after.txt | grep -E '^[<>]' | grep -E "$ours" >left.txt
+check "nothing of ours is left in the registry or drive_c" test ! -s left.txt
+cat left.txt
+
+echo "installer ($arch): $passed passed, $failed failed"
+[ "$failed" = 0 ]
