@@ -1,8 +1,13 @@
 // SUBST.DLL: maps folders to drive letters as substituted drives, the way the SUBST
 // command does, through the platform's DOS device names. The exports take ANSI text in the
 // ANSI code page, as every caller of this library passes it; the work is done in UTF-16.
+//
+// While the user's RestoreAtSignIn setting is on, every drive made here is saved for sign-in
+// and every drive deleted here is forgotten; while it is off, nothing is written. Saving is a
+// side effect: its failure never fails the mapping (lwsubst reports such drives).
 #include <windows.h>
 #include "tools/subst/DosDevices.h"
+#include "tools/subst/DriveStore.h"
 
 extern "C" {
 
@@ -15,7 +20,15 @@ __declspec(dllexport) int WINAPI CreateSubst(int drive, const char* path) {
     if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, MAX_PATH))
         return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? ERROR_FILENAME_EXCED_RANGE
                                                            : ERROR_NO_UNICODE_TRANSLATION;
-    return DosDevices::Create(drive, wide);
+    if (const int error = DosDevices::Create(drive, wide))
+        return error;
+    if (DriveStore::RestoreAtSignIn()) {
+        // The folder as mapped: absolute, as the device now names it.
+        wchar_t folder[MAX_PATH];
+        if (DosDevices::Query(drive, folder) == 0)
+            DriveStore::Save(drive, folder);
+    }
+    return 0;
 }
 
 // A folder that the ANSI code page cannot hold comes back with '?' in place of what it lacks,
@@ -35,6 +48,10 @@ __declspec(dllexport) int WINAPI QuerySubst(int drive, char* buffer, int size) {
 }
 
 __declspec(dllexport) int WINAPI DeleteSubst(int drive) {
-    return DosDevices::Delete(drive);
+    if (const int error = DosDevices::Delete(drive))
+        return error;
+    if (DriveStore::RestoreAtSignIn())
+        DriveStore::Forget(drive);
+    return 0;
 }
 }

@@ -1,0 +1,240 @@
+// lwsubst: lists, makes, deletes, saves and restores virtual drives, modelled on the
+// platform's SUBST where they overlap. Drives are made through the same code as SUBST.DLL's
+// CreateSubst; saved drives live in the user's drive store.
+//
+// Exit codes: 0 done; 1 something could not be done (or, for /restore, a drive was skipped);
+// 2 bad usage.
+#include <windows.h>
+#include <shellapi.h>
+#include "tools/lwsubst/Console.h"
+#include "tools/lwsubst/MessageIds.h"
+#include "tools/subst/DosDevices.h"
+#include "tools/subst/DriveStore.h"
+
+namespace {
+
+const int kDone = 0;
+const int kFailed = 1;
+const int kBadUsage = 2;
+
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kRunValue[] = L"Lanterwell";
+
+wchar_t Letter(int drive) {
+    return static_cast<wchar_t>(L'A' + drive - 1);
+}
+
+bool IsSwitch(const wchar_t* argument, const wchar_t* name) {
+    return (argument[0] == L'/' || argument[0] == L'-') && lstrcmpiW(argument + 1, name) == 0;
+}
+
+// "L:" names drive 12; anything else names none (0).
+int DriveFromArgument(const wchar_t* argument) {
+    if (lstrlenW(argument) != 2 || argument[1] != L':')
+        return 0;
+    // A to Z only, in either case: no other character names a drive.
+    const wchar_t letter = argument[0] >= L'a' && argument[0] <= L'z'
+                               ? static_cast<wchar_t>(argument[0] - L'a' + L'A')
+                               : argument[0];
+    return letter >= L'A' && letter <= L'Z' ? letter - L'A' + 1 : 0;
+}
+
+bool InUse(int drive) {
+    return (GetLogicalDrives() >> (drive - 1)) & 1;
+}
+
+bool SameFolder(const wchar_t* a, const wchar_t* b) {
+    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
+}
+
+int List() {
+    for (int drive = 1; drive <= 26; ++drive) {
+        wchar_t mapped[MAX_PATH];
+        wchar_t saved[MAX_PATH];
+        const bool isMapped = DosDevices::Query(drive, mapped) == 0;
+        const bool isSaved = DriveStore::Saved(drive, saved) == 0;
+        if (isMapped)
+            Console::Print(isSaved && SameFolder(saved, mapped) ? IDS_LIST_SAVED : IDS_LIST_ENTRY,
+                           Letter(drive), mapped);
+        else if (isSaved)
+            Console::Print(IDS_LIST_SAVED_ABSENT, Letter(drive), saved);
+    }
+    return kDone;
+}
+
+int Make(int drive, const wchar_t* folder, bool save) {
+    if (InUse(drive)) {
+        Console::Print(IDS_LETTER_IN_USE, Letter(drive));
+        return kFailed;
+    }
+    const DWORD attributes = GetFileAttributesW(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        Console::Print(IDS_MISSING_FOLDER, Letter(drive), folder);
+        return kFailed;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        Console::Print(IDS_NOT_FOLDER, Letter(drive), folder);
+        return kFailed;
+    }
+    if (const int error = DosDevices::Create(drive, folder)) {
+        Console::PrintError(IDS_CREATE_FAILED, Letter(drive), error);
+        return kFailed;
+    }
+    if (!save && !DriveStore::RestoreAtSignIn())
+        return kDone;
+    wchar_t mapped[MAX_PATH];
+    int error = DosDevices::Query(drive, mapped);
+    if (!error)
+        error = DriveStore::Save(drive, mapped);
+    if (error) {
+        Console::PrintError(IDS_SAVE_FAILED, Letter(drive), error);
+        return kFailed;
+    }
+    return kDone;
+}
+
+int Delete(int drive) {
+    wchar_t folder[MAX_PATH];
+    const bool isMapped = DosDevices::Query(drive, folder) == 0;
+    const bool isSaved = DriveStore::Saved(drive, folder) == 0;
+    // A real drive, or nothing at all, is no virtual drive to delete.
+    if (!isMapped && !isSaved) {
+        Console::Print(IDS_NOT_VIRTUAL, Letter(drive));
+        return kFailed;
+    }
+    if (isMapped) {
+        if (const int error = DosDevices::Delete(drive)) {
+            Console::PrintError(IDS_DELETE_FAILED, Letter(drive), error);
+            return kFailed;
+        }
+    }
+    if (const int error = DriveStore::Forget(drive)) {
+        Console::PrintError(IDS_DELETE_FAILED, Letter(drive), error);
+        return kFailed;
+    }
+    return kDone;
+}
+
+int Restore() {
+    int status = kDone;
+    for (int drive = 1; drive <= 26; ++drive) {
+        wchar_t saved[MAX_PATH];
+        if (DriveStore::Saved(drive, saved) != 0)
+            continue;
+        // Already there, as a second sign-in entry would find it: nothing to do.
+        wchar_t mapped[MAX_PATH];
+        if (DosDevices::Query(drive, mapped) == 0 && SameFolder(mapped, saved))
+            continue;
+        if (InUse(drive)) {
+            Console::Print(IDS_SKIPPED_IN_USE, Letter(drive), saved);
+            status = kFailed;
+            continue;
+        }
+        const DWORD attributes = GetFileAttributesW(saved);
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            Console::Print(IDS_SKIPPED_MISSING, Letter(drive), saved);
+            status = kFailed;
+            continue;
+        }
+        if (const int error = DosDevices::Create(drive, saved)) {
+            Console::PrintError(IDS_CREATE_FAILED, Letter(drive), error);
+            status = kFailed;
+            continue;
+        }
+        Console::Print(IDS_RESTORED, Letter(drive), saved);
+    }
+    return status;
+}
+
+// The current user's own sign-in entry, unless the setup program made a machine-wide one.
+LONG UpdateRunEntry(bool on) {
+    HKEY key = nullptr;
+    if (on) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE, &key) == 0) {
+            const bool machineWide =
+                RegQueryValueExW(key, kRunValue, nullptr, nullptr, nullptr, nullptr) == 0;
+            RegCloseKey(key);
+            if (machineWide)
+                return ERROR_SUCCESS;
+        }
+        wchar_t program[MAX_PATH];
+        const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            return ERROR_FILENAME_EXCED_RANGE;
+        wchar_t command[MAX_PATH + 16];
+        wsprintfW(command, L"\"%s\" /restore", program);
+        LONG error = RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE,
+                                     nullptr, &key, nullptr);
+        if (error)
+            return error;
+        error = RegSetValueExW(key, kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
+                               static_cast<DWORD>((lstrlenW(command) + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        return error;
+    }
+    LONG error = RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key);
+    if (error == ERROR_SUCCESS) {
+        error = RegDeleteValueW(key, kRunValue);
+        RegCloseKey(key);
+    }
+    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+}
+
+int Persist(bool on) {
+    LONG error = DriveStore::SetRestoreAtSignIn(on);
+    if (!error)
+        error = UpdateRunEntry(on);
+    if (error) {
+        Console::PrintError(IDS_SETTING_FAILED, L'?', static_cast<DWORD>(error));
+        return kFailed;
+    }
+    Console::Print(on ? IDS_PERSIST_ON : IDS_PERSIST_OFF);
+    return kDone;
+}
+
+int Usage(int status) {
+    Console::Print(IDS_USAGE);
+    return status;
+}
+
+int Run(int count, wchar_t** arguments) {
+    if (count == 0)
+        return List();
+    if (IsSwitch(arguments[0], L"?"))
+        return Usage(kDone);
+    if (count == 1 && IsSwitch(arguments[0], L"restore"))
+        return Restore();
+    if (count == 2 && IsSwitch(arguments[0], L"persist")) {
+        if (lstrcmpiW(arguments[1], L"on") == 0)
+            return Persist(true);
+        if (lstrcmpiW(arguments[1], L"off") == 0)
+            return Persist(false);
+        return Usage(kBadUsage);
+    }
+    const int drive = DriveFromArgument(arguments[0]);
+    if (!drive) {
+        if (arguments[0][0] == L'/' || arguments[0][0] == L'-')
+            return Usage(kBadUsage);
+        Console::Print(IDS_BAD_LETTER, L'?', arguments[0]);
+        return kBadUsage;
+    }
+    if (count == 2 && IsSwitch(arguments[1], L"d"))
+        return Delete(drive);
+    if (count == 2 && arguments[1][0] != L'/')
+        return Make(drive, arguments[1], false);
+    if (count == 3 && arguments[1][0] != L'/' && IsSwitch(arguments[2], L"save"))
+        return Make(drive, arguments[1], true);
+    return Usage(kBadUsage);
+}
+
+} // namespace
+
+int main() {
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments)
+        return kBadUsage;
+    const int status = Run(count - 1, arguments + 1);
+    LocalFree(arguments);
+    return status;
+}
