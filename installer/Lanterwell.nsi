@@ -1,6 +1,6 @@
 ; The Lanterwell setup program: one installer for 32-bit and 64-bit Windows.
 ;
-; On 64-bit Windows it installs the x64 set (Lanterwell.dll with its SUBST.DLL) into the
+; On 64-bit Windows it installs the x64 set (Lanterwell.dll, its SUBST.DLL, lwsubst.exe) into the
 ; 64-bit Program Files and registers it in the 64-bit registry view, and the x86 set into
 ; Program Files (x86), registered in the 32-bit view; on 32-bit Windows only the x86 set.
 ; With /D=folder the x64 set goes into the folder and the x86 set into its "x86" subfolder.
@@ -24,6 +24,7 @@ SetCompressor /SOLID lzma
 !define CLASS_ID "{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define VENDOR_KEY "Software\${PRODUCT}"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -38,6 +39,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -47,6 +49,8 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Japanese"
 
+LangString SignInSection ${LANG_ENGLISH} "Restore my virtual drives when I sign in"
+LangString SignInSection ${LANG_JAPANESE} "サインイン時に仮想ドライブを復元する"
 LangString RegisterFailed ${LANG_ENGLISH} "Lanterwell could not be registered ($0). Nothing was installed."
 LangString RegisterFailed ${LANG_JAPANESE} "Lanterwell を登録できませんでした ($0)。何もインストールされていません。"
 
@@ -57,6 +61,8 @@ Var X86Dir ; where the x86 set goes
 ; A file in use is replaced at the next restart (and registered then), never left old.
 
 !macro InstallSet SOURCE DEST
+  SetOutPath "${DEST}"
+  File "${SOURCE}\lwsubst.exe"
   !define LIBRARY_IGNORE_VERSION
   !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\SUBST.DLL" "${DEST}\SUBST.DLL" "$TEMP"
   !define LIBRARY_SHELL_EXTENSION
@@ -70,6 +76,7 @@ Var X86Dir ; where the x86 set goes
 !macro UninstallSet DEST
   !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DEST}\Lanterwell.dll"
   !insertmacro UnInstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DEST}\SUBST.DLL"
+  Delete /REBOOTOK "${DEST}\lwsubst.exe"
 !macroend
 
 ; Registration is checked where it lands: the class's server in the current registry view
@@ -92,6 +99,8 @@ Function RollBack
     !undef LIBRARY_X64
   ${EndIf}
   !insertmacro UninstallSet "$X86Dir"
+  ; Out of the folders first: the current directory cannot be removed.
+  SetOutPath "$TEMP"
   RMDir "$X86Dir"
   RMDir "$INSTDIR"
   MessageBox MB_OK|MB_ICONSTOP "$(RegisterFailed)" /SD IDOK
@@ -155,6 +164,17 @@ Section "Lanterwell" SectionMain
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" ${ESTIMATED_KB}
 SectionEnd
 
+; Each user's sign-in restores that user's saved drives; the installing user's drives are
+; saved from now on.
+Section "$(SignInSection)" SectionSignIn
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\lwsubst.exe" /restore'
+  WriteRegDWORD HKCU "${VENDOR_KEY}" "RestoreAtSignIn" 1
+  SetRegView 32
+SectionEnd
+
 Function .onInstSuccess
   ${If} ${RebootFlag}
     SetErrorLevel 3010
@@ -193,6 +213,11 @@ Section "Uninstall"
   DeleteRegValue HKLM "${VENDOR_KEY}" "InstallLocation"
   DeleteRegValue HKLM "${VENDOR_KEY}" "InstallLocation32"
   DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
+  DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
+  ; The uninstalling user's setting goes; saved drives stay while there are any.
+  DeleteRegValue HKCU "${VENDOR_KEY}" "RestoreAtSignIn"
+  DeleteRegKey /ifempty HKCU "${VENDOR_KEY}\Drives"
+  DeleteRegKey /ifempty HKCU "${VENDOR_KEY}"
   ${If} ${RebootFlag}
     SetErrorLevel 3010
   ${EndIf}

@@ -4,8 +4,8 @@
 #       -DOUTPUT_DIR=... -P MakeInstaller.cmake
 # Both sets, as the installer lays them out; the installer itself is small beside them.
 set(bytes 0)
-foreach(file ${X64_DIR}/Lanterwell.dll ${X64_DIR}/SUBST.DLL ${X86_DIR}/Lanterwell.dll
-             ${X86_DIR}/SUBST.DLL)
+foreach(file ${X64_DIR}/Lanterwell.dll ${X64_DIR}/SUBST.DLL ${X64_DIR}/lwsubst.exe
+             ${X86_DIR}/Lanterwell.dll ${X86_DIR}/SUBST.DLL ${X86_DIR}/lwsubst.exe)
     if(NOT EXISTS ${file})
         message(FATAL_ERROR "missing ${file}: build both architectures first")
     endif()

@@ -100,6 +100,12 @@ for set in $hosts; do
 done
 main=${dir64:-$dir32}
 check "the uninstaller is in the install folder" test -f "$main/uninstall.exe"
+check "lwsubst.exe is beside the DLLs" test -f "$main/lwsubst.exe"
+run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+check "each sign-in restores the user's drives" test "$(value $native "$run" Lanterwell)" = \
+    "\"$(winepath -w "$main" 2>/dev/null)\\lwsubst.exe\" /restore"
+check "the installing user's drives are saved from now on" \
+    test "$(value $native 'HKCU\Software\Lanterwell' RestoreAtSignIn)" = 0x1
 check "Apps & features: name" test "$(value $native "$uninstall" DisplayName)" = Lanterwell
 check "Apps & features: version from the version block" \
     test "$(value $native "$uninstall" DisplayVersion)" = 1.1.2.0
@@ -143,6 +149,7 @@ for folder in "$drive_c"/users/*/Temp/~nsu*.tmp; do
 done
 snapshot after.txt
 diff before.txt after.txt | grep -E '^[<>]' | grep -E "$ours" >left.txt
+check "the sign-in entry is gone" test -z "$(value $native "$run" Lanterwell)"
 check "nothing of ours is left in the registry or drive_c" test ! -s left.txt
 cat left.txt
 
