@@ -1,15 +1,4 @@
-# Cross-compiles for 32-bit Windows with the posix-thread flavour of mingw-w64,
-# the one that builds GoogleTest.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles for 32-bit Windows (x86).
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(LANTERWELL_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${LANTERWELL_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${LANTERWELL_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${LANTERWELL_TRIPLET}-windres)
-set(LANTERWELL_WIDL ${LANTERWELL_TRIPLET}-widl)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${LANTERWELL_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)

@@ -1,5 +1,6 @@
 #include "fuzz/RegistrySandbox.h"
 #include <sddl.h>
+#include "tests/RegistryTree.h"
 
 namespace fuzz {
 
@@ -9,54 +10,12 @@ const wchar_t kParent[] = L"Software\\Lanterwell Fuzz";
 const wchar_t kScratch[] = L"Software\\Lanterwell Fuzz\\Scratch";
 const wchar_t kOutside[] = L"Software\\Lanterwell Fuzz\\Outside";
 
-std::string Utf8(const std::wstring& text) {
-    std::string out(text.size() * 3 + 1, '\0');
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                          &out[0], static_cast<int>(out.size()), nullptr, nullptr);
-    out.resize(bytes > 0 ? bytes : 0);
-    return out;
-}
-
 std::wstring Wide(const std::string& ansi) {
     std::wstring out(ansi.size() + 1, L'\0');
     const int units = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), static_cast<int>(ansi.size()),
                                           &out[0], static_cast<int>(out.size()));
     out.resize(units > 0 ? units : 0);
     return out;
-}
-
-// Every key and value below a key, links listed as links and never followed.
-void Dump(HKEY parent, const std::wstring& path, int depth, std::string& out) {
-    HKEY key = nullptr;
-    if (depth > 80 || RegOpenKeyExW(parent, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key))
-        return;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[16384];
-        DWORD nameLength = 16384;
-        BYTE data[8192];
-        DWORD size = sizeof(data);
-        DWORD type = 0;
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size))
-            break;
-        out += Utf8(path) + "|" + Utf8(std::wstring(name, nameLength)) + "|" +
-               std::to_string(type) + "|";
-        for (DWORD b = 0; b < size; ++b)
-            out += "0123456789abcdef"[data[b] >> 4], out += "0123456789abcdef"[data[b] & 15];
-        out += "\n";
-    }
-    std::vector<std::wstring> subkeys;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD length = 256;
-        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr))
-            break;
-        subkeys.emplace_back(name, length);
-    }
-    RegCloseKey(key);
-    for (const std::wstring& subkey : subkeys) {
-        out += Utf8(path + L"\\" + subkey) + "\\\n";
-        Dump(parent, path + L"\\" + subkey, depth + 1, out);
-    }
 }
 
 void SetAccess(const std::wstring& path, const wchar_t* sddl) {
@@ -70,21 +29,6 @@ void SetAccess(const std::wstring& path, const wchar_t* sddl) {
         LocalFree(descriptor);
     }
     RegCloseKey(key);
-}
-
-// The scratch key's kernel name, for links.
-std::wstring KernelPath(const wchar_t* below) {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    BYTE buffer[256];
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size);
-    CloseHandle(token);
-    wchar_t* sid = nullptr;
-    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid);
-    std::wstring path = std::wstring(L"\\REGISTRY\\USER\\") + (sid ? sid : L"") + L"\\" + below;
-    LocalFree(sid);
-    return path;
 }
 
 // Deletes a tree below HKEY_CURRENT_USER by the platform's own means, links as links.
@@ -194,7 +138,8 @@ bool RegistrySandbox::Reset(const std::vector<Plant>& plants) {
             if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
                                 KEY_ALL_ACCESS, nullptr, &link, nullptr))
                 break;
-            const std::wstring target = KernelPath(L"Software\\Lanterwell Fuzz\\Outside\\Target");
+            const std::wstring target =
+                test::KernelPath(L"Software\\Lanterwell Fuzz\\Outside\\Target");
             RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
                            reinterpret_cast<const BYTE*>(target.data()),
                            static_cast<DWORD>(target.size() * sizeof(wchar_t)));
@@ -208,7 +153,7 @@ bool RegistrySandbox::Reset(const std::vector<Plant>& plants) {
 
 std::string RegistrySandbox::Scratch() const {
     std::string out;
-    Dump(HKEY_CURRENT_USER, kScratch, 0, out);
+    test::DumpTree(HKEY_CURRENT_USER, kScratch, out);
     return out;
 }
 
@@ -222,7 +167,7 @@ std::string RegistrySandbox::Outside() const {
             DWORD length = 256;
             if (RegEnumKeyExW(parent, i, name, &length, nullptr, nullptr, nullptr, nullptr))
                 break;
-            out += "child " + Utf8(std::wstring(name, length)) + "\n";
+            out += "child " + test::Utf8(std::wstring(name, length)) + "\n";
         }
         DWORD values = 0;
         RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
@@ -230,7 +175,7 @@ std::string RegistrySandbox::Outside() const {
         out += "values " + std::to_string(values) + "\n";
         RegCloseKey(parent);
     }
-    Dump(HKEY_CURRENT_USER, kOutside, 0, out);
+    test::DumpTree(HKEY_CURRENT_USER, kOutside, out);
     return out;
 }
 

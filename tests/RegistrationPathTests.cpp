@@ -5,43 +5,14 @@
 #include <string>
 #include <vector>
 #include "tests/Registry.h"
+#include "tests/RegistryTree.h"
 #include "tests/TestSupport.h"
 
 namespace {
 
-// Every key and value under a key, in UTF-16, one line each.
-void Dump(HKEY root, const std::wstring& path, std::wstring& out) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key))
-        return;
-    out += path + L"\n";
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD nameLength = 256;
-        BYTE data[2048];
-        DWORD size = sizeof(data);
-        DWORD type = 0;
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size))
-            break;
-        out += L"  " + std::wstring(name, nameLength) + L" " + std::to_wstring(type) + L" " +
-               std::wstring(reinterpret_cast<const wchar_t*>(data), size / sizeof(wchar_t)) + L"\n";
-    }
-    std::vector<std::wstring> subkeys;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD length = 256;
-        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr))
-            break;
-        subkeys.emplace_back(name, length);
-    }
-    RegCloseKey(key);
-    for (const std::wstring& subkey : subkeys)
-        Dump(root, path + L"\\" + subkey, out);
-}
-
 // Everything of ours that registration may write.
-std::wstring Snapshot() {
-    std::wstring out;
+std::string Snapshot() {
+    std::string out;
     for (const wchar_t* key :
          {L"CLSID\\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}",
           L"AppID\\{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}", L"AppID\\Lanterwell.DLL",
@@ -49,11 +20,8 @@ std::wstring Snapshot() {
           L"TypeLib\\{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}",
           L"Interface\\{C62B8D47-91E5-4F0C-B3A6-58E4D7019F2B}",
           L"Folder\\ShellEx\\ContextMenuHandlers\\Lanterwell"})
-        Dump(HKEY_CLASSES_ROOT, key, out);
-    out += L"approved: ";
-    for (char c : test::ApprovedValue())
-        out += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    return out;
+        test::DumpTree(HKEY_CLASSES_ROOT, key, out);
+    return out + "approved: " + test::ApprovedValue();
 }
 
 std::wstring ReadDefault(const std::wstring& path) {
@@ -127,7 +95,7 @@ TEST_P(RegistrationPathTest, EveryRowIsExactOrNothingIsWritten) {
     SCOPED_TRACE(c.matchingLocale ? "thread locale matches the code page" : "it does not");
     const LCID system = GetACP() == 932 ? 0x411 : 0x409;
     const LCID other = GetACP() == 932 ? 0x409 : 0x411;
-    const std::wstring before = Snapshot();
+    const std::string before = Snapshot();
 
     const HMODULE server = LoadLibraryW(m_module.c_str());
     ASSERT_NE(server, nullptr);

@@ -4,6 +4,7 @@
 #include <string>
 #include "registrar/RegistryWalk.h"
 #include "tests/ExpectedScripts.h"
+#include "tests/RegistryTree.h"
 #include "tests/ScratchKey.h"
 #include "tests/TestSupport.h"
 
@@ -208,24 +209,12 @@ TEST_F(WalkTest, ABlockOpensOnlyWithABraceAloneAtRegistrationAndUnregistration) 
     EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
 }
 
-// The registry path of the scratch key as the kernel names it, for symbolic links.
+// The registry path of the scratch key (or below it) as the kernel names it, for links.
 std::wstring KernelPath(const std::string& below) {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    BYTE buffer[256];
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size);
-    CloseHandle(token);
-    wchar_t* sid = nullptr;
-    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid);
-    std::wstring path =
-        std::wstring(L"\\REGISTRY\\USER\\") + (sid ? sid : L"") +
-        L"\\Software\\Lanterwell Tests\\" +
-        test::Wide(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
-        L"." + test::Wide(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-        (below.empty() ? L"" : L"\\" + test::Wide(below));
-    LocalFree(sid);
-    return path;
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return test::KernelPath(L"Software\\Lanterwell Tests\\" +
+                            test::Wide(std::string(info->test_suite_name()) + "." + info->name()) +
+                            (below.empty() ? L"" : L"\\" + test::Wide(below)));
 }
 
 // A symbolic link below the scratch key that points at a kernel registry path.

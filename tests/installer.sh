@@ -5,6 +5,7 @@
 # that leaves nothing of ours behind.
 # usage: installer.sh SETUP WORKDIR win64|win32 X64-BUILD X86-BUILD
 set -u
+. "$(dirname "$0")/checks.sh"
 setup=$1 work=$2 arch=$3 x64=$4 x86=$5
 rm -rf "$work" && mkdir -p "$work/Sample Folder"
 export WINEPREFIX=$work/prefix WINEARCH=$arch WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
@@ -18,18 +19,6 @@ quiet wineserver -p
 trap 'quiet wineserver -k' EXIT
 unset WINEARCH
 
-passed=0 failed=0
-check() { # DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $what"
-    fi
-}
-not() { ! "$@"; }
 
 class='HKCR\CLSID\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}'
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lanterwell'
@@ -153,5 +142,4 @@ check "the sign-in entry is gone" test -z "$(value $native "$run" Lanterwell)"
 check "nothing of ours is left in the registry or drive_c" test ! -s left.txt
 cat left.txt
 
-echo "installer ($arch): $passed passed, $failed failed"
-[ "$failed" = 0 ]
+summary "installer ($arch)"

@@ -6,6 +6,7 @@
 # usage: side-by-side.sh PREFIX RUNDIR LOCALE X64-DIR X86-DIR
 #   each DIR holds Lanterwell.dll, companion/SUBST.DLL and tools/shell-host.exe of its build
 set -u
+. "$(dirname "$0")/checks.sh"
 prefix=$1 run=$2 locale=$3 x64=$4 x86=$5
 export WINEPREFIX=$prefix WINEDEBUG=-all LC_ALL=$locale WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe="
 rm -rf "$run" && mkdir -p "$run/x64" "$run/x86" "$run/Sample Folder"
@@ -16,18 +17,6 @@ done
 cd "$run"
 folder=$(winepath -w "$run/Sample Folder" 2>/dev/null)
 
-passed=0 failed=0
-check() { # DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $what"
-    fi
-}
-not() { ! "$@"; }
 regsvr() { # 64|32 [/u] DLL
     local bits=$1
     shift
@@ -100,5 +89,4 @@ check "nothing of ours in the 64-bit view" nothing_of_ours 64
 check "nothing of ours in the 32-bit view" nothing_of_ours 32
 check "the 64-bit host finds no class" not serves x64
 
-echo "side-by-side: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+summary side-by-side

@@ -26,6 +26,13 @@ bool SubstTarget(const wchar_t* name, wchar_t (&target)[kTargetUnits]) {
     return true;
 }
 
+// A drive's name and raw target when it is a substitution; a real drive is never one.
+int FindSubst(int drive, wchar_t (&name)[3], wchar_t (&target)[kTargetUnits]) {
+    if (!DriveName(drive, name))
+        return ERROR_INVALID_DRIVE;
+    return SubstTarget(name, target) ? 0 : ERROR_FILE_NOT_FOUND;
+}
+
 int LastErrorOr(int fallback) {
     const DWORD error = GetLastError();
     return error ? static_cast<int>(error) : fallback;
@@ -70,10 +77,8 @@ int Create(int drive, const wchar_t* path) noexcept {
 int Query(int drive, wchar_t* folder) noexcept {
     wchar_t name[3];
     wchar_t target[kTargetUnits];
-    if (!DriveName(drive, name))
-        return ERROR_INVALID_DRIVE;
-    if (!SubstTarget(name, target))
-        return ERROR_FILE_NOT_FOUND;
+    if (const int error = FindSubst(drive, name, target))
+        return error;
     if (folder)
         lstrcpynW(folder, target + kSubstPrefixLength, MAX_PATH);
     return 0;
@@ -82,10 +87,8 @@ int Query(int drive, wchar_t* folder) noexcept {
 int Delete(int drive) noexcept {
     wchar_t name[3];
     wchar_t target[kTargetUnits];
-    if (!DriveName(drive, name))
-        return ERROR_INVALID_DRIVE;
-    if (!SubstTarget(name, target))
-        return ERROR_FILE_NOT_FOUND;
+    if (const int error = FindSubst(drive, name, target))
+        return error;
     if (!DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_RAW_TARGET_PATH | DDD_EXACT_MATCH_ON_REMOVE,
                           name, target))
         return LastErrorOr(ERROR_INVALID_FUNCTION);

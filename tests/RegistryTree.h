@@ -1,0 +1,70 @@
+#pragma once
+#include <windows.h>
+#include <sddl.h>
+#include <string>
+#include <vector>
+
+namespace test {
+
+// A path below HKEY_CURRENT_USER as the kernel names it, the form a symbolic link points at.
+inline std::wstring KernelPath(const std::wstring& belowCurrentUser) {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    BYTE buffer[256];
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size);
+    CloseHandle(token);
+    wchar_t* sid = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid);
+    std::wstring path = std::wstring(L"\\REGISTRY\\USER\\") + (sid ? sid : L"") +
+                        (belowCurrentUser.empty() ? L"" : L"\\" + belowCurrentUser);
+    LocalFree(sid);
+    return path;
+}
+
+inline std::string Utf8(const std::wstring& text) {
+    std::string out(text.size() * 3 + 1, '\0');
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                          &out[0], static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(bytes > 0 ? bytes : 0);
+    return out;
+}
+
+// Every key and value below a key, one line each (names in UTF-8, data in hex), read through
+// the UTF-16 functions; a symbolic link is listed as a link, never followed.
+inline void DumpTree(HKEY root, const std::wstring& path, std::string& out, int depth = 0) {
+    HKEY key = nullptr;
+    if (depth > 80 || RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key))
+        return;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[16384];
+        DWORD nameLength = 16384;
+        BYTE data[8192];
+        DWORD size = sizeof(data);
+        DWORD type = 0;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size))
+            break;
+        out += Utf8(path) + "|" + Utf8(std::wstring(name, nameLength)) + "|" +
+               std::to_string(type) + "|";
+        for (DWORD b = 0; b < size; ++b) {
+            out += "0123456789abcdef"[data[b] >> 4];
+            out += "0123456789abcdef"[data[b] & 15];
+        }
+        out += "\n";
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr))
+            break;
+        subkeys.emplace_back(name, length);
+    }
+    RegCloseKey(key);
+    for (const std::wstring& subkey : subkeys) {
+        out += Utf8(path + L"\\" + subkey) + "\\\n";
+        DumpTree(root, path + L"\\" + subkey, out, depth + 1);
+    }
+}
+
+} // namespace test
