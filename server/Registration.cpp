@@ -1,4 +1,5 @@
 #include "registrar/ScriptRunner.h"
+#include <cstring>
 #include "resources/ResourceIds.h"
 #include "server/ClassRegistry.h"
 #include "server/Identifiers.h"
@@ -9,7 +10,6 @@
 #include "support/Conversion.h"
 #include "support/Handles.h"
 #include "support/ModulePath.h"
-#include <cstring>
 
 namespace {
 
