@@ -31,6 +31,8 @@ if ! grep -qx '#arch=win64' "$WINEPREFIX/system.reg" 2>/dev/null; then
     rm -rf "$WINEPREFIX"
     WINEARCH=win64 wineboot -i >/dev/null 2>&1
 fi
+# One server for both pictures; the one that made the prefix may still be running.
+wineserver -k >/dev/null 2>&1 || true
 wineserver -p >/dev/null 2>&1
 cd "$work"
 
