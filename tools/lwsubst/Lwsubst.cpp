@@ -150,7 +150,10 @@ int Restore() {
 LONG UpdateRunEntry(bool on) {
     HKEY key = nullptr;
     if (on) {
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE, &key) == 0) {
+        // The setup program writes it in the native view, which a 32-bit lwsubst on 64-bit
+        // Windows reaches only by asking (32-bit Windows ignores the flag).
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                          &key) == 0) {
             const bool machineWide =
                 RegQueryValueExW(key, kRunValue, nullptr, nullptr, nullptr, nullptr) == 0;
             RegCloseKey(key);
