@@ -3,6 +3,7 @@
 #include <thread>
 #include <vector>
 #include "extension/IShellExtension.h"
+#include "tests/OuterObject.h"
 #include "tests/ServerDll.h"
 #include "tests/SubstDoubles.h"
 
@@ -30,25 +31,7 @@ protected:
     ServerDll m_dll;
 };
 
-// An outer object that aggregates the server's object and counts its own references.
-class Outer : public IUnknown {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        ++queries;
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        return inner ? inner->QueryInterface(riid, ppv) : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
-
-    LONG refs = 1;
-    int queries = 0;
-    IUnknown* inner = nullptr;
-};
+using test::Outer;
 
 TEST_F(ServerTest, ExportsCarryTheirOrdinalsAndTheModuleName) {
     EXPECT_EQ(m_dll.Export(MAKEINTRESOURCEA(1)), m_dll.Export("DllCanUnloadNow"));

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 #include <vector>
+#include "tests/OuterObject.h"
 #include "tests/ServerDll.h"
 #include "tests/SubstDoubles.h"
 
@@ -13,24 +14,6 @@ namespace {
 
 const int kThreads = 16;
 const int kRounds = 10000;
-
-// A minimal outer object: its own count, everything else asked of the inner one.
-class StressOuter : public IUnknown {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        return inner ? inner->QueryInterface(riid, ppv) : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
-
-    ULONG refs = 1;
-    IUnknown* inner = nullptr;
-};
 
 // One thread's rounds; false at the first call that did not do what it must.
 bool Rounds(const test::ServerDll& dll, bool singleThreaded, IClassFactory** seen) {
@@ -57,7 +40,7 @@ bool Rounds(const test::ServerDll& dll, bool singleThreaded, IClassFactory** see
         if (menu)
             ok = menu->Release() == 0 && ok;
 
-        StressOuter outer;
+        test::Outer outer;
         ok = ok && factory->CreateInstance(&outer, IID_IUnknown,
                                            reinterpret_cast<void**>(&outer.inner)) == S_OK;
         IContextMenu* delegated = nullptr;
