@@ -1,6 +1,5 @@
 #include "extension/ShellExtension.h"
 #include <cstddef>
-#include <cstring>
 #include <shellapi.h>
 #include <shlwapi.h>
 #include "extension/ResourceStrings.h"
@@ -98,14 +97,8 @@ bool ShellExtension::NamesTheSelectedItem(HDROP drop, const char* path) noexcept
     const UINT length = DragQueryFileW(drop, 0, selected, 2 * MAX_PATH);
     if (length == 0 || length >= 2 * MAX_PATH - 1)
         return false;
-    // The platform's ANSI functions read the path in the ANSI code page, so that is the code
-    // page in which it must give back exactly the selected name: ü best-fits to u and ? stands
-    // for what the code page lacks.
-    wchar_t decoded[2 * MAX_PATH];
-    const int units =
-        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, decoded, 2 * MAX_PATH);
-    return units == static_cast<int>(length) + 1 &&
-           memcmp(decoded, selected, length * sizeof(wchar_t)) == 0;
+    // The path goes to the platform's ANSI functions: it must name exactly the selected item.
+    return IsPlatformAnsiOf(path, selected);
 }
 
 STDMETHODIMP ShellExtension::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst,

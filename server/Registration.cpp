@@ -1,5 +1,4 @@
 #include "registrar/ScriptRunner.h"
-#include <cstring>
 #include "resources/ResourceIds.h"
 #include "server/ClassRegistry.h"
 #include "server/Identifiers.h"
@@ -8,6 +7,7 @@
 #include "server/TypeLibrary.h"
 #include "registrar/KeyHandle.h"
 #include "support/Conversion.h"
+#include "support/FilePath.h"
 #include "support/Handles.h"
 #include "support/ModulePath.h"
 
@@ -36,12 +36,9 @@ HRESULT CheckModulePath(HINSTANCE module) {
     const AnsiPath carried(path);
     if (!carried.Text())
         return E_OUTOFMEMORY;
-    wchar_t written[MAX_PATH];
-    const int units =
-        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, carried.Text(), -1, written, MAX_PATH);
-    if (units != lstrlenW(path) + 1 || memcmp(written, path, units * sizeof(wchar_t)) != 0)
-        return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
-    return S_OK;
+    return IsPlatformAnsiOf(carried.Text(), path)
+               ? S_OK
+               : HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
 }
 
 HRESULT UpdateAppIdRegistration(bool registering) {

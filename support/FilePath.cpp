@@ -1,4 +1,5 @@
 #include "support/FilePath.h"
+#include <cstring>
 
 namespace {
 
@@ -55,4 +56,14 @@ bool ToPlatformAnsi(const wchar_t* path, char (&ansi)[MAX_PATH]) noexcept {
         return false;
     }
     return true;
+}
+
+bool IsPlatformAnsiOf(const char* ansi, const wchar_t* text) noexcept {
+    if (!ansi || !text)
+        return false;
+    wchar_t decoded[2 * MAX_PATH];
+    const int units =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, -1, decoded, 2 * MAX_PATH);
+    return units == lstrlenW(text) + 1 &&
+           memcmp(decoded, text, static_cast<size_t>(units) * sizeof(wchar_t)) == 0;
 }

@@ -19,3 +19,8 @@ bool AppendFileName(char (&path)[MAX_PATH], const char* folder, int folderLength
 // A UTF-16 path in the ANSI code page that the platform's ANSI functions read it in. False
 // when that code page cannot hold it exactly (nothing is best-fitted into another name).
 bool ToPlatformAnsi(const wchar_t* path, char (&ansi)[MAX_PATH]) noexcept;
+
+// Whether ANSI text, read in the ANSI code page as the platform's ANSI functions read it, is
+// exactly the UTF-16 text: a best-fitted character (é read as e) or a '?' for one the code
+// page lacks makes it another name.
+bool IsPlatformAnsiOf(const char* ansi, const wchar_t* text) noexcept;

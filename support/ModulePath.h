@@ -1,6 +1,6 @@
 #pragma once
 #include <windows.h>
-#include <cstring>
+#include "support/FilePath.h"
 #include "support/LastError.h"
 
 // A module's file path, or why there is none: the last error when the platform gives no
@@ -30,9 +30,7 @@ inline HRESULT GetModulePathW(HINSTANCE module, wchar_t (&path)[MAX_PATH]) noexc
         return HResultFromLastError();
     wchar_t platform[MAX_PATH];
     const DWORD length = GetModuleFileNameW(module, platform, MAX_PATH);
-    if (length > 0 && length < MAX_PATH &&
-        (lstrlenW(path) != static_cast<int>(length) ||
-         memcmp(platform, path, length * sizeof(wchar_t)) != 0))
+    if (length > 0 && length < MAX_PATH && !IsPlatformAnsiOf(ansi, platform))
         return untranslatable;
     return S_OK;
 }

@@ -39,10 +39,6 @@ int DriveFromArgument(const wchar_t* argument) {
     return letter >= L'A' && letter <= L'Z' ? letter - L'A' + 1 : 0;
 }
 
-bool InUse(int drive) {
-    return (GetLogicalDrives() >> (drive - 1)) & 1;
-}
-
 bool SameFolder(const wchar_t* a, const wchar_t* b) {
     return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
 }
@@ -62,22 +58,27 @@ int List() {
     return kDone;
 }
 
-int Make(int drive, const wchar_t* folder, bool save) {
-    if (InUse(drive)) {
+// Says why DosDevices::Create refused a drive, in the user's words.
+void ReportCreateFailure(int drive, const wchar_t* folder, int error) {
+    switch (error) {
+    case ERROR_ALREADY_ASSIGNED:
         Console::Print(IDS_LETTER_IN_USE, Letter(drive));
-        return kFailed;
-    }
-    const DWORD attributes = GetFileAttributesW(folder);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        break;
+    case ERROR_PATH_NOT_FOUND:
         Console::Print(IDS_MISSING_FOLDER, Letter(drive), folder);
-        return kFailed;
-    }
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        break;
+    case ERROR_DIRECTORY:
         Console::Print(IDS_NOT_FOLDER, Letter(drive), folder);
-        return kFailed;
+        break;
+    default:
+        Console::PrintError(IDS_CREATE_FAILED, Letter(drive), static_cast<DWORD>(error));
+        break;
     }
+}
+
+int Make(int drive, const wchar_t* folder, bool save) {
     if (const int error = DosDevices::Create(drive, folder)) {
-        Console::PrintError(IDS_CREATE_FAILED, Letter(drive), error);
+        ReportCreateFailure(drive, folder, error);
         return kFailed;
     }
     if (!save && !DriveStore::RestoreAtSignIn())
@@ -125,23 +126,17 @@ int Restore() {
         wchar_t mapped[MAX_PATH];
         if (DosDevices::Query(drive, mapped) == 0 && SameFolder(mapped, saved))
             continue;
-        if (InUse(drive)) {
+        const int error = DosDevices::Create(drive, saved);
+        if (error == ERROR_ALREADY_ASSIGNED)
             Console::Print(IDS_SKIPPED_IN_USE, Letter(drive), saved);
-            status = kFailed;
-            continue;
-        }
-        const DWORD attributes = GetFileAttributesW(saved);
-        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        else if (error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY)
             Console::Print(IDS_SKIPPED_MISSING, Letter(drive), saved);
+        else if (error)
+            Console::PrintError(IDS_CREATE_FAILED, Letter(drive), static_cast<DWORD>(error));
+        else
+            Console::Print(IDS_RESTORED, Letter(drive), saved);
+        if (error)
             status = kFailed;
-            continue;
-        }
-        if (const int error = DosDevices::Create(drive, saved)) {
-            Console::PrintError(IDS_CREATE_FAILED, Letter(drive), error);
-            status = kFailed;
-            continue;
-        }
-        Console::Print(IDS_RESTORED, Letter(drive), saved);
     }
     return status;
 }

@@ -38,11 +38,9 @@ int LastErrorOr(int fallback) {
     return error ? static_cast<int>(error) : fallback;
 }
 
-} // namespace
-
-namespace DosDevices {
-
-int PrepareFolder(const wchar_t* path, wchar_t* full) noexcept {
+// The folder a drive maps: absolute, without a final backslash unless it is a drive root.
+// `full` holds MAX_PATH units.
+int PrepareFolder(const wchar_t* path, wchar_t* full) {
     if (!path || !*path)
         return ERROR_PATH_NOT_FOUND;
     const DWORD attributes = GetFileAttributesW(path);
@@ -59,6 +57,10 @@ int PrepareFolder(const wchar_t* path, wchar_t* full) noexcept {
         full[length - 1] = 0;
     return 0;
 }
+
+} // namespace
+
+namespace DosDevices {
 
 int Create(int drive, const wchar_t* path) noexcept {
     wchar_t name[3];

@@ -6,11 +6,8 @@
 // can hold is mapped exactly. Each function answers 0 or a Win32 error code.
 namespace DosDevices {
 
-// The folder that a drive number (1 = A: to 26 = Z:) should map: made absolute, without a
-// final backslash unless it is a drive root. `full` holds MAX_PATH units.
-int PrepareFolder(const wchar_t* path, wchar_t* full) noexcept;
-
-// Maps a free drive letter to an existing folder.
+// Maps a free drive letter (1 = A: to 26 = Z:) to an existing folder: ERROR_ALREADY_ASSIGNED
+// for a letter in use, ERROR_PATH_NOT_FOUND for a missing folder, ERROR_DIRECTORY for a file.
 int Create(int drive, const wchar_t* path) noexcept;
 
 // The folder of a substituted drive (without the prefix); ERROR_FILE_NOT_FOUND for a drive
