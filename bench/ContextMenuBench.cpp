@@ -13,9 +13,10 @@ using CreateProc = int(WINAPI*)(int, const char*);
 using QueryProc = int(WINAPI*)(int, char*, int);
 using DeleteProc = int(WINAPI*)(int);
 
-// The floor: the same platform work, texts formatted beforehand.
-void Floor(const std::string& substPath, host::DropDataObject& data, char (*items)[64],
-           const char* caption, const char* deleteText) {
+// The floor: the same platform work, texts formatted beforehand, inserted in UTF-16 as the
+// handler does on the NT family.
+void Floor(const std::string& substPath, host::DropDataObject& data, wchar_t (*items)[64],
+           const wchar_t* caption, const wchar_t* deleteText) {
     HMODULE subst = LoadLibraryA(substPath.c_str());
     GetProcAddress(subst, "CreateSubst");
     auto query =
@@ -42,18 +43,18 @@ void Floor(const std::string& substPath, host::DropDataObject& data, char (*item
     UINT position = 0;
     for (UINT i = 0; i < 26; ++i)
         if (!(drives & (1u << i)))
-            InsertMenuA(popup, position++, MF_BYPOSITION | MF_STRING, 1 + i, items[i]);
-    MENUITEMINFOA item = {};
+            InsertMenuW(popup, position++, MF_BYPOSITION | MF_STRING, 1 + i, items[i]);
+    MENUITEMINFOW item = {};
     item.cbSize = sizeof(item);
     item.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
     item.wID = 27;
     item.hSubMenu = popup;
-    item.dwTypeData = const_cast<LPSTR>(caption);
-    InsertMenuItemA(shellMenu, 0, TRUE, &item);
+    item.dwTypeData = const_cast<LPWSTR>(caption);
+    InsertMenuItemW(shellMenu, 0, TRUE, &item);
     if (PathIsRootA(path)) {
         char target[MAX_PATH + 1] = {};
         if (query && query(path[0] - 'A' + 1, target, MAX_PATH) == 0)
-            InsertMenuA(shellMenu, 1, MF_BYPOSITION | MF_STRING, 28, deleteText);
+            InsertMenuW(shellMenu, 1, MF_BYPOSITION | MF_STRING, 28, deleteText);
     }
     DestroyMenu(shellMenu);
     FreeLibrary(subst);
@@ -87,9 +88,9 @@ int main(int argc, char** argv) {
             drive = candidate;
     const std::string root = std::string(1, static_cast<char>('A' + drive - 1)) + ":\\";
 
-    char items[26][64];
+    wchar_t items[26][64];
     for (int i = 0; i < 26; ++i)
-        wsprintfA(items[i], "Drive (&%c:)", 'A' + i);
+        wsprintfW(items[i], L"Drive (&%c:)", 'A' + i);
     const int rounds = options.quick ? 1 : 15;
     const int iterations = options.quick ? 5 : 200;
 
@@ -100,13 +101,13 @@ int main(int argc, char** argv) {
     host::DropDataObject folderData({mapped});
     auto folderRun = bench::Compare(
         rounds, iterations, [&] { bench::MenuCycle(factory, folderData, 28); },
-        [&] { Floor(substPath, folderData, items, "Create", "Delete"); });
+        [&] { Floor(substPath, folderData, items, L"Create", L"Delete"); });
     table.Row("folder", folderRun.first, folderRun.second);
     if (drive) {
         host::DropDataObject rootData({root});
         auto rootRun = bench::Compare(
             rounds, iterations, [&] { bench::MenuCycle(factory, rootData, 28); },
-            [&] { Floor(substPath, rootData, items, "Create", "Delete"); });
+            [&] { Floor(substPath, rootData, items, L"Create", L"Delete"); });
         table.Row("mapped drive root " + root, rootRun.first, rootRun.second);
         remove(drive);
     } else {

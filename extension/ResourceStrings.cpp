@@ -1,13 +1,24 @@
 #include "extension/ResourceStrings.h"
-#include "server/ModuleInstance.h"
 #include "support/CodePage.h"
 
-const WORD* FindStringEntry(HMODULE module, UINT id, StringBlockLookup lookup) noexcept {
+namespace {
+
+// The first resource module whose table of the source's language holds the entry.
+const WORD* FindEntry(const TextSource& source, UINT id) {
+    for (int position = 0;; ++position) {
+        const HMODULE module = source.modules->GetResourceInstanceAt(position);
+        if (!module)
+            return nullptr;
+        if (const WORD* entry = FindStringEntry(module, id, source.language))
+            return entry;
+    }
+}
+
+} // namespace
+
+const WORD* FindStringEntry(HMODULE module, UINT id, LANGID language) noexcept {
     const LPCSTR block = MAKEINTRESOURCEA(static_cast<WORD>(id / 16 + 1));
-    const HRSRC resource =
-        lookup == StringBlockLookup::NeutralLanguage
-            ? FindResourceExA(module, RT_STRING, block, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL))
-            : FindResourceA(module, block, RT_STRING);
+    const HRSRC resource = FindResourceExA(module, RT_STRING, block, language);
     if (!resource)
         return nullptr;
     const HGLOBAL loaded = LoadResource(module, resource);
@@ -31,19 +42,10 @@ const WORD* FindStringEntry(HMODULE module, UINT id, StringBlockLookup lookup) n
     return entry;
 }
 
-bool LoadResourceString(AnsiString& text, UINT id) noexcept {
-    HMODULE module = nullptr;
-    for (int position = 0;; ++position) {
-        module = moduleInstance.GetResourceInstanceAt(position);
-        if (!module)
-            return false;
-        if (FindStringEntry(module, id, StringBlockLookup::NeutralLanguage))
-            break;
-    }
-    const WORD* entry = FindStringEntry(module, id, StringBlockLookup::DefaultLanguage);
+bool LoadResourceString(const TextSource& source, AnsiString& text, UINT id) noexcept {
+    const WORD* entry = FindEntry(source, id);
     if (!entry)
         return false;
-
     const UINT codePage = GetConversionCodePage();
     const LPCWSTR units = reinterpret_cast<LPCWSTR>(entry + 1);
     const int count = *entry;
@@ -58,6 +60,18 @@ bool LoadResourceString(AnsiString& text, UINT id) noexcept {
         return false;
     loaded.CommitLength(bytes);
     text = loaded;
+    return true;
+}
+
+bool LoadResourceString(const TextSource& source, WideUiText& text, UINT id) noexcept {
+    const WORD* entry = FindEntry(source, id);
+    if (!entry)
+        return false;
+    // A format longer than the formatter takes would be cut by it anyway.
+    const int count = *entry < WideUiText::kCapacity ? *entry : WideUiText::kCapacity;
+    CopyMemory(text.text, entry + 1, count * sizeof(wchar_t));
+    text.text[count] = 0;
+    text.length = count;
     return true;
 }
 
@@ -82,11 +96,29 @@ void FormatText(AnsiString& text, const char* format, ...) noexcept {
     va_end(arguments);
 }
 
-void FormatResourceText(AnsiString& text, UINT id, ...) noexcept {
+void FormatResourceText(const TextSource& source, AnsiString& text, UINT id, ...) noexcept {
     AnsiString format;
-    LoadResourceString(format, id);
+    LoadResourceString(source, format, id);
     va_list arguments;
     va_start(arguments, id);
     FormatTextV(text, format.Text(), arguments);
     va_end(arguments);
+}
+
+void FormatResourceText(const TextSource& source, WideUiText& text, UINT id, ...) noexcept {
+    WideUiText format;
+    LoadResourceString(source, format, id);
+    va_list arguments;
+    va_start(arguments, id);
+    // The formatter stops at 1024 units; room for one more keeps its terminator in bounds.
+    wchar_t scratch[WideUiText::kCapacity + 4];
+    const int length = wvsprintfW(scratch, format.text, arguments);
+    va_end(arguments);
+    if (length < 0)
+        return;
+    text.length = lstrlenW(scratch);
+    if (text.length > WideUiText::kCapacity)
+        text.length = WideUiText::kCapacity;
+    CopyMemory(text.text, scratch, text.length * sizeof(wchar_t));
+    text.text[text.length] = 0;
 }

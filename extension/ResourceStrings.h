@@ -1,23 +1,37 @@
 #pragma once
 #include <windows.h>
 #include <stdarg.h>
+#include "extension/ExtensionModule.h"
 #include "support/AnsiString.h"
 
-// How FindStringEntry looks up the block that holds an entry.
-enum class StringBlockLookup {
-    NeutralLanguage, // FindResourceExA with LANG_NEUTRAL
-    DefaultLanguage, // FindResourceA
+// Where texts are looked up: the resource modules, in order, and the one language whose
+// string table is read. The language is chosen, never left to the loader's fallback.
+struct TextSource {
+    ResourceModules* modules;
+    LANGID language;
 };
 
-// Address of the entry's count word, or null when the block or a non-empty entry is missing.
-const WORD* FindStringEntry(HMODULE module, UINT id, StringBlockLookup lookup) noexcept;
+// A text in UTF-16, as wvsprintfW makes it: at most 1024 units and a terminator.
+struct WideUiText {
+    static const int kCapacity = 1024;
+    wchar_t text[kCapacity + 1] = {};
+    int length = 0;
+};
 
-// Loads one string-table entry as ANSI text; false leaves the string as it was.
-bool LoadResourceString(AnsiString& text, UINT id) noexcept;
+// Address of the entry's count word in the block of the given language, or null when the
+// block or a non-empty entry is missing.
+const WORD* FindStringEntry(HMODULE module, UINT id, LANGID language) noexcept;
+
+// Loads one string-table entry, as ANSI text in the conversion code page or as UTF-16;
+// false leaves the text as it was.
+bool LoadResourceString(const TextSource& source, AnsiString& text, UINT id) noexcept;
+bool LoadResourceString(const TextSource& source, WideUiText& text, UINT id) noexcept;
 
 // printf-style formatting with wvsprintfA (at most 1024 chars). A null format or no memory
 // leaves the string as it was.
 void FormatTextV(AnsiString& text, const char* format, va_list arguments) noexcept;
 void FormatText(AnsiString& text, const char* format, ...) noexcept;
-// Formats with the text of a string-table entry; a missing entry formats the empty text.
-void FormatResourceText(AnsiString& text, UINT id, ...) noexcept;
+// Formats with the text of a string-table entry (wvsprintfA or wvsprintfW); a missing entry
+// formats the empty text.
+void FormatResourceText(const TextSource& source, AnsiString& text, UINT id, ...) noexcept;
+void FormatResourceText(const TextSource& source, WideUiText& text, UINT id, ...) noexcept;

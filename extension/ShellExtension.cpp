@@ -1,18 +1,10 @@
 #include "extension/ShellExtension.h"
 #include <cstddef>
 #include <shellapi.h>
-#include <shlwapi.h>
-#include "extension/ResourceStrings.h"
-#include "resources/ResourceIds.h"
 #include "support/Conversion.h"
-#include "support/FilePath.h"
 #include "support/Handles.h"
 
 namespace {
-
-const UINT kLetterCount = 26;
-const DWORD kLetterMask = 0x3FFFFFF;
-const UINT kErrorBoxStyle = MB_OK | MB_ICONERROR;
 
 HRESULT ItemCount(UINT count) {
     return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, count);
@@ -47,9 +39,41 @@ private:
     STGMEDIUM& m_medium;
 };
 
+// The menu calls for each kind of text.
+BOOL InsertItem(HMENU menu, UINT position, UINT id, const AnsiString& text) {
+    return InsertMenuA(menu, position, MF_BYPOSITION | MF_STRING, id, text.Text());
+}
+
+BOOL InsertItem(HMENU menu, UINT position, UINT id, const WideUiText& text) {
+    return InsertMenuW(menu, position, MF_BYPOSITION | MF_STRING, id, text.text);
+}
+
+template <typename Item, typename Char>
+BOOL InsertPopupItem(HMENU menu, UINT position, UINT id, HMENU popup, const Char* caption,
+                     BOOL(WINAPI* insert)(HMENU, UINT, BOOL, const Item*)) {
+    Item item = {};
+    static_assert(sizeof(item) == offsetof(Item, hbmpItem) + sizeof(HBITMAP),
+                  "the full MENUITEMINFO, hbmpItem included");
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
+    item.wID = id;
+    item.hSubMenu = popup;
+    item.dwTypeData = const_cast<Char*>(caption);
+    return insert(menu, position, TRUE, &item);
+}
+
+BOOL InsertPopup(HMENU menu, UINT position, UINT id, HMENU popup, const AnsiString& caption) {
+    return InsertPopupItem<MENUITEMINFOA>(menu, position, id, popup, caption.Text(),
+                                          InsertMenuItemA);
+}
+
+BOOL InsertPopup(HMENU menu, UINT position, UINT id, HMENU popup, const WideUiText& caption) {
+    return InsertPopupItem<MENUITEMINFOW>(menu, position, id, popup, caption.text, InsertMenuItemW);
+}
+
 } // namespace
 
-ShellExtension::ShellExtension() noexcept : m_dwDrives(0), m_szPath(), m_subst(true) {}
+ShellExtension::ShellExtension(const ExtensionModule& module) noexcept : m_commands(module) {}
 
 STDMETHODIMP ShellExtension::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj, HKEY) {
     if (!pdtobj)
@@ -72,33 +96,23 @@ HRESULT ShellExtension::CaptureSelection(HDROP drop) noexcept {
         return E_INVALIDARG;
     if (count > 1) {
         // A multiple selection is accepted, and nothing is offered for it.
-        ZeroMemory(m_szPath, sizeof(m_szPath));
+        m_commands.ClearSelection();
         return S_OK;
     }
-    // Read into more room than a path may take and judge the length that came back: some
-    // platforms report the UTF-16 length, which a double-byte path exceeds in bytes.
+    // Read into more room than a path may take and let the model judge the length that came
+    // back: some platforms report the UTF-16 length, which a double-byte path exceeds in bytes.
     char path[2 * MAX_PATH];
     if (!DragQueryFileA(drop, 0, path, sizeof(path)))
         return E_INVALIDARG;
-    if (lstrlenA(path) >= MAX_PATH || !NamesTheSelectedItem(drop, path)) {
-        // A cut or best-fitted path names another folder, never to be mapped.
-        ZeroMemory(m_szPath, sizeof(m_szPath));
-        return E_INVALIDARG;
-    }
-    lstrcpyA(m_szPath, path);
-    return S_OK;
-}
-
-bool ShellExtension::NamesTheSelectedItem(HDROP drop, const char* path) noexcept {
-    // Before NT there is no UTF-16 name: the ANSI one is all there is.
-    if (!IsNtPlatform())
-        return true;
+    // Before NT there is no UTF-16 name: the ANSI one is all there is. A UTF-16 name that
+    // cannot be read whole names nothing the ANSI path could match.
+    if (!DriveCommands::IsNtPlatform())
+        return m_commands.Select(path, nullptr);
     wchar_t selected[2 * MAX_PATH];
     const UINT length = DragQueryFileW(drop, 0, selected, 2 * MAX_PATH);
     if (length == 0 || length >= 2 * MAX_PATH - 1)
-        return false;
-    // The path goes to the platform's ANSI functions: it must name exactly the selected item.
-    return IsPlatformAnsiOf(path, selected);
+        selected[0] = 0;
+    return m_commands.Select(path, selected);
 }
 
 STDMETHODIMP ShellExtension::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst,
@@ -108,55 +122,41 @@ STDMETHODIMP ShellExtension::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT 
     // Identifiers the shell did not give are never used.
     if (idCmdLast < idCmdFirst || idCmdLast - idCmdFirst < kCommandCount - 1)
         return ItemCount(0);
-    if (!m_subst.IsLoaded())
+    if (!m_commands.OffersCommands())
         return ItemCount(0);
-    if (lstrlenA(m_szPath) == 0)
-        return ItemCount(0);
-    // A drive without a medium is no directory, but its root is still offered.
-    if (!PathIsDirectoryA(m_szPath) && !PathIsRootA(m_szPath))
-        return ItemCount(0);
-    if (PathIsUNCA(m_szPath))
-        return ItemCount(0);
+    if (DriveCommands::IsNtPlatform())
+        return InsertItems<WideUiText>(hmenu, indexMenu, idCmdFirst);
+    return InsertItems<AnsiString>(hmenu, indexMenu, idCmdFirst);
+}
 
-    m_dwDrives = GetLogicalDrives();
+template <typename Text>
+HRESULT ShellExtension::InsertItems(HMENU hmenu, UINT indexMenu, UINT idCmdFirst) {
+    const DWORD freeLetters = m_commands.ReadFreeLetters();
     UniqueMenu popup(CreatePopupMenu());
     if (!popup)
         return ItemCount(0);
     UINT position = 0;
-    for (UINT i = 0; i < kLetterCount; ++i) {
-        if (m_dwDrives & (1u << i))
+    for (UINT i = 0; i < DriveCommands::kLetterCount; ++i) {
+        if (!(freeLetters & (1u << i)))
             continue;
-        AnsiString item;
-        FormatResourceText(item, IDS_DRIVE_ITEM, 'A' + i);
-        InsertMenuA(popup.Get(), position++, MF_BYPOSITION | MF_STRING, idCmdFirst + i,
-                    item.Text());
+        Text item;
+        m_commands.GetTitle(i, item);
+        InsertItem(popup.Get(), position++, idCmdFirst + i, item);
     }
 
-    AnsiString caption;
-    LoadResourceString(caption, IDS_CREATE_DRIVE);
-    if (~m_dwDrives & kLetterMask) {
-        MENUITEMINFOA item = {};
-        static_assert(sizeof(item) == offsetof(MENUITEMINFOA, hbmpItem) + sizeof(HBITMAP),
-                      "the full MENUITEMINFOA, hbmpItem included");
-        item.cbSize = sizeof(item);
-        item.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
-        item.wID = idCmdFirst + kPopupOffset;
-        item.hSubMenu = popup.Get();
-        item.dwTypeData = const_cast<LPSTR>(caption.Text());
-        // Once inserted, the popup belongs to the shell's menu.
-        if (InsertMenuItemA(hmenu, indexMenu, TRUE, &item))
-            popup.Detach();
-    }
+    Text caption;
+    m_commands.GetTitle(kPopupOffset, caption);
+    // Once inserted, the popup belongs to the shell's menu.
+    if (freeLetters &&
+        InsertPopup(hmenu, indexMenu, idCmdFirst + kPopupOffset, popup.Get(), caption))
+        popup.Detach();
 
     bool deleteInserted = false;
-    if (PathIsRootA(m_szPath)) {
-        char target[MAX_PATH + 1] = {};
-        if (m_subst.Query(GetDriveNumber(), target, MAX_PATH) == 0) {
-            AnsiString text;
-            LoadResourceString(text, IDS_DELETE_DRIVE);
-            deleteInserted = InsertMenuA(hmenu, indexMenu + 1, MF_BYPOSITION | MF_STRING,
-                                         idCmdFirst + kDeleteOffset, text.Text()) != FALSE;
-        }
+    if (m_commands.OffersDelete()) {
+        Text text;
+        m_commands.GetTitle(kDeleteOffset, text);
+        deleteInserted =
+            InsertItem(hmenu, indexMenu + 1, idCmdFirst + kDeleteOffset, text) != FALSE;
     }
     return ItemCount(deleteInserted ? kCommandCount : kCommandCount - 1);
 }
@@ -167,15 +167,7 @@ STDMETHODIMP ShellExtension::InvokeCommand(CMINVOKECOMMANDINFO* pici) {
     if (HIWORD(reinterpret_cast<UINT_PTR>(pici->lpVerb)))
         return E_INVALIDARG;
     const UINT offset = LOWORD(reinterpret_cast<UINT_PTR>(pici->lpVerb));
-    if (offset < kLetterCount) {
-        CreateVirtualDrive(offset + 1, pici);
-        return S_OK;
-    }
-    if (offset == kDeleteOffset) {
-        DeleteVirtualDrive(static_cast<UINT>(GetDriveNumber()), pici);
-        return S_OK;
-    }
-    return E_INVALIDARG;
+    return m_commands.Invoke(offset, pici->hwnd) ? S_OK : E_INVALIDARG;
 }
 
 STDMETHODIMP ShellExtension::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*, CHAR* pszName,
@@ -184,105 +176,27 @@ STDMETHODIMP ShellExtension::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*,
         return E_INVALIDARG;
     if (!(uType & GCS_HELPTEXTA))
         return E_INVALIDARG;
-    AnsiString text;
-    GetHelpText(idCmd, text);
-    if (uType & GCS_UNICODE) {
-        const WideText wide(text.Text());
-        if (!wide.Text())
-            return E_OUTOFMEMORY;
-        lstrcpynW(reinterpret_cast<LPWSTR>(pszName), wide.Text(), cchMax);
+    // Offsets beyond a UINT are no command; the model numbers its commands in a UINT.
+    const UINT offset = idCmd > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<UINT>(idCmd);
+    if (!(uType & GCS_UNICODE)) {
+        AnsiString text;
+        m_commands.GetHelpText(offset, text);
+        lstrcpynA(pszName, text.Text(), cchMax);
         return S_OK;
     }
-    lstrcpynA(pszName, text.Text(), cchMax);
-    return S_OK;
-}
-
-void ShellExtension::CreateVirtualDrive(UINT drive, const CMINVOKECOMMANDINFO* pici) noexcept {
-    if (!IsValidDriveNumber(drive))
-        return;
-    if (m_subst.Create(static_cast<INT>(drive), m_szPath) != 0) {
-        ShowErrorMessage(pici->hwnd, IDS_CREATE_FAILED, IDS_CREATE_DRIVE, kErrorBoxStyle);
-        return;
+    LPWSTR wideName = reinterpret_cast<LPWSTR>(pszName);
+    if (DriveCommands::IsNtPlatform()) {
+        WideUiText text;
+        m_commands.GetHelpText(offset, text);
+        lstrcpynW(wideName, text.text, cchMax);
+        return S_OK;
     }
-    if (GetKeyState(VK_SHIFT) < 0)
-        return;
-    AnsiString root;
-    FormatText(root, "%c:\\", 64 + drive);
-    OpenDriveWindow(root.Text());
-}
-
-void ShellExtension::DeleteVirtualDrive(UINT drive, const CMINVOKECOMMANDINFO* pici) noexcept {
-    if (!IsValidDriveNumber(drive))
-        return;
-    if (m_subst.Delete(static_cast<INT>(drive)) != 0)
-        ShowErrorMessage(pici->hwnd, IDS_DELETE_FAILED, IDS_DELETE_DRIVE, kErrorBoxStyle);
-}
-
-INT ShellExtension::GetDriveNumber() const noexcept {
-    AnsiString path;
-    path.Assign(m_szPath);
-    if (path.IsEmpty() || !path.MakeUpper())
-        return 0;
-    return static_cast<signed char>(path.Text()[0]) - 64;
-}
-
-bool ShellExtension::IsValidDriveNumber(UINT drive) noexcept {
-    return drive >= 1 && drive <= kLetterCount;
-}
-
-void ShellExtension::GetHelpText(UINT_PTR offset, AnsiString& text) noexcept {
-    if (offset < kLetterCount)
-        FormatResourceText(text, IDS_HELP_CREATE, 'A' + static_cast<UINT>(offset));
-    else if (offset == kDeleteOffset)
-        LoadResourceString(text, IDS_HELP_DELETE);
-}
-
-int ShellExtension::ShowErrorMessage(HWND owner, UINT textId, UINT captionId, UINT style) noexcept {
+    // Before NT the texts are ANSI throughout: the UTF-16 one is converted from it.
     AnsiString text;
-    AnsiString caption;
-    if (!LoadResourceString(text, textId) || !LoadResourceString(caption, captionId))
-        return 0;
-    return MessageBoxA(owner, text.Text(), caption.Text(), style);
-}
-
-int ShellExtension::OpenDriveWindow(const char* root) noexcept {
-    if (!IsNtPlatform())
-        return 1;
-    // By full path: a bare name would let the platform find an explorer.exe planted in the
-    // host's current directory first.
-    char folder[MAX_PATH];
-    const UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
-    char application[MAX_PATH];
-    if (length == 0 || length >= MAX_PATH ||
-        !AppendFileName(application, folder, static_cast<int>(length), "explorer.exe"))
-        return 0;
-    AnsiString commandLine;
-    FormatText(commandLine, "explorer.exe \"%s\"", root);
-    return LaunchProcess(application, commandLine.Text());
-}
-
-int ShellExtension::LaunchProcess(const char* application, const char* commandLine) noexcept {
-    // CreateProcessA may write into its command line.
-    AnsiString writable;
-    if (!writable.Assign(commandLine))
-        return 0;
-    char* buffer = writable.PrepareBuffer(writable.Length());
-    if (!buffer)
-        return 0;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(application, buffer, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return 0;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return 1;
-}
-
-bool ShellExtension::IsNtPlatform() noexcept {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExA(&version);
-    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    m_commands.GetHelpText(offset, text);
+    const WideText wide(text.Text());
+    if (!wide.Text())
+        return E_OUTOFMEMORY;
+    lstrcpynW(wideName, wide.Text(), cchMax);
+    return S_OK;
 }

@@ -1,5 +1,4 @@
 #include "extension/SubstLibrary.h"
-#include "server/ModuleInstance.h"
 #include "support/FilePath.h"
 #include "support/ModulePath.h"
 
@@ -15,9 +14,9 @@ HMODULE LoadFromFolder(const char* folder, int folderLength) {
 // Looks in the server's own folder, then the system folder, then the Windows folder, each
 // by full path: a bare name would let the platform search the host's current directory
 // and PATH, where anyone may have planted a SUBST.DLL.
-HMODULE LoadTrustedLibrary() {
+HMODULE LoadTrustedLibrary(HMODULE server) {
     char folder[MAX_PATH];
-    if (SUCCEEDED(GetModulePath(moduleInstance.instance, folder))) {
+    if (SUCCEEDED(GetModulePath(server, folder))) {
         if (HMODULE module = LoadFromFolder(folder, FolderLength(folder)))
             return module;
     }
@@ -39,39 +38,38 @@ template <typename Proc> bool Resolve(HMODULE module, const char* name, Proc& pr
 
 } // namespace
 
-SubstLibrary::SubstLibrary(bool load) noexcept
-    : m_hModule(nullptr), m_pfnCreateSubst(nullptr), m_pfnQuerySubst(nullptr),
+SubstLibrary::SubstLibrary(HMODULE server, bool load) noexcept
+    : m_server(server), m_pfnCreateSubst(nullptr), m_pfnQuerySubst(nullptr),
       m_pfnDeleteSubst(nullptr) {
     if (load)
         Load();
 }
 
 SubstLibrary::~SubstLibrary() {
-    if (m_hModule)
-        Free();
+    Free();
 }
 
 bool SubstLibrary::Load() noexcept {
     if (m_hModule)
         return true;
-    m_hModule = LoadTrustedLibrary();
+    m_hModule.Reset(LoadTrustedLibrary(m_server));
     if (!m_hModule)
         return false;
     return ResolveExports();
 }
 
 bool SubstLibrary::ResolveExports() noexcept {
-    return Resolve(m_hModule, "CreateSubst", m_pfnCreateSubst) &&
-           Resolve(m_hModule, "QuerySubst", m_pfnQuerySubst) &&
-           Resolve(m_hModule, "DeleteSubst", m_pfnDeleteSubst);
+    return Resolve(m_hModule.Get(), "CreateSubst", m_pfnCreateSubst) &&
+           Resolve(m_hModule.Get(), "QuerySubst", m_pfnQuerySubst) &&
+           Resolve(m_hModule.Get(), "DeleteSubst", m_pfnDeleteSubst);
 }
 
 bool SubstLibrary::Free() noexcept {
-    if (!m_hModule)
-        return true;
-    const BOOL freed = FreeLibrary(m_hModule);
-    m_hModule = nullptr;
-    return freed != FALSE;
+    // The exports go with the library: a call after this must fail, never jump into it.
+    m_pfnCreateSubst = nullptr;
+    m_pfnQuerySubst = nullptr;
+    m_pfnDeleteSubst = nullptr;
+    return m_hModule.Reset();
 }
 
 INT SubstLibrary::Create(INT drive, LPCSTR path) const noexcept {

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include "support/Handles.h"
 
 // Binding to the drive-mapping library SUBST.DLL, loaded at run time. Its exports take
 // 32-bit arguments, use the WINAPI convention and answer 0 for success.
@@ -9,14 +10,15 @@ public:
     using QuerySubstProc = INT(WINAPI*)(INT drive, LPSTR buffer, INT size);
     using DeleteSubstProc = INT(WINAPI*)(INT drive);
 
-    explicit SubstLibrary(bool load) noexcept;
+    // SUBST.DLL is looked for beside the server module first.
+    SubstLibrary(HMODULE server, bool load) noexcept;
     virtual ~SubstLibrary();
     SubstLibrary(const SubstLibrary&) = delete;
     SubstLibrary& operator=(const SubstLibrary&) = delete;
 
     bool Load() noexcept;
     bool ResolveExports() noexcept;
-    bool IsLoaded() const noexcept { return m_hModule != nullptr; }
+    bool IsLoaded() const noexcept { return static_cast<bool>(m_hModule); }
     bool Free() noexcept;
 
     INT Create(INT drive, LPCSTR path) const noexcept;
@@ -24,7 +26,8 @@ public:
     INT Delete(INT drive) const noexcept;
 
 private:
-    HMODULE m_hModule;
+    HMODULE m_server;
+    UniqueLibrary m_hModule;
     CreateSubstProc m_pfnCreateSubst;
     QuerySubstProc m_pfnQuerySubst;
     DeleteSubstProc m_pfnDeleteSubst;

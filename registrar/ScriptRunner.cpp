@@ -4,8 +4,6 @@
 #include "registrar/Registrar.h"
 #include "registrar/RegistryWalk.h"
 #include "registrar/ScriptTables.h"
-#include "server/ModuleInstance.h"
-#include "server/ServerModule.h"
 #include "support/Conversion.h"
 #include "support/FilePath.h"
 #include "support/Handles.h"
@@ -160,25 +158,24 @@ HRESULT RunScriptResource(Registrar* registrar, LPCWSTR modulePath, UINT id, LPC
     return RunScriptText(parser, text.Get(), registering);
 }
 
-HRESULT RunRegistryScript(ServerModule* module, UINT id, bool registering,
+HRESULT RunRegistryScript(ReplacementSource* common, HINSTANCE module, UINT id, bool registering,
                           const ReplacementVariable* extra) noexcept {
     Registrar registrar;
     for (const ReplacementVariable* variable = extra; variable && variable->name; ++variable)
         registrar.AddVariable(variable->name, variable->value);
-    HRESULT result = module->AddCommonReplacements(&registrar);
+    HRESULT result = common->AddCommonReplacements(&registrar);
     if (FAILED(result))
         return result;
 
     wchar_t widePath[MAX_PATH];
-    if (FAILED(result = GetModulePathW(moduleInstance.instance, widePath)))
+    if (FAILED(result = GetModulePathW(module, widePath)))
         return result;
     // Doubled quotes undo themselves inside the script's quoted '%MODULE%'.
     wchar_t escaped[kEscapedPathUnits];
     DoubleSingleQuotes(escaped, widePath);
     wchar_t quoted[kEscapedPathUnits + 2];
     const wchar_t* moduleValue = escaped;
-    const HINSTANCE instance = moduleInstance.instance;
-    if (!instance || instance == GetModuleHandleA(nullptr)) {
+    if (!module || module == GetModuleHandleA(nullptr)) {
         quoted[0] = L'"';
         lstrcpyW(quoted + 1, escaped);
         lstrcatW(quoted, L"\"");

@@ -1,8 +1,8 @@
 #pragma once
 #include <windows.h>
+#include "registrar/ReplacementSource.h"
 #include "registrar/ScriptParser.h"
 
-class ServerModule;
 class Registrar;
 
 // One extra replacement variable; a list of them ends with a null name.
@@ -11,9 +11,10 @@ struct ReplacementVariable {
     LPCWSTR value;
 };
 
-// Runs the "REGISTRY" resource with the given ID from the server's own file, registering or
-// unregistering, with "Module", "Module_Raw", the module's common variables and the extras.
-HRESULT RunRegistryScript(ServerModule* module, UINT id, bool registering,
+// Runs the "REGISTRY" resource with the given ID from the server module's own file,
+// registering or unregistering, with "Module", "Module_Raw", the common variables and the
+// extras.
+HRESULT RunRegistryScript(ReplacementSource* common, HINSTANCE module, UINT id, bool registering,
                           const ReplacementVariable* extra) noexcept;
 
 HRESULT RunScriptResource(Registrar* registrar, LPCWSTR modulePath, UINT id, LPCWSTR type,

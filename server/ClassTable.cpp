@@ -3,13 +3,15 @@
 #include "resources/ResourceIds.h"
 #include "server/ClassFactory.h"
 #include "server/Identifiers.h"
+#include "server/ModuleInstance.h"
 #include "server/ServerModule.h"
 #include "server/ShellExtensionForms.h"
 
 namespace {
 
 HRESULT UpdateShellExtensionRegistration(bool registering) {
-    return RunRegistryScript(activeModule, IDR_CLASS_SCRIPT, registering, nullptr);
+    return RunRegistryScript(activeModule, moduleInstance.instance, IDR_CLASS_SCRIPT, registering,
+                             nullptr);
 }
 
 CategoryList ShellExtensionCategories() {

@@ -1,9 +1,10 @@
 #pragma once
 #include <windows.h>
+#include "extension/ExtensionModule.h"
 
 // The server's own module and the module in which its resources are looked up. Started
 // first of all module records and stopped last.
-class ModuleInstance {
+class ModuleInstance final : public ResourceModules {
 public:
     ModuleInstance() noexcept;
     ~ModuleInstance();
@@ -15,7 +16,9 @@ public:
     void Stop() noexcept;
 
     // Position 0 is resourceInstance; the list of further resource modules is empty.
-    HINSTANCE GetResourceInstanceAt(int position) noexcept;
+    HINSTANCE GetResourceInstanceAt(int position) noexcept override;
+    // What the handler objects are given of the module.
+    ExtensionModule ForExtension() noexcept { return ExtensionModule{instance, this}; }
 
     HINSTANCE instance;
     HINSTANCE resourceInstance;

@@ -43,7 +43,7 @@ HRESULT CheckModulePath(HINSTANCE module) {
 
 HRESULT UpdateAppIdRegistration(bool registering) {
     const ReplacementVariable appId[] = {{L"APPID", kAppIdText}, {nullptr, nullptr}};
-    return RunRegistryScript(activeModule, IDR_APPID_SCRIPT, registering, appId);
+    return RunRegistryScript(activeModule, moduleInstance.instance, IDR_APPID_SCRIPT, registering, appId);
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <objidl.h>
-
-class IRegistrar;
+#include "registrar/ReplacementSource.h"
 
 using TermCallback = void (*)(void* argument);
 
@@ -14,7 +13,7 @@ struct TermEntry {
 
 // The one module object: the lock count that decides whether the DLL may be unloaded, the
 // re-entrant module lock, and the termination list run when the module stops.
-class ServerModule {
+class ServerModule : public ReplacementSource {
 public:
     ServerModule() noexcept;
     virtual ~ServerModule();
@@ -25,7 +24,7 @@ public:
     virtual LONG ReleaseLock() noexcept;
     virtual LONG LockCount() noexcept;
     virtual HRESULT GetGlobalInterfaceTable(IGlobalInterfaceTable** ppGIT) noexcept;
-    virtual HRESULT AddCommonReplacements(IRegistrar* registrar) noexcept;
+    HRESULT AddCommonReplacements(IRegistrar* registrar) noexcept override;
 
     HRESULT AddTerminationCallback(TermCallback callback, void* argument) noexcept;
     // DllRegisterServer and DllUnregisterServer.

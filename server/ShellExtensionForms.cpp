@@ -2,6 +2,7 @@
 #include "server/ClassFactory.h"
 #include "server/Identifiers.h"
 #include "server/InterfaceMap.h"
+#include "server/ModuleInstance.h"
 #include "server/ServerModule.h"
 #include "support/ModuleHeap.h"
 
@@ -33,6 +34,8 @@ template <typename Form> HRESULT Deliver(Form* object, REFIID riid, void** ppv) 
 }
 
 } // namespace
+
+DualShellExtension::DualShellExtension() noexcept : ShellExtension(moduleInstance.ForExtension()) {}
 
 STDMETHODIMP DualShellExtension::GetTypeInfoCount(UINT* pctinfo) {
     if (!pctinfo)

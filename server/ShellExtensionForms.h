@@ -10,6 +10,8 @@ extern TypeInfoHolder shellExtensionTypeInfo;
 // object forms share it.
 class DualShellExtension : public ShellExtension {
 public:
+    DualShellExtension() noexcept;
+
     STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override;
     STDMETHODIMP GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,

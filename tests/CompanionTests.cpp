@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "extension/SubstLibrary.h"
+#include "server/ModuleInstance.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -21,7 +22,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(CopyFileA(test::InRunFolder("subst_companion.dll").c_str(),
                               test::InRunFolder("SUBST.DLL").c_str(), FALSE));
-        m_binding = new SubstLibrary(true);
+        m_binding = new SubstLibrary(moduleInstance.instance, true);
         ASSERT_TRUE(m_binding->IsLoaded());
         m_drive = FreeDrive();
         ASSERT_NE(m_drive, 0);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "extension/ShellExtension.h"
+#include "server/ModuleInstance.h"
 #include "tools/shell-host/DropDataObject.h"
 
 namespace test {
@@ -11,6 +12,8 @@ namespace test {
 // The handler as the object forms wrap it, with an IUnknown that counts nothing.
 class TestExtension : public ShellExtension {
 public:
+    TestExtension() : ShellExtension(moduleInstance.ForExtension()) {}
+
     STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
         *ppv = nullptr;
         return E_NOINTERFACE;

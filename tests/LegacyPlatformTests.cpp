@@ -34,11 +34,11 @@ TEST(FileManagerWindow, OpensOnTheNtFamilyOnly) {
     version.dwOSVersionInfoSize = sizeof(version);
     ASSERT_TRUE(GetVersionExA(&version));
     const bool nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-    EXPECT_EQ(ShellExtension::IsNtPlatform(), nt);
+    EXPECT_EQ(DriveCommands::IsNtPlatform(), nt);
     if (nt)
         return;
     test::ProcessWatch explorer("explorer.exe");
-    EXPECT_EQ(ShellExtension::OpenDriveWindow("Q:\\"), 1);
+    EXPECT_EQ(DriveCommands::OpenDriveWindow("Q:\\"), 1);
     EXPECT_EQ(explorer.FindNew(1000).id, 0u);
 }
 

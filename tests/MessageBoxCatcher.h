@@ -9,6 +9,8 @@ namespace test {
 struct CaughtBox {
     std::string caption;
     std::string text;
+    std::wstring wideCaption;
+    std::wstring wideText;
     HWND owner;
     bool hasOk, hasCancel, hasYes, hasErrorIcon;
 };
@@ -50,6 +52,11 @@ private:
         caught.caption = text;
         GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
         caught.text = text;
+        wchar_t wide[1024] = {};
+        GetWindowTextW(box, wide, 1024);
+        caught.wideCaption = wide;
+        GetDlgItemTextW(box, 0xFFFF, wide, 1024);
+        caught.wideText = wide;
         caught.owner = GetWindow(box, GW_OWNER);
         caught.hasOk = GetDlgItem(box, IDOK) != nullptr;
         caught.hasCancel = GetDlgItem(box, IDCANCEL) != nullptr;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <algorithm>
+#include <iterator>
 #include <tuple>
 #include <vector>
 #include "tests/ExpectedScripts.h"
@@ -86,25 +87,31 @@ private:
     DWORD m_root = 0;
 };
 
-TEST(ResourceInventory, ExactlyFiveResourcesAllInJapaneseWithCodePageZero) {
+TEST(ResourceInventory, FiveResourcesInJapaneseAndTheEnglishStringTableWithCodePageZero) {
     ResourceDirectory directory(test::InRunFolder("Lanterwell.dll"));
     std::vector<ResourceEntry> entries = directory.entries;
     std::sort(entries.begin(), entries.end());
-    ASSERT_EQ(entries.size(), 5u);
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {"#16", "#1"}, {"#6", "#7"}, {"REGISTRY", "#101"}, {"REGISTRY", "#102"}, {"TYPELIB", "#1"}};
+    const struct {
+        const char* type;
+        const char* name;
+        WORD language;
+    } rows[] = {
+        {"#16", "#1", 1041},        {"#6", "#7", 1033},         {"#6", "#7", 1041},
+        {"REGISTRY", "#101", 1041}, {"REGISTRY", "#102", 1041}, {"TYPELIB", "#1", 1041},
+    };
+    ASSERT_EQ(entries.size(), std::size(rows));
     for (size_t i = 0; i < entries.size(); ++i) {
-        EXPECT_EQ(entries[i].type, expected[i].first);
-        EXPECT_EQ(entries[i].name, expected[i].second);
-        EXPECT_EQ(entries[i].language, 1041) << entries[i].type << entries[i].name;
+        EXPECT_EQ(entries[i].type, rows[i].type);
+        EXPECT_EQ(entries[i].name, rows[i].name);
+        EXPECT_EQ(entries[i].language, rows[i].language) << entries[i].type << entries[i].name;
         EXPECT_EQ(entries[i].codePage, 0u) << entries[i].type << entries[i].name;
     }
     // The scripts to the byte: no byte-order mark, no NUL, CR LF after the last line too.
-    EXPECT_EQ(entries[2].data, expected::kAppIdScript);
-    EXPECT_EQ(entries[3].data, expected::kClassScript);
+    EXPECT_EQ(entries[3].data, expected::kAppIdScript);
+    EXPECT_EQ(entries[4].data, expected::kClassScript);
     // Sixteen counted strings: 16 count words and two bytes for each code unit of the texts.
-    EXPECT_EQ(entries[1].data.size(), 2u * (16 + 10 + 9 + 11 + 9 + 26 + 15 + 17 + 17));
-    EXPECT_EQ(entries[4].data.substr(0, 4), "MSFT");
+    EXPECT_EQ(entries[2].data.size(), 2u * (16 + 10 + 9 + 11 + 9 + 26 + 15 + 17 + 17));
+    EXPECT_EQ(entries[5].data.substr(0, 4), "MSFT");
 }
 
 std::string Query(const std::vector<BYTE>& block, const char* path) {

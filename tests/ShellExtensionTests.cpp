@@ -2,6 +2,7 @@
 #include <memory>
 #include "extension/ShellExtension.h"
 #include "extension/SubstLibrary.h"
+#include "server/ModuleInstance.h"
 #include "tools/shell-host/DropDataObject.h"
 #include "tests/ExpectedTexts.h"
 #include "tests/ExtensionHarness.h"
@@ -40,15 +41,11 @@ std::vector<MenuItem> ReadMenu(HMENU menu) {
 }
 
 std::string DriveItemText(char letter) {
-    std::u16string utf16 = u"ドライブ (&X:)";
-    utf16[7] = char16_t(letter);
-    std::string shiftJis = "\x83\x68\x83\x89\x83\x43\x83\x75 (&X:)";
-    shiftJis[11] = letter;
-    return test::ExpectedAnsi(utf16, shiftJis.c_str());
+    return expected::ShownAnsi(102, letter);
 }
 
 std::string Expected(unsigned id) {
-    return test::ExpectedAnsi(expected::String(id).utf16, expected::String(id).shiftJis);
+    return expected::ShownAnsi(id);
 }
 
 bool DriveInUse(int drive) {
@@ -153,7 +150,7 @@ protected:
     }
 
     test::PlacedSubst m_subst{"subst_companion.dll"};
-    std::unique_ptr<SubstLibrary> m_binding{new SubstLibrary(true)};
+    std::unique_ptr<SubstLibrary> m_binding{new SubstLibrary(moduleInstance.instance, true)};
     test::ScratchFolder m_folder{"menu folder"};
     std::vector<int> m_mapped;
 };
@@ -456,54 +453,36 @@ TEST_F(CommandTest, ASuccessfulMappingOpensTheFileManagerUnlessShiftIsHeld) {
 
 TEST(ErrorBox, ShowsNothingWhenATextIsMissing) {
     test::MessageBoxCatcher catcher;
-    EXPECT_EQ(ShellExtension::ShowErrorMessage(nullptr, 97, 101, MB_OK), 0);
-    EXPECT_EQ(ShellExtension::ShowErrorMessage(nullptr, 106, 200, MB_OK), 0);
+    TestExtension extension;
+    const DriveCommands& commands = extension.Commands();
+    EXPECT_EQ(commands.ShowErrorMessage(nullptr, 97, 101, MB_OK), 0);
+    EXPECT_EQ(commands.ShowErrorMessage(nullptr, 106, 200, MB_OK), 0);
     EXPECT_TRUE(catcher.boxes.empty());
-    EXPECT_EQ(ShellExtension::ShowErrorMessage(nullptr, 106, 101, MB_OK), IDOK);
+    EXPECT_EQ(commands.ShowErrorMessage(nullptr, 106, 101, MB_OK), IDOK);
     EXPECT_EQ(catcher.boxes.size(), 1u);
 }
 
 // ---------------------------------------------------------------------------------------
 // Help texts
 
-std::u16string HelpText(char letter) {
-    std::u16string text = u"このフォルダを仮想ドライブ X: に割り当てます。";
-    text[14] = char16_t(letter);
-    return text;
-}
-
 TEST(HelpText, EveryLetterAndTheDeleteItemInAnsiAndUtf16) {
     TestExtension extension;
-    for (UINT offset = 0; offset < 26; ++offset) {
+    for (UINT offset = 0; offset < 28; ++offset) {
+        if (offset == 26)
+            continue;
+        const unsigned id = offset == 27 ? 105 : 104;
         const char letter = char('A' + offset);
-        std::string shiftJis = expected::String(104).shiftJis;
-        shiftJis.replace(shiftJis.find("%c"), 2, 1, letter);
         char ansi[256];
         ASSERT_EQ(extension.GetCommandString(offset, GCS_HELPTEXTA, nullptr, ansi, 256), S_OK);
-        EXPECT_EQ(std::string(ansi), test::ExpectedAnsi(HelpText(letter), shiftJis.c_str()));
+        EXPECT_EQ(std::string(ansi), expected::ShownAnsi(id, letter));
+        // The UTF-16 text is the stored one, whatever the thread's code page.
         wchar_t wide[256];
         ASSERT_EQ(extension.GetCommandString(offset, GCS_HELPTEXTW, nullptr,
                                              reinterpret_cast<CHAR*>(wide), 256),
                   S_OK);
-        if (test::IsJapaneseCodePage()) {
-            EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(wide)), HelpText(letter));
-        }
+        EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(wide)),
+                  expected::ShownUtf16(id, letter));
     }
-    char ansi[256];
-    ASSERT_EQ(extension.GetCommandString(27, GCS_HELPTEXTA, nullptr, ansi, 256), S_OK);
-    EXPECT_EQ(std::string(ansi), Expected(105));
-}
-
-TEST(HelpText, TheWideTextIsTheAnsiTextConvertedBack) {
-    // Under a Western code page the Japanese characters are lost as '?' on the ANSI way.
-    TestExtension extension;
-    wchar_t wide[256];
-    ASSERT_EQ(
-        extension.GetCommandString(27, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 256),
-        S_OK);
-    const std::u16string expectedText =
-        test::IsJapaneseCodePage() ? expected::String(105).utf16 : u"???????????????";
-    EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(wide)), expectedText);
 }
 
 TEST(HelpText, OffsetsWithoutTextGiveTheEmptyText) {
@@ -536,7 +515,7 @@ TEST(HelpText, CchMaxCountsBytesForAnsiAndCodeUnitsForUtf16) {
     char ansi[8];
     FillMemory(ansi, sizeof(ansi), 'x');
     ASSERT_EQ(extension.GetCommandString(0, GCS_HELPTEXTA, nullptr, ansi, 5), S_OK);
-    EXPECT_EQ(std::string(ansi), test::IsJapaneseCodePage() ? "\x82\xB1\x82\xCC" : "????");
+    EXPECT_EQ(std::string(ansi), expected::ShownAnsi(104).substr(0, 4));
     EXPECT_EQ(ansi[5], 'x');
 
     wchar_t wide[8];
@@ -546,7 +525,7 @@ TEST(HelpText, CchMaxCountsBytesForAnsiAndCodeUnitsForUtf16) {
         extension.GetCommandString(0, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 5),
         S_OK);
     EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(wide)),
-              test::IsJapaneseCodePage() ? u"このフォ" : u"????");
+              expected::ShownUtf16(104).substr(0, 4));
     EXPECT_EQ(wide[5], L'x');
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 #include "extension/SubstLibrary.h"
+#include "server/ModuleInstance.h"
 #include "tests/SubstDoubles.h"
 
 namespace {
@@ -65,7 +66,7 @@ private:
 };
 
 TEST_F(SubstLibraryTest, WithoutTheLibraryNothingIsLoadedAndEveryCallFails) {
-    SubstLibrary binding(true);
+    SubstLibrary binding(moduleInstance.instance, true);
     EXPECT_FALSE(binding.IsLoaded());
     char buffer[261] = {};
     EXPECT_EQ(binding.Create(3, "C:\\folder"), -1);
@@ -76,7 +77,7 @@ TEST_F(SubstLibraryTest, WithoutTheLibraryNothingIsLoadedAndEveryCallFails) {
 
 TEST_F(SubstLibraryTest, ConstructionWithoutLoadingLoadsNothing) {
     Place("subst_recording.dll", test::RunFolder());
-    SubstLibrary binding(false);
+    SubstLibrary binding(moduleInstance.instance, false);
     EXPECT_FALSE(binding.IsLoaded());
     EXPECT_EQ(LoadedSubst(), nullptr);
     EXPECT_EQ(binding.Create(1, "C:\\"), -1);
@@ -84,7 +85,7 @@ TEST_F(SubstLibraryTest, ConstructionWithoutLoadingLoadsNothing) {
 
 TEST_F(SubstLibraryTest, ForwardsEveryCallWithItsArgumentsAndResultUnchanged) {
     Place("subst_recording.dll", test::RunFolder());
-    SubstLibrary binding(true);
+    SubstLibrary binding(moduleInstance.instance, true);
     ASSERT_TRUE(binding.IsLoaded());
     EXPECT_EQ(LoadedSubstPath(), test::InRunFolder("SUBST.DLL"));
 
@@ -124,7 +125,7 @@ class SubstLibraryMissingExport : public SubstLibraryTest,
 TEST_P(SubstLibraryMissingExport, AnswersMinusOneFromTheFirstGapOn) {
     const MissingExport& row = GetParam();
     Place(row.build, test::RunFolder());
-    SubstLibrary binding(true);
+    SubstLibrary binding(moduleInstance.instance, true);
     ASSERT_TRUE(binding.IsLoaded());
     SetResult(SubstCreate, 7);
     SetResult(SubstQuery, 8);
@@ -146,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SubstLibraryTest, LoadingTwiceLoadsOnceAndFreeUnloads) {
     Place("subst_recording.dll", test::RunFolder());
     {
-        SubstLibrary binding(true);
+        SubstLibrary binding(moduleInstance.instance, true);
         ASSERT_TRUE(binding.IsLoaded());
         EXPECT_TRUE(binding.Load());
         // One Free must be enough: a second LoadLibrary would keep the module loaded.
@@ -163,9 +164,9 @@ TEST_F(SubstLibraryTest, LoadingTwiceLoadsOnceAndFreeUnloads) {
 TEST_F(SubstLibraryTest, EachBindingHoldsItsOwnLoad) {
     Place("subst_recording.dll", test::RunFolder());
     {
-        SubstLibrary first(true);
+        SubstLibrary first(moduleInstance.instance, true);
         {
-            SubstLibrary second(true);
+            SubstLibrary second(moduleInstance.instance, true);
             EXPECT_TRUE(second.IsLoaded());
         }
         EXPECT_NE(LoadedSubst(), nullptr);
@@ -179,7 +180,7 @@ TEST_F(SubstLibraryTest, NeverLoadsFromTheCurrentDirectoryOrPath) {
     Place("subst_recording.dll", planted.Path() + "\\");
     ASSERT_TRUE(SetCurrentDirectoryA(planted.Path().c_str()));
     ASSERT_TRUE(SetEnvironmentVariableA("PATH", planted.Path().c_str()));
-    SubstLibrary binding(true);
+    SubstLibrary binding(moduleInstance.instance, true);
     EXPECT_FALSE(binding.IsLoaded());
     EXPECT_EQ(LoadedSubst(), nullptr);
 }
@@ -187,19 +188,19 @@ TEST_F(SubstLibraryTest, NeverLoadsFromTheCurrentDirectoryOrPath) {
 TEST_F(SubstLibraryTest, LooksBesideTheServerThenInTheSystemThenInTheWindowsFolder) {
     Place("subst_no_delete.dll", WindowsFolder());
     {
-        SubstLibrary binding(true);
+        SubstLibrary binding(moduleInstance.instance, true);
         ASSERT_TRUE(binding.IsLoaded());
         EXPECT_EQ(LoadedSubstPath(), WindowsFolder() + "SUBST.DLL");
     }
     Place("subst_no_query.dll", SystemFolder());
     {
-        SubstLibrary binding(true);
+        SubstLibrary binding(moduleInstance.instance, true);
         ASSERT_TRUE(binding.IsLoaded());
         EXPECT_EQ(LoadedSubstPath(), SystemFolder() + "SUBST.DLL");
     }
     Place("subst_recording.dll", test::RunFolder());
     {
-        SubstLibrary binding(true);
+        SubstLibrary binding(moduleInstance.instance, true);
         ASSERT_TRUE(binding.IsLoaded());
         EXPECT_EQ(LoadedSubstPath(), test::InRunFolder("SUBST.DLL"));
         EXPECT_EQ(binding.Delete(4), 0) << "the complete double beside the server";

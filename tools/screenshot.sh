@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Renders the real context menu for the README: the x64 build under 64-bit Wine with its X11
 # driver on a virtual X display (Xvfb) and a Japanese font, the handler's popup opened; one
-# picture for a folder and one for a mapped drive's root with the delete item. Each is cropped
-# and checked (made, not blank). Leaves nothing running.
+# picture for a folder and one for a mapped drive's root with the delete item, as a Japanese
+# Windows shows them, and the folder's as an English one shows it. Each is cropped and
+# checked (made, not blank). Leaves nothing running.
 # usage: tools/screenshot.sh [OUTPUT-FOLDER]   (default: docs/images)
 # With SCREENSHOT_BUILT=1 (as CTest runs it) the build is taken as it stands.
 set -eu
@@ -12,7 +13,7 @@ out=$(realpath -m "${1:-docs/images}")
 [ -n "${SCREENSHOT_BUILT:-}" ] || bash tools/build.sh >/dev/null
 build=$root/build/x64
 work=$build/runs/screenshot
-rm -rf "$work" && mkdir -p "$work/サンプル フォルダ" "$out"
+rm -rf "$work" && mkdir -p "$work/サンプル フォルダ" "$work/Sample Folder" "$out"
 cp "$build/Lanterwell.dll" "$build/companion/SUBST.DLL" "$build/tools/menu-snapshot.exe" "$work/"
 
 # A display of our own, and a prefix of our own that draws on it.
@@ -63,3 +64,5 @@ shoot() {
 folder=$(winepath -w "$work/サンプル フォルダ" 2>/dev/null)
 shoot menu-folder "$folder"
 shoot menu-drive --map L "$folder" 'L:\'
+# An English Windows: English texts for a folder whose name its code page holds.
+LC_ALL=en_US.UTF-8 shoot menu-folder-en "$(winepath -w "$work/Sample Folder" 2>/dev/null)"

@@ -20,8 +20,9 @@ const CLSID kShellExtensionClass = {
 const UINT kFirstId = 100;
 
 // Texts of the shell's own items around the handler's, in the user's language.
-const wchar_t* const kShellItems[] = {L"\u958B\u304F(&O)", L"\u30B3\u30D4\u30FC(&C)",
-                                      L"\u30D7\u30ED\u30D1\u30C6\u30A3(&R)"};
+const wchar_t* const kJapaneseShellItems[] = {L"\u958B\u304F(&O)", L"\u30B3\u30D4\u30FC(&C)",
+                                              L"\u30D7\u30ED\u30D1\u30C6\u30A3(&R)"};
+const wchar_t* const kEnglishShellItems[] = {L"&Open", L"&Copy", L"P&roperties"};
 
 HMODULE ServerBesideThisProgram() {
     char path[MAX_PATH];
@@ -127,6 +128,9 @@ int main(int argc, char** argv) {
     init->Initialize(nullptr, &data, nullptr);
     init->Release();
 
+    const wchar_t* const* kShellItems = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE
+                                            ? kJapaneseShellItems
+                                            : kEnglishShellItems;
     HMENU popup = CreatePopupMenu();
     InsertMenuW(popup, 0, MF_BYPOSITION | MF_STRING, 1, kShellItems[0]);
     InsertMenuW(popup, 1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);

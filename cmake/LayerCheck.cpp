@@ -1,0 +1,1 @@
+// An empty module: the layer linked whole beside it is what the build checks.

@@ -1,0 +1,189 @@
+#include "extension/DriveCommands.h"
+#include <shlwapi.h>
+#include "extension/UiLanguage.h"
+#include "resources/ResourceIds.h"
+#include "support/FilePath.h"
+
+namespace {
+
+const DWORD kLetterMask = 0x3FFFFFF;
+const UINT kErrorBoxStyle = MB_OK | MB_ICONERROR;
+
+template <typename Text> void Title(const TextSource& source, UINT offset, Text& text) {
+    if (offset < DriveCommands::kLetterCount)
+        FormatResourceText(source, text, IDS_DRIVE_ITEM, 'A' + offset);
+    else if (offset == DriveCommands::kPopupOffset)
+        LoadResourceString(source, text, IDS_CREATE_DRIVE);
+    else if (offset == DriveCommands::kDeleteOffset)
+        LoadResourceString(source, text, IDS_DELETE_DRIVE);
+}
+
+template <typename Text> void HelpText(const TextSource& source, UINT offset, Text& text) {
+    if (offset < DriveCommands::kLetterCount)
+        FormatResourceText(source, text, IDS_HELP_CREATE, 'A' + offset);
+    else if (offset == DriveCommands::kDeleteOffset)
+        LoadResourceString(source, text, IDS_HELP_DELETE);
+}
+
+} // namespace
+
+DriveCommands::DriveCommands(const ExtensionModule& module) noexcept
+    : m_text{module.resources, ChooseUiLanguage()}, m_dwDrives(0), m_szPath(),
+      m_subst(module.instance, true) {}
+
+void DriveCommands::ClearSelection() noexcept {
+    ZeroMemory(m_szPath, sizeof(m_szPath));
+}
+
+HRESULT DriveCommands::Select(const char* path, const wchar_t* exactName) noexcept {
+    // A cut or best-fitted path names another folder, never to be mapped.
+    if (!path || lstrlenA(path) >= MAX_PATH || (exactName && !IsPlatformAnsiOf(path, exactName))) {
+        ClearSelection();
+        return E_INVALIDARG;
+    }
+    lstrcpyA(m_szPath, path);
+    return S_OK;
+}
+
+bool DriveCommands::OffersCommands() const noexcept {
+    if (!m_subst.IsLoaded() || lstrlenA(m_szPath) == 0)
+        return false;
+    // A drive without a medium is no directory, but its root is still offered.
+    if (!PathIsDirectoryA(m_szPath) && !PathIsRootA(m_szPath))
+        return false;
+    return !PathIsUNCA(m_szPath);
+}
+
+DWORD DriveCommands::ReadFreeLetters() noexcept {
+    m_dwDrives = GetLogicalDrives();
+    return ~m_dwDrives & kLetterMask;
+}
+
+bool DriveCommands::OffersDelete() const noexcept {
+    if (!PathIsRootA(m_szPath))
+        return false;
+    char target[MAX_PATH + 1] = {};
+    return m_subst.Query(GetDriveNumber(), target, MAX_PATH) == 0;
+}
+
+void DriveCommands::GetTitle(UINT offset, AnsiString& text) const noexcept {
+    Title(m_text, offset, text);
+}
+
+void DriveCommands::GetTitle(UINT offset, WideUiText& text) const noexcept {
+    Title(m_text, offset, text);
+}
+
+void DriveCommands::GetHelpText(UINT offset, AnsiString& text) const noexcept {
+    HelpText(m_text, offset, text);
+}
+
+void DriveCommands::GetHelpText(UINT offset, WideUiText& text) const noexcept {
+    HelpText(m_text, offset, text);
+}
+
+bool DriveCommands::Invoke(UINT offset, HWND owner) noexcept {
+    if (offset < kLetterCount) {
+        CreateVirtualDrive(offset + 1, owner);
+        return true;
+    }
+    if (offset == kDeleteOffset) {
+        DeleteVirtualDrive(static_cast<UINT>(GetDriveNumber()), owner);
+        return true;
+    }
+    return false;
+}
+
+void DriveCommands::CreateVirtualDrive(UINT drive, HWND owner) noexcept {
+    if (!IsValidDriveNumber(drive))
+        return;
+    if (m_subst.Create(static_cast<INT>(drive), m_szPath) != 0) {
+        ShowErrorMessage(owner, IDS_CREATE_FAILED, IDS_CREATE_DRIVE, kErrorBoxStyle);
+        return;
+    }
+    if (GetKeyState(VK_SHIFT) < 0)
+        return;
+    AnsiString root;
+    FormatText(root, "%c:\\", 64 + drive);
+    OpenDriveWindow(root.Text());
+}
+
+void DriveCommands::DeleteVirtualDrive(UINT drive, HWND owner) noexcept {
+    if (!IsValidDriveNumber(drive))
+        return;
+    if (m_subst.Delete(static_cast<INT>(drive)) != 0)
+        ShowErrorMessage(owner, IDS_DELETE_FAILED, IDS_DELETE_DRIVE, kErrorBoxStyle);
+}
+
+INT DriveCommands::GetDriveNumber() const noexcept {
+    AnsiString path;
+    path.Assign(m_szPath);
+    if (path.IsEmpty() || !path.MakeUpper())
+        return 0;
+    return static_cast<signed char>(path.Text()[0]) - 64;
+}
+
+bool DriveCommands::IsValidDriveNumber(UINT drive) noexcept {
+    return drive >= 1 && drive <= kLetterCount;
+}
+
+int DriveCommands::ShowErrorMessage(HWND owner, UINT textId, UINT captionId,
+                                    UINT style) const noexcept {
+    // Before NT the box shows ANSI text; the NT family takes the texts as they are stored.
+    if (!IsNtPlatform()) {
+        AnsiString text;
+        AnsiString caption;
+        if (!LoadResourceString(m_text, text, textId) ||
+            !LoadResourceString(m_text, caption, captionId))
+            return 0;
+        return MessageBoxA(owner, text.Text(), caption.Text(), style);
+    }
+    WideUiText text;
+    WideUiText caption;
+    if (!LoadResourceString(m_text, text, textId) ||
+        !LoadResourceString(m_text, caption, captionId))
+        return 0;
+    return MessageBoxW(owner, text.text, caption.text, style);
+}
+
+int DriveCommands::OpenDriveWindow(const char* root) noexcept {
+    if (!IsNtPlatform())
+        return 1;
+    // By full path: a bare name would let the platform find an explorer.exe planted in the
+    // host's current directory first.
+    char folder[MAX_PATH];
+    const UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
+    char application[MAX_PATH];
+    if (length == 0 || length >= MAX_PATH ||
+        !AppendFileName(application, folder, static_cast<int>(length), "explorer.exe"))
+        return 0;
+    AnsiString commandLine;
+    FormatText(commandLine, "explorer.exe \"%s\"", root);
+    return LaunchProcess(application, commandLine.Text());
+}
+
+int DriveCommands::LaunchProcess(const char* application, const char* commandLine) noexcept {
+    // CreateProcessA may write into its command line.
+    AnsiString writable;
+    if (!writable.Assign(commandLine))
+        return 0;
+    char* buffer = writable.PrepareBuffer(writable.Length());
+    if (!buffer)
+        return 0;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(application, buffer, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return 0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 1;
+}
+
+bool DriveCommands::IsNtPlatform() noexcept {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    GetVersionExA(&version);
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}

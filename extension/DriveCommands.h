@@ -1,0 +1,65 @@
+#pragma once
+#include <windows.h>
+#include "extension/ExtensionModule.h"
+#include "extension/ResourceStrings.h"
+#include "extension/SubstLibrary.h"
+
+// What Lanterwell offers for one selected item, the texts it shows for it and how each
+// command is carried out, apart from any menu: the context-menu handler presents it.
+// Commands are numbered as the handler offsets its identifiers: 0 to 25 map the selection
+// to the letters A: to Z:, 26 is the popup that holds them, 27 deletes the mapped drive
+// whose root is selected.
+class DriveCommands {
+public:
+    static const UINT kLetterCount = 26;
+    static const UINT kPopupOffset = 26;
+    static const UINT kDeleteOffset = 27;
+    static const UINT kCommandCount = 28;
+
+    // Loads SUBST.DLL and chooses the language of the user's texts.
+    explicit DriveCommands(const ExtensionModule& module) noexcept;
+    DriveCommands(const DriveCommands&) = delete;
+    DriveCommands& operator=(const DriveCommands&) = delete;
+
+    // A multiple selection: nothing is offered for it.
+    void ClearSelection() noexcept;
+    // Takes the one selected item's ANSI path. exactName is the item's UTF-16 name where the
+    // platform has one (null before NT): a path that names anything else (cut, best-fitted,
+    // '?') is refused with E_INVALIDARG and clears the selection.
+    HRESULT Select(const char* path, const wchar_t* exactName) noexcept;
+    const char* Path() const noexcept { return m_szPath; }
+
+    // Whether anything is offered: the library is there, and the selection is a folder or
+    // a drive root (with or without a medium) on this computer.
+    bool OffersCommands() const noexcept;
+    // Reads the letters in use at this moment; answers the mask of the free ones.
+    DWORD ReadFreeLetters() noexcept;
+    DWORD DrivesInUse() const noexcept { return m_dwDrives; }
+    // Whether the selection is the root of a drive that the library reports as mapped.
+    bool OffersDelete() const noexcept;
+
+    // A command's title and help text in the user's language; empty for no command.
+    void GetTitle(UINT offset, AnsiString& text) const noexcept;
+    void GetTitle(UINT offset, WideUiText& text) const noexcept;
+    void GetHelpText(UINT offset, AnsiString& text) const noexcept;
+    void GetHelpText(UINT offset, WideUiText& text) const noexcept;
+
+    // Carries a command out, its failure reported in a box owned by `owner`; false when the
+    // offset is no command (the popup included).
+    bool Invoke(UINT offset, HWND owner) noexcept;
+
+    void CreateVirtualDrive(UINT drive, HWND owner) noexcept;
+    void DeleteVirtualDrive(UINT drive, HWND owner) noexcept;
+    INT GetDriveNumber() const noexcept;
+    static bool IsValidDriveNumber(UINT drive) noexcept;
+    int ShowErrorMessage(HWND owner, UINT textId, UINT captionId, UINT style) const noexcept;
+    static int OpenDriveWindow(const char* root) noexcept;
+    static int LaunchProcess(const char* application, const char* commandLine) noexcept;
+    static bool IsNtPlatform() noexcept;
+
+private:
+    TextSource m_text;
+    DWORD m_dwDrives;
+    char m_szPath[MAX_PATH + 1];
+    SubstLibrary m_subst;
+};
