@@ -1,6 +1,6 @@
 #include "extension/DriveCommands.h"
 #include <shlwapi.h>
-#include "extension/UiLanguage.h"
+#include "extension/CommandTexts.h"
 #include "resources/ResourceIds.h"
 #include "support/FilePath.h"
 
@@ -9,26 +9,10 @@ namespace {
 const DWORD kLetterMask = 0x3FFFFFF;
 const UINT kErrorBoxStyle = MB_OK | MB_ICONERROR;
 
-template <typename Text> void Title(const TextSource& source, UINT offset, Text& text) {
-    if (offset < DriveCommands::kLetterCount)
-        FormatResourceText(source, text, IDS_DRIVE_ITEM, 'A' + offset);
-    else if (offset == DriveCommands::kPopupOffset)
-        LoadResourceString(source, text, IDS_CREATE_DRIVE);
-    else if (offset == DriveCommands::kDeleteOffset)
-        LoadResourceString(source, text, IDS_DELETE_DRIVE);
-}
-
-template <typename Text> void HelpText(const TextSource& source, UINT offset, Text& text) {
-    if (offset < DriveCommands::kLetterCount)
-        FormatResourceText(source, text, IDS_HELP_CREATE, 'A' + offset);
-    else if (offset == DriveCommands::kDeleteOffset)
-        LoadResourceString(source, text, IDS_HELP_DELETE);
-}
-
 } // namespace
 
 DriveCommands::DriveCommands(const ExtensionModule& module) noexcept
-    : m_text{module.resources, ChooseUiLanguage()}, m_dwDrives(0), m_szPath(),
+    : m_text(UserTexts(module.resources)), m_dwDrives(0), m_szPath(),
       m_subst(module.instance, true) {}
 
 void DriveCommands::ClearSelection() noexcept {
@@ -45,6 +29,17 @@ HRESULT DriveCommands::Select(const char* path, const wchar_t* exactName) noexce
     return S_OK;
 }
 
+HRESULT DriveCommands::SelectPath(const wchar_t* path) noexcept {
+    // The path goes to SUBST.DLL and the platform's ANSI functions: only a path that the ANSI
+    // code page holds exactly names the same folder there.
+    char ansi[MAX_PATH];
+    if (!path || !ToPlatformAnsi(path, ansi)) {
+        ClearSelection();
+        return E_INVALIDARG;
+    }
+    return Select(ansi, path);
+}
+
 bool DriveCommands::OffersCommands() const noexcept {
     if (!m_subst.IsLoaded() || lstrlenA(m_szPath) == 0)
         return false;
@@ -56,7 +51,11 @@ bool DriveCommands::OffersCommands() const noexcept {
 
 DWORD DriveCommands::ReadFreeLetters() noexcept {
     m_dwDrives = GetLogicalDrives();
-    return ~m_dwDrives & kLetterMask;
+    return FreeLettersOf(m_dwDrives);
+}
+
+DWORD DriveCommands::FreeLettersOf(DWORD drivesInUse) noexcept {
+    return ~drivesInUse & kLetterMask;
 }
 
 bool DriveCommands::OffersDelete() const noexcept {
@@ -67,19 +66,19 @@ bool DriveCommands::OffersDelete() const noexcept {
 }
 
 void DriveCommands::GetTitle(UINT offset, AnsiString& text) const noexcept {
-    Title(m_text, offset, text);
+    GetCommandTitle(m_text, offset, text);
 }
 
 void DriveCommands::GetTitle(UINT offset, WideUiText& text) const noexcept {
-    Title(m_text, offset, text);
+    GetCommandTitle(m_text, offset, text);
 }
 
 void DriveCommands::GetHelpText(UINT offset, AnsiString& text) const noexcept {
-    HelpText(m_text, offset, text);
+    GetCommandHelpText(m_text, offset, text);
 }
 
 void DriveCommands::GetHelpText(UINT offset, WideUiText& text) const noexcept {
-    HelpText(m_text, offset, text);
+    GetCommandHelpText(m_text, offset, text);
 }
 
 bool DriveCommands::Invoke(UINT offset, HWND owner) noexcept {

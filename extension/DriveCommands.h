@@ -27,6 +27,8 @@ public:
     // platform has one (null before NT): a path that names anything else (cut, best-fitted,
     // '?') is refused with E_INVALIDARG and clears the selection.
     HRESULT Select(const char* path, const wchar_t* exactName) noexcept;
+    // The same from a UTF-16 path, which the ANSI code page must hold exactly.
+    HRESULT SelectPath(const wchar_t* path) noexcept;
     const char* Path() const noexcept { return m_szPath; }
 
     // Whether anything is offered: the library is there, and the selection is a folder or
@@ -35,6 +37,7 @@ public:
     // Reads the letters in use at this moment; answers the mask of the free ones.
     DWORD ReadFreeLetters() noexcept;
     DWORD DrivesInUse() const noexcept { return m_dwDrives; }
+    static DWORD FreeLettersOf(DWORD drivesInUse) noexcept;
     // Whether the selection is the root of a drive that the library reports as mapped.
     bool OffersDelete() const noexcept;
 

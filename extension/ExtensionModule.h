@@ -11,9 +11,21 @@ protected:
     ~ResourceModules() = default;
 };
 
-// What the handler needs of the module that carries it, handed in by the server: its own
-// file, beside which SUBST.DLL is looked for first, and its resource modules.
+// The count of live objects and locks that keeps the module loaded; the server keeps it.
+class ModuleLocks {
+public:
+    virtual LONG AddLock() noexcept = 0;
+    virtual LONG ReleaseLock() noexcept = 0;
+
+protected:
+    ~ModuleLocks() = default;
+};
+
+// What the handlers need of the module that carries them, handed in by the server: its own
+// file, beside which SUBST.DLL is looked for first, its resource modules, and its lock count,
+// which every object the extension makes by itself holds while it lives.
 struct ExtensionModule {
     HINSTANCE instance;
     ResourceModules* resources;
+    ModuleLocks* locks;
 };

@@ -13,3 +13,6 @@
 // Registry scripts, resources of type "REGISTRY".
 #define IDR_APPID_SCRIPT 101
 #define IDR_CLASS_SCRIPT 102
+
+// The icon of the Explorer command and of the setup program.
+#define IDI_LANTERWELL 1

@@ -1,5 +1,5 @@
 #include "server/ClassFactory.h"
-#include "server/InterfaceMap.h"
+#include "support/InterfaceMap.h"
 #include "server/ServerModule.h"
 #include "support/Handles.h"
 #include "support/ModuleHeap.h"

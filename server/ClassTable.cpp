@@ -1,9 +1,11 @@
 #include "server/ClassTable.h"
+#include "extension/ExplorerCommand.h"
 #include "registrar/ScriptRunner.h"
 #include "resources/ResourceIds.h"
 #include "server/ClassFactory.h"
 #include "server/Identifiers.h"
 #include "server/ModuleInstance.h"
+#include "server/ModuleRecords.h"
 #include "server/ServerModule.h"
 #include "server/ShellExtensionForms.h"
 
@@ -30,7 +32,32 @@ ClassEntry shellExtensionEntry = {
     ShellExtensionObjectMain,
 };
 
+// The Explorer command is declared by the package that carries it, never by registration.
+HRESULT UpdateExplorerCommandRegistration(bool) {
+    return S_OK;
+}
+
+HRESULT CreateExplorerCommand(IUnknown* outer, REFIID riid, void** ppv) {
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (outer)
+        return CLASS_E_NOAGGREGATION;
+    return ExplorerCommand::Create(ModuleForExtension(), ExplorerCommand::kGroup, nullptr, riid,
+                                   ppv);
+}
+
+ClassEntry explorerCommandEntry = {
+    &CLSID_ExplorerCommand,
+    UpdateExplorerCommandRegistration,
+    CreateClassObject,
+    CreateExplorerCommand,
+    nullptr,
+    ShellExtensionCategories,
+    nullptr,
+};
+
 } // namespace
 
-ClassEntry* const kClassTable[] = {&shellExtensionEntry};
+ClassEntry* const kClassTable[] = {&shellExtensionEntry, &explorerCommandEntry};
 const int kClassCount = sizeof(kClassTable) / sizeof(kClassTable[0]);

@@ -17,8 +17,6 @@ public:
 
     // Position 0 is resourceInstance; the list of further resource modules is empty.
     HINSTANCE GetResourceInstanceAt(int position) noexcept override;
-    // What the handler objects are given of the module.
-    ExtensionModule ForExtension() noexcept { return ExtensionModule{instance, this}; }
 
     HINSTANCE instance;
     HINSTANCE resourceInstance;

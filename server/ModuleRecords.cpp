@@ -27,3 +27,7 @@ ClassRegistry classRegistry;
 static Started<ClassRegistry> classRegistryStart(classRegistry);
 ServerModule serverModule;
 static Started<ServerModule> serverModuleStart(serverModule);
+
+ExtensionModule ModuleForExtension() noexcept {
+    return ExtensionModule{moduleInstance.instance, &moduleInstance, activeModule};
+}

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <objidl.h>
+#include "extension/ExtensionModule.h"
 #include "registrar/ReplacementSource.h"
 
 using TermCallback = void (*)(void* argument);
@@ -13,15 +14,15 @@ struct TermEntry {
 
 // The one module object: the lock count that decides whether the DLL may be unloaded, the
 // re-entrant module lock, and the termination list run when the module stops.
-class ServerModule : public ReplacementSource {
+class ServerModule : public ReplacementSource, public ModuleLocks {
 public:
     ServerModule() noexcept;
     virtual ~ServerModule();
     ServerModule(const ServerModule&) = delete;
     ServerModule& operator=(const ServerModule&) = delete;
 
-    virtual LONG AddLock() noexcept;
-    virtual LONG ReleaseLock() noexcept;
+    LONG AddLock() noexcept override;
+    LONG ReleaseLock() noexcept override;
     virtual LONG LockCount() noexcept;
     virtual HRESULT GetGlobalInterfaceTable(IGlobalInterfaceTable** ppGIT) noexcept;
     HRESULT AddCommonReplacements(IRegistrar* registrar) noexcept override;

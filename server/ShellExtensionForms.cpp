@@ -1,8 +1,9 @@
 #include "server/ShellExtensionForms.h"
 #include "server/ClassFactory.h"
 #include "server/Identifiers.h"
-#include "server/InterfaceMap.h"
+#include "support/InterfaceMap.h"
 #include "server/ModuleInstance.h"
+#include "server/ModuleRecords.h"
 #include "server/ServerModule.h"
 #include "support/ModuleHeap.h"
 
@@ -35,7 +36,7 @@ template <typename Form> HRESULT Deliver(Form* object, REFIID riid, void** ppv) 
 
 } // namespace
 
-DualShellExtension::DualShellExtension() noexcept : ShellExtension(moduleInstance.ForExtension()) {}
+DualShellExtension::DualShellExtension() noexcept : ShellExtension(ModuleForExtension()) {}
 
 STDMETHODIMP DualShellExtension::GetTypeInfoCount(UINT* pctinfo) {
     if (!pctinfo)

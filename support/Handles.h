@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <objbase.h>
 #include <unknwn.h>
 
 // Owns one handle and hands it back to its platform release call when it goes away.
@@ -60,6 +61,13 @@ public:
         return &m_pointer;
     }
     void** ReceiveVoid() noexcept { return reinterpret_cast<void**>(Receive()); }
+    // Takes a reference of its own to `pointer` (which may be null).
+    void Assign(T* pointer) noexcept {
+        if (pointer)
+            pointer->AddRef();
+        Reset();
+        m_pointer = pointer;
+    }
     T* Detach() noexcept {
         T* pointer = m_pointer;
         m_pointer = nullptr;
@@ -88,3 +96,14 @@ public:
 private:
     CRITICAL_SECTION& m_section;
 };
+
+struct TaskMemoryTraits {
+    static LPWSTR Invalid() { return nullptr; }
+    static bool Release(LPWSTR text) {
+        CoTaskMemFree(text);
+        return true;
+    }
+};
+
+// A text that a COM call allocated with CoTaskMemAlloc for its caller.
+using UniqueTaskString = UniqueHandle<LPWSTR, TaskMemoryTraits>;

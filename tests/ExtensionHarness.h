@@ -5,6 +5,7 @@
 #include <vector>
 #include "extension/ShellExtension.h"
 #include "server/ModuleInstance.h"
+#include "server/ModuleRecords.h"
 #include "tools/shell-host/DropDataObject.h"
 
 namespace test {
@@ -12,7 +13,7 @@ namespace test {
 // The handler as the object forms wrap it, with an IUnknown that counts nothing.
 class TestExtension : public ShellExtension {
 public:
-    TestExtension() : ShellExtension(moduleInstance.ForExtension()) {}
+    TestExtension() : ShellExtension(ModuleForExtension()) {}
 
     STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
         *ppv = nullptr;

@@ -87,7 +87,7 @@ private:
     DWORD m_root = 0;
 };
 
-TEST(ResourceInventory, FiveResourcesInJapaneseAndTheEnglishStringTableWithCodePageZero) {
+TEST(ResourceInventory, TheJapaneseSetTheIconAndTheEnglishStringTableWithCodePageZero) {
     ResourceDirectory directory(test::InRunFolder("Lanterwell.dll"));
     std::vector<ResourceEntry> entries = directory.entries;
     std::sort(entries.begin(), entries.end());
@@ -96,8 +96,10 @@ TEST(ResourceInventory, FiveResourcesInJapaneseAndTheEnglishStringTableWithCodeP
         const char* name;
         WORD language;
     } rows[] = {
-        {"#16", "#1", 1041},        {"#6", "#7", 1033},         {"#6", "#7", 1041},
-        {"REGISTRY", "#101", 1041}, {"REGISTRY", "#102", 1041}, {"TYPELIB", "#1", 1041},
+        {"#14", "#1", 1041},     {"#16", "#1", 1041},        {"#3", "#1", 1041},
+        {"#3", "#2", 1041},      {"#3", "#3", 1041},         {"#6", "#7", 1033},
+        {"#6", "#7", 1041},      {"REGISTRY", "#101", 1041}, {"REGISTRY", "#102", 1041},
+        {"TYPELIB", "#1", 1041},
     };
     ASSERT_EQ(entries.size(), std::size(rows));
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -107,11 +109,11 @@ TEST(ResourceInventory, FiveResourcesInJapaneseAndTheEnglishStringTableWithCodeP
         EXPECT_EQ(entries[i].codePage, 0u) << entries[i].type << entries[i].name;
     }
     // The scripts to the byte: no byte-order mark, no NUL, CR LF after the last line too.
-    EXPECT_EQ(entries[3].data, expected::kAppIdScript);
-    EXPECT_EQ(entries[4].data, expected::kClassScript);
+    EXPECT_EQ(entries[7].data, expected::kAppIdScript);
+    EXPECT_EQ(entries[8].data, expected::kClassScript);
     // Sixteen counted strings: 16 count words and two bytes for each code unit of the texts.
-    EXPECT_EQ(entries[2].data.size(), 2u * (16 + 10 + 9 + 11 + 9 + 26 + 15 + 17 + 17));
-    EXPECT_EQ(entries[5].data.substr(0, 4), "MSFT");
+    EXPECT_EQ(entries[6].data.size(), 2u * (16 + 10 + 9 + 11 + 9 + 26 + 15 + 17 + 17));
+    EXPECT_EQ(entries[9].data.substr(0, 4), "MSFT");
 }
 
 std::string Query(const std::vector<BYTE>& block, const char* path) {

@@ -3,7 +3,7 @@
 #include <vector>
 #include "registrar/IRegistrar.h"
 #include "server/ClassRegistry.h"
-#include "server/InterfaceMap.h"
+#include "support/InterfaceMap.h"
 #include "server/ServerModule.h"
 
 namespace {

@@ -17,5 +17,8 @@ configure build/x86 mingw-i686.cmake
 configure build/x64 mingw-x86_64.cmake -DLANTERWELL_X86_BUILD="$root/build/x86"
 cmake --build build/x86
 cmake --build build/x64
+# The packages for Windows 11's context menu, one for each architecture.
+cmake --build build/x86 --target package
+cmake --build build/x64 --target package
 # The setup program, from both.
 cmake --build build/x64 --target installer

@@ -3,9 +3,12 @@
 //
 // Message boxes that the handler shows are printed and closed.
 //
-// usage: shell-host [--cocreate] [--shift] [--hold MS] PATH... [--invoke LETTER|delete]
+// usage: shell-host [--cocreate] [--explorer-command] [--shift] [--hold MS] PATH...
+//                   [--invoke LETTER|delete]
 //   --cocreate  reach the class through CoCreateInstance (needs the DLL registered);
 //               otherwise through DllGetClassObject of the Lanterwell.dll beside this program
+//   --explorer-command  drive the Explorer command (Windows 11's compact menu) for one path
+//               instead, given as the shell item array Explorer builds
 //   --shift     hold Shift while the command runs
 //   --hold MS   keep the object, and so the DLL, loaded this long before leaving, as Explorer
 //               keeps a handler's DLL loaded
@@ -16,36 +19,27 @@
 #include <string>
 #include <vector>
 #include "tools/shell-host/DropDataObject.h"
+#include "tools/shell-host/HostSupport.h"
 
 namespace {
+
+using host::Utf8;
 
 const CLSID kShellExtensionClass = {
     0x5B1D7E20, 0x3C44, 0x4A8F, {0x9E, 0x61, 0x2F, 0x0A, 0x7C, 0x9D, 0x4B, 0x13}};
 const UINT kFirstId = 1;
 const UINT kLastId = 0x7FFF;
 
-// Menu texts are ANSI in the process's code page; the terminal wants UTF-8.
-std::string Utf8(const wchar_t* text) {
-    char buffer[1024];
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof(buffer), 0, 0);
-    return bytes > 0 ? std::string(buffer, bytes - 1) : std::string();
-}
-
-std::string Utf8FromAnsi(const char* text) {
-    wchar_t wide[512];
-    return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 512) ? Utf8(wide) : std::string();
-}
-
 void PrintMenu(HMENU menu, IContextMenu* handler, int depth) {
     const int count = GetMenuItemCount(menu);
     for (int position = 0; position < count; ++position) {
-        char text[256] = {};
+        wchar_t text[256] = {};
         MENUITEMINFOA info = {};
         info.cbSize = sizeof(info);
         info.fMask = MIIM_ID | MIIM_SUBMENU;
         GetMenuItemInfoA(menu, position, TRUE, &info);
-        GetMenuStringA(menu, position, text, sizeof(text), MF_BYPOSITION);
-        printf("%*s[%d] id %-3u %s", depth * 4, "", position, info.wID, Utf8FromAnsi(text).c_str());
+        GetMenuStringW(menu, position, text, 256, MF_BYPOSITION);
+        printf("%*s[%d] id %-3u %s", depth * 4, "", position, info.wID, Utf8(text).c_str());
         if (info.wID >= kFirstId && info.wID != 0) {
             wchar_t help[256] = {};
             if (handler->GetCommandString(info.wID - kFirstId, GCS_HELPTEXTW, nullptr,
@@ -59,55 +53,9 @@ void PrintMenu(HMENU menu, IContextMenu* handler, int depth) {
     }
 }
 
-// A console host has nobody to click a message box away: print it and close it.
-LRESULT CALLBACK CloseMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE) {
-        HWND box = reinterpret_cast<HWND>(wParam);
-        char className[32] = {};
-        GetClassNameA(box, className, sizeof(className));
-        if (lstrcmpA(className, "#32770") == 0) {
-            char caption[256] = {};
-            char text[512] = {};
-            GetWindowTextA(box, caption, sizeof(caption));
-            GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
-            printf("message box [%s] %s\n", Utf8FromAnsi(caption).c_str(),
-                   Utf8FromAnsi(text).c_str());
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-HRESULT MakeHandler(bool cocreate, IShellExtInit** handler) {
-    if (cocreate)
-        return CoCreateInstance(kShellExtensionClass, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IShellExtInit, reinterpret_cast<void**>(handler));
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    while (length > 0 && path[length - 1] != '\\')
-        --length;
-    lstrcpynA(path + length, "Lanterwell.dll", MAX_PATH - length);
-    HMODULE server = LoadLibraryA(path);
-    if (!server)
-        return HRESULT_FROM_WIN32(GetLastError());
-    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    auto getClassObject = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(server, "DllGetClassObject")));
-    if (!getClassObject)
-        return HRESULT_FROM_WIN32(GetLastError());
-    IClassFactory* factory = nullptr;
-    HRESULT result =
-        getClassObject(kShellExtensionClass, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (FAILED(result))
-        return result;
-    result = factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(handler));
-    factory->Release();
-    return result;
-}
-
 int Usage() {
-    fprintf(stderr, "usage: shell-host [--cocreate] [--shift] [--hold MS] PATH... "
-                    "[--invoke LETTER|delete]\n");
+    fprintf(stderr, "usage: shell-host [--cocreate] [--explorer-command] [--shift] [--hold MS] "
+                    "PATH... [--invoke LETTER|delete]\n");
     return 2;
 }
 
@@ -116,6 +64,7 @@ int Usage() {
 int main(int argc, char** argv) {
     bool cocreate = false;
     bool shift = false;
+    bool explorerCommand = false;
     DWORD hold = 0;
     std::string invoke;
     std::vector<std::string> paths;
@@ -125,6 +74,8 @@ int main(int argc, char** argv) {
             cocreate = true;
         else if (argument == "--shift")
             shift = true;
+        else if (argument == "--explorer-command")
+            explorerCommand = true;
         else if (argument == "--hold" && i + 1 < argc)
             hold = static_cast<DWORD>(atol(argv[++i]));
         else if (argument == "--invoke" && i + 1 < argc)
@@ -138,17 +89,23 @@ int main(int argc, char** argv) {
         return Usage();
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (shift)
+        host::HoldShift();
+    if (explorerCommand) {
+        if (paths.size() != 1 || (!invoke.empty() && invoke == "delete"))
+            return Usage();
+        const int status = host::RunExplorerCommand(cocreate, paths[0], invoke);
+        CoUninitialize();
+        return status;
+    }
     IShellExtInit* init = nullptr;
-    HRESULT result = MakeHandler(cocreate, &init);
+    HRESULT result = host::MakeObject(cocreate, kShellExtensionClass, IID_IShellExtInit,
+                                      reinterpret_cast<void**>(&init));
     if (FAILED(result)) {
         fprintf(stderr, "cannot make the handler: 0x%08lX\n", result);
         return 1;
     }
-    // Which server answered: on 64-bit Windows each architecture has its own registration.
-    char server[MAX_PATH] = {};
-    GetModuleFileNameA(GetModuleHandleA("Lanterwell.dll"), server, MAX_PATH);
-    printf("server: %s (%u-bit host)\n", Utf8FromAnsi(server).c_str(),
-           static_cast<unsigned>(sizeof(void*) * 8));
+    host::PrintServer();
     host::DropDataObject data(paths);
     result = init->Initialize(nullptr, &data, nullptr);
     printf("Initialize: 0x%08lX\n", result);
@@ -169,19 +126,12 @@ int main(int argc, char** argv) {
                 return Usage();
             offset = static_cast<UINT>(letter - 'A');
         }
-        if (shift) {
-            BYTE keys[256] = {};
-            GetKeyboardState(keys);
-            keys[VK_SHIFT] = 0x80;
-            SetKeyboardState(keys);
-        }
-        HHOOK hook = SetWindowsHookExA(WH_CBT, CloseMessageBoxes, nullptr, GetCurrentThreadId());
+        const host::BoxCloser boxes;
         CMINVOKECOMMANDINFO info = {};
         info.cbSize = sizeof(info);
         info.lpVerb = MAKEINTRESOURCEA(offset);
         info.nShow = SW_SHOWNORMAL;
         result = menu->InvokeCommand(&info);
-        UnhookWindowsHookEx(hook);
         printf("InvokeCommand(%u): 0x%08lX\n", offset, result);
         status = FAILED(result) ? 1 : 0;
     }

@@ -1,4 +1,4 @@
-#include "server/InterfaceMap.h"
+#include "support/InterfaceMap.h"
 
 HRESULT QueryFromInterfaceMap(void* object, const InterfaceMapEntry* map, REFIID riid,
                               void** ppv) noexcept {

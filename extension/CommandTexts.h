@@ -1,0 +1,14 @@
+#pragma once
+#include <windows.h>
+#include "extension/ResourceStrings.h"
+
+// The drive commands' titles and help texts, by command offset (0 to 25 the letters, 26 the
+// group that holds them, 27 the delete command), in the source's language; empty for an
+// offset that has none.
+void GetCommandTitle(const TextSource& source, UINT offset, AnsiString& text) noexcept;
+void GetCommandTitle(const TextSource& source, UINT offset, WideUiText& text) noexcept;
+void GetCommandHelpText(const TextSource& source, UINT offset, AnsiString& text) noexcept;
+void GetCommandHelpText(const TextSource& source, UINT offset, WideUiText& text) noexcept;
+
+// The texts of the user who is signed in: the module's resources in the user's language.
+TextSource UserTexts(ResourceModules* resources) noexcept;

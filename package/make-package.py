@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""Writes Lanterwell's package with external location: the manifest that gives the DLL's
+Explorer command a package identity, its logos, the block map and the content types, zipped as
+an MSIX. The DLL itself stays in the install folder (the external location).
+
+Signing: with LANTERWELL_SIGNING_PFX (and LANTERWELL_SIGNING_PASSWORD) in the environment the
+package is signed with osslsigncode and its Publisher is the certificate's subject; without,
+it is unsigned and its Publisher is the one Windows requires of unsigned packages."""
+import argparse
+import base64
+import hashlib
+import os
+import subprocess
+import sys
+import tempfile
+import zipfile
+from xml.sax.saxutils import escape
+
+BLOCK = 65536
+UNSIGNED_PUBLISHER = "CN=Lanterwell, OID.2.25.311729368913984317654407730594956997722=1"
+ARCHITECTURES = {"x86": "x86", "x64": "x64"}
+
+
+def certificate_subject(pfx, password):
+    """The certificate's subject as a package Publisher: "CN=..., O=..., C=..."."""
+    certificate = subprocess.run(
+        ["openssl", "pkcs12", "-in", pfx, "-clcerts", "-nokeys", "-passin", "pass:" + password],
+        check=True, capture_output=True).stdout
+    subject = subprocess.run(
+        ["openssl", "x509", "-noout", "-subject", "-nameopt", "RFC2253"],
+        input=certificate, check=True, capture_output=True).stdout.decode().strip()
+    subject = subject.split("=", 1)[1] if subject.startswith("subject=") else subject
+    parts, part, escaped = [], "", False
+    for character in subject:
+        if character == "," and not escaped:
+            parts.append(part)
+            part = ""
+            continue
+        escaped = character == "\\" and not escaped
+        part += character
+    parts.append(part)
+    return ", ".join(parts)
+
+
+def block_map(entries):
+    """AppxBlockMap.xml for stored (uncompressed) files: a SHA-256 per 64 KiB block."""
+    lines = ['<?xml version="1.0" encoding="UTF-8"?>',
+             '<BlockMap xmlns="http://schemas.microsoft.com/appx/2010/blockmap" '
+             'HashMethod="http://www.w3.org/2001/04/xmlenc#sha256">']
+    for name, data, header_size in entries:
+        lines.append('  <File Name="%s" Size="%d" LfhSize="%d">'
+                     % (escape(name.replace("/", "\\")), len(data), header_size))
+        for start in range(0, len(data), BLOCK):
+            digest = hashlib.sha256(data[start:start + BLOCK]).digest()
+            lines.append('    <Block Hash="%s" />' % base64.b64encode(digest).decode())
+        lines.append("  </File>")
+    lines.append("</BlockMap>")
+    return ("\r\n".join(lines) + "\r\n").encode("utf-8")
+
+
+CONTENT_TYPES = ('<?xml version="1.0" encoding="UTF-8"?>\r\n'
+                 '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
+                 '<Default Extension="png" ContentType="image/png" />'
+                 '<Override PartName="/AppxManifest.xml" '
+                 'ContentType="application/vnd.ms-appx.manifest+xml" />'
+                 '<Override PartName="/AppxBlockMap.xml" '
+                 'ContentType="application/vnd.ms-appx.blockmap+xml" />'
+                 '</Types>\r\n').encode("utf-8")
+
+
+def stored(name, compression=zipfile.ZIP_STORED):
+    info = zipfile.ZipInfo(name, date_time=(2026, 1, 1, 0, 0, 0))
+    info.compress_type = compression
+    info.create_system = 0
+    return info
+
+
+def write_package(path, files):
+    with zipfile.ZipFile(path, "w") as archive:
+        entries = []
+        for name, data in files:
+            info = stored(name)
+            archive.writestr(info, data)
+            # The local file header: 30 fixed bytes, the name and the extra field.
+            entries.append((name, data, 30 + len(info.filename.encode()) + len(info.extra)))
+        archive.writestr(stored("AppxBlockMap.xml"), block_map(entries))
+        # Deflated: osslsigncode rewrites this part deflated and keeps the part's method.
+        archive.writestr(stored("[Content_Types].xml", zipfile.ZIP_DEFLATED), CONTENT_TYPES)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--arch", required=True, choices=sorted(ARCHITECTURES))
+    parser.add_argument("--version", required=True)
+    parser.add_argument("--publisher-display", required=True)
+    parser.add_argument("--clsid", required=True)
+    parser.add_argument("--dll", default="Lanterwell.dll")
+    parser.add_argument("--source", required=True, help="the package folder of the sources")
+    parser.add_argument("--output", required=True)
+    options = parser.parse_args()
+
+    pfx = os.environ.get("LANTERWELL_SIGNING_PFX", "")
+    password = os.environ.get("LANTERWELL_SIGNING_PASSWORD", "")
+    publisher = certificate_subject(pfx, password) if pfx else UNSIGNED_PUBLISHER
+    with open(os.path.join(options.source, "AppxManifest.xml.in"), encoding="utf-8") as template:
+        manifest = template.read()
+    for key, value in {"PUBLISHER": publisher, "VERSION": options.version,
+                       "ARCHITECTURE": ARCHITECTURES[options.arch],
+                       "PUBLISHER_DISPLAY": options.publisher_display,
+                       "CLSID": options.clsid, "DLL": options.dll}.items():
+        manifest = manifest.replace("@%s@" % key, escape(value, {'"': "&quot;"}))
+    files = [("AppxManifest.xml", manifest.replace("\n", "\r\n").encode("utf-8"))]
+    assets = os.path.join(options.source, "Assets")
+    for name in sorted(os.listdir(assets)):
+        with open(os.path.join(assets, name), "rb") as asset:
+            files.append(("Assets/" + name, asset.read()))
+
+    if not pfx:
+        write_package(options.output, files)
+        return 0
+    with tempfile.TemporaryDirectory() as scratch:
+        unsigned = os.path.join(scratch, "unsigned.msix")
+        write_package(unsigned, files)
+        if os.path.exists(options.output):
+            os.remove(options.output)
+        subprocess.run(["osslsigncode", "sign", "-pkcs12", pfx, "-pass", password,
+                        "-h", "sha256", "-in", unsigned, "-out", options.output], check=True,
+                       stdout=subprocess.DEVNULL)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,295 @@
+// The shell's item-array functions are Vista's: the test drives the command as Windows 11 does.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600
+#undef _WIN32_IE
+#define _WIN32_IE 0x0700
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+#include <shlobj.h>
+#include <string>
+#include <vector>
+#include "tests/ExpectedTexts.h"
+#include "tests/ExtensionHarness.h"
+#include "tests/MessageBoxCatcher.h"
+#include "tests/ServerDll.h"
+#include "tests/SubstDoubles.h"
+
+// The Explorer command of the built DLL, driven through COM as Windows 11's Explorer drives it.
+namespace {
+
+const CLSID kExplorerCommandClass = {
+    0x35D1BE52, 0xE400, 0x4ACF, {0xB6, 0x50, 0x7B, 0xE3, 0xF6, 0xE8, 0xB0, 0x1E}};
+
+std::wstring Wide(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+std::u16string Taken(LPWSTR text) {
+    std::u16string copy = text ? reinterpret_cast<const char16_t*>(text) : u"";
+    CoTaskMemFree(text);
+    return copy;
+}
+
+// The shell's item array for paths, made by the platform.
+IShellItemArray* ItemsFor(const std::vector<std::wstring>& paths) {
+    std::vector<PIDLIST_ABSOLUTE> lists;
+    for (const std::wstring& path : paths) {
+        PIDLIST_ABSOLUTE list = nullptr;
+        if (SUCCEEDED(SHParseDisplayName(path.c_str(), nullptr, &list, 0, nullptr)))
+            lists.push_back(list);
+    }
+    IShellItemArray* items = nullptr;
+    if (lists.size() == paths.size())
+        SHCreateShellItemArrayFromIDLists(static_cast<UINT>(lists.size()),
+                                          const_cast<PCIDLIST_ABSOLUTE_ARRAY>(lists.data()),
+                                          &items);
+    for (PIDLIST_ABSOLUTE list : lists)
+        CoTaskMemFree(list);
+    return items;
+}
+
+// An item array for a path that no item of this machine can have (a network share): the
+// shell hands such arrays over, but there is no network here to make one from.
+class PathItem final : public IShellItemArray, public IShellItem {
+public:
+    explicit PathItem(const wchar_t* path) : m_path(path) {}
+    STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP BindToHandler(IBindCtx*, REFGUID, REFIID, void**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetPropertyStore(GETPROPERTYSTOREFLAGS, REFIID, void**) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetPropertyDescriptionList(REFPROPERTYKEY, REFIID, void**) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetAttributes(SIATTRIBFLAGS, SFGAOF, SFGAOF*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetCount(DWORD* count) override {
+        *count = 1;
+        return S_OK;
+    }
+    STDMETHODIMP GetItemAt(DWORD, IShellItem** item) override {
+        *item = this;
+        return S_OK;
+    }
+    STDMETHODIMP EnumItems(IEnumShellItems**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetParent(IShellItem**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetDisplayName(SIGDN, LPWSTR* name) override { return SHStrDupW(m_path, name); }
+    STDMETHODIMP GetAttributes(SFGAOF, SFGAOF*) override { return E_NOTIMPL; }
+    STDMETHODIMP Compare(IShellItem*, SICHINTF, int*) override { return E_NOTIMPL; }
+
+private:
+    const wchar_t* m_path;
+};
+
+class ExplorerCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dll.Loaded());
+        IClassFactory* factory = nullptr;
+        ASSERT_EQ(m_dll.getClassObject(kExplorerCommandClass, IID_IClassFactory,
+                                       reinterpret_cast<void**>(&factory)),
+                  S_OK);
+        ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IExplorerCommand),
+                                          reinterpret_cast<void**>(&m_command)),
+                  S_OK);
+        IUnknown* aggregated = nullptr;
+        EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), IID_IUnknown,
+                                          reinterpret_cast<void**>(&aggregated)),
+                  CLASS_E_NOAGGREGATION);
+        factory->Release();
+    }
+    void TearDown() override {
+        if (m_command)
+            m_command->Release();
+        // Every command and enumerator went back: the module may go.
+        EXPECT_EQ(m_dll.canUnloadNow(), S_OK);
+    }
+
+    // The letters' commands and their titles.
+    std::vector<IExplorerCommand*> SubCommands() {
+        std::vector<IExplorerCommand*> commands;
+        IEnumExplorerCommand* letters = nullptr;
+        EXPECT_EQ(m_command->EnumSubCommands(&letters), S_OK);
+        if (!letters)
+            return commands;
+        IExplorerCommand* next[4] = {};
+        ULONG fetched = 0;
+        while (SUCCEEDED(letters->Next(4, next, &fetched)) && fetched > 0)
+            commands.insert(commands.end(), next, next + fetched);
+        letters->Release();
+        return commands;
+    }
+
+    test::PlacedSubst m_subst{"subst_recording.dll"};
+    test::ServerDll m_dll;
+    IExplorerCommand* m_command = nullptr;
+};
+
+TEST_F(ExplorerCommandTest, ShownWhereTheClassicMenuOffersItsPopupAndHiddenElsewhere) {
+    test::ScratchFolder folder("explorer-command");
+    const std::string file = folder.Path() + "\\file.txt";
+    CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    // A character that neither code page 932 nor 1252 holds: its ANSI path names another folder.
+    const std::wstring foreign = Wide(folder.Path()) + L"\\L\u0100W";
+    ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
+    PathItem network(L"\\\\server\\share\\folder");
+    const struct {
+        const char* name;
+        IShellItemArray* items;
+        EXPCMDSTATE state;
+    } rows[] = {
+        {"folder", ItemsFor({Wide(folder.Path())}), ECS_ENABLED},
+        {"drive root", ItemsFor({L"C:\\"}), ECS_ENABLED},
+        {"file", ItemsFor({Wide(file)}), ECS_HIDDEN},
+        {"two folders", ItemsFor({Wide(folder.Path()), L"C:\\"}), ECS_HIDDEN},
+        {"network path", &network, ECS_HIDDEN},
+        {"name the code page cannot hold", ItemsFor({foreign}), ECS_HIDDEN},
+    };
+    for (const auto& row : rows) {
+        ASSERT_NE(row.items, nullptr) << row.name;
+        EXPCMDSTATE state = ECS_DISABLED;
+        EXPECT_EQ(m_command->GetState(row.items, TRUE, &state), S_OK) << row.name;
+        EXPECT_EQ(state, row.state) << row.name;
+        if (row.items != &network)
+            row.items->Release();
+    }
+    RemoveDirectoryW(foreign.c_str());
+    DeleteFileA(file.c_str());
+}
+
+TEST_F(ExplorerCommandTest, TitlesFlagsAndIconAreTheGroupsAndOneSubcommandPerFreeLetter) {
+    LPWSTR text = nullptr;
+    ASSERT_EQ(m_command->GetTitle(nullptr, &text), S_OK);
+    EXPECT_EQ(Taken(text), expected::ShownUtf16(101));
+    EXPCMDFLAGS flags = 0;
+    ASSERT_EQ(m_command->GetFlags(&flags), S_OK);
+    EXPECT_EQ(flags, static_cast<EXPCMDFLAGS>(ECF_HASSUBCOMMANDS));
+    ASSERT_EQ(m_command->GetIcon(nullptr, &text), S_OK);
+    const std::u16string icon = Taken(text);
+    const std::string dll = test::InRunFolder("Lanterwell.dll") + ",-1";
+    EXPECT_EQ(icon, std::u16string(dll.begin(), dll.end()));
+    EXPECT_NE(FindResourceW(m_dll.Module(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr);
+
+    const DWORD drives = GetLogicalDrives();
+    std::vector<IExplorerCommand*> letters = SubCommands();
+    size_t index = 0;
+    for (UINT letter = 0; letter < 26; ++letter) {
+        if (drives & (1u << letter))
+            continue;
+        ASSERT_LT(index, letters.size());
+        std::u16string title = expected::ShownUtf16(102, char('A' + letter));
+        title.erase(title.find(u'&'), 1);
+        ASSERT_EQ(letters[index]->GetTitle(nullptr, &text), S_OK);
+        EXPECT_EQ(Taken(text), title);
+        ASSERT_EQ(letters[index]->GetToolTip(nullptr, &text), S_OK);
+        EXPECT_EQ(Taken(text), expected::ShownUtf16(104, char('A' + letter)));
+        ASSERT_EQ(letters[index]->GetFlags(&flags), S_OK);
+        EXPECT_EQ(flags, static_cast<EXPCMDFLAGS>(ECF_DEFAULT));
+        ++index;
+    }
+    EXPECT_EQ(index, letters.size());
+    for (IExplorerCommand* command : letters)
+        command->Release();
+}
+
+TEST_F(ExplorerCommandTest, ALetterMapsExactlyTheChosenFolder) {
+    test::PlacedSubst companion("subst_companion.dll");
+    test::ScratchFolder folder("explorer-command-map");
+    std::vector<IExplorerCommand*> letters = SubCommands();
+    ASSERT_FALSE(letters.empty());
+    IExplorerCommand* last = letters.back();
+    LPWSTR text = nullptr;
+    ASSERT_EQ(last->GetTitle(nullptr, &text), S_OK);
+    const std::u16string title = Taken(text);
+    const wchar_t letter = wchar_t(title[title.find(u':') - 1]);
+
+    IShellItemArray* items = ItemsFor({Wide(folder.Path())});
+    ASSERT_NE(items, nullptr);
+    {
+        test::KeyboardShift shift(true);
+        EXPECT_EQ(last->Invoke(items, nullptr), S_OK);
+    }
+    const wchar_t drive[] = {letter, L':', 0};
+    wchar_t target[MAX_PATH] = {};
+    ASSERT_NE(QueryDosDeviceW(drive, target, MAX_PATH), 0u);
+    EXPECT_EQ(std::wstring(target), L"\\??\\" + Wide(folder.Path()));
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive, nullptr);
+    items->Release();
+    for (IExplorerCommand* command : letters)
+        command->Release();
+}
+
+TEST_F(ExplorerCommandTest, AFailedMappingShowsTheClassicBox) {
+    test::SubstRecorder recorder;
+    recorder.SetResult(SubstCreate, 1);
+    std::vector<IExplorerCommand*> letters = SubCommands();
+    ASSERT_FALSE(letters.empty());
+    IShellItemArray* items = ItemsFor({Wide(test::RunFolder())});
+    ASSERT_NE(items, nullptr);
+    test::MessageBoxCatcher catcher;
+    EXPECT_EQ(letters[0]->Invoke(items, nullptr), S_OK);
+    ASSERT_EQ(catcher.boxes.size(), 1u);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(catcher.boxes[0].wideText.c_str())),
+              expected::ShownUtf16(106));
+    EXPECT_TRUE(catcher.boxes[0].hasErrorIcon);
+    const auto calls = recorder.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].path, test::RunFolder().substr(0, test::RunFolder().size() - 1));
+    items->Release();
+    for (IExplorerCommand* command : letters)
+        command->Release();
+}
+
+TEST_F(ExplorerCommandTest, NullAndInvalidArgumentsAreAnsweredNeverFollowed) {
+    std::vector<IExplorerCommand*> letters = SubCommands();
+    ASSERT_FALSE(letters.empty());
+    for (IExplorerCommand* command : {m_command, letters[0]}) {
+        EXPECT_EQ(command->GetTitle(nullptr, nullptr), E_POINTER);
+        EXPECT_EQ(command->GetIcon(nullptr, nullptr), E_POINTER);
+        EXPECT_EQ(command->GetToolTip(nullptr, nullptr), E_POINTER);
+        EXPECT_EQ(command->GetCanonicalName(nullptr), E_POINTER);
+        EXPECT_EQ(command->GetState(nullptr, FALSE, nullptr), E_POINTER);
+        EXPCMDSTATE state = ECS_ENABLED;
+        EXPECT_EQ(command->GetState(nullptr, FALSE, &state), E_INVALIDARG);
+        EXPECT_EQ(state, ECS_HIDDEN);
+        EXPECT_EQ(command->GetFlags(nullptr), E_POINTER);
+        EXPECT_EQ(command->EnumSubCommands(nullptr), E_POINTER);
+        EXPECT_TRUE(FAILED(command->Invoke(nullptr, nullptr)));
+        IObjectWithSite* sited = nullptr;
+        ASSERT_EQ(command->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&sited)),
+                  S_OK);
+        void* site = reinterpret_cast<void*>(1);
+        EXPECT_EQ(sited->GetSite(IID_IUnknown, &site), E_FAIL);
+        EXPECT_EQ(site, nullptr);
+        EXPECT_EQ(sited->GetSite(IID_IUnknown, nullptr), E_POINTER);
+        sited->Release();
+    }
+    IEnumExplorerCommand* none = reinterpret_cast<IEnumExplorerCommand*>(1);
+    EXPECT_EQ(letters[0]->EnumSubCommands(&none), E_NOTIMPL);
+    EXPECT_EQ(none, nullptr);
+
+    IEnumExplorerCommand* enumerator = nullptr;
+    ASSERT_EQ(m_command->EnumSubCommands(&enumerator), S_OK);
+    IExplorerCommand* out[2] = {};
+    EXPECT_EQ(enumerator->Next(1, nullptr, nullptr), E_POINTER);
+    EXPECT_EQ(enumerator->Next(2, out, nullptr), E_INVALIDARG);
+    EXPECT_EQ(enumerator->Skip(100), S_FALSE);
+    ULONG fetched = 7;
+    EXPECT_EQ(enumerator->Next(1, out, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 0u);
+    EXPECT_EQ(enumerator->Reset(), S_OK);
+    IEnumExplorerCommand* clone = nullptr;
+    ASSERT_EQ(enumerator->Clone(&clone), S_OK);
+    EXPECT_EQ(clone->Next(1, out, nullptr), S_OK);
+    out[0]->Release();
+    clone->Release();
+    enumerator->Release();
+    for (IExplorerCommand* command : letters)
+        command->Release();
+}
+
+} // namespace
