@@ -5,8 +5,12 @@
 ; Program Files (x86), registered in the 32-bit view; on 32-bit Windows only the x86 set.
 ; With /D=folder the x64 set goes into the folder and the x86 set into its "x86" subfolder.
 ;
+; On Windows 11 (build 22000 on) it also registers the package that puts the Explorer command
+; into the compact context menu, with the x64 install folder as its external location.
+;
 ; Built by CMake (target "installer") with:
 ;   /DVERSION=a.b.c.d /DPUBLISHER=... /DX64_DIR=... /DX86_DIR=... /DOUTFILE=...
+;   /DPACKAGE_FILE=... /DALLOW_UNSIGNED=" -AllowUnsigned" (or empty for a signed package)
 ; Silent mode: /S [/D=folder]; exit code 0, 3010 when a restart finishes the job, 1 or 2 on
 ; failure.
 
@@ -19,6 +23,7 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include x64.nsh
 !include Library.nsh
+!include WordFunc.nsh
 
 !define PRODUCT "Lanterwell"
 !define CLASS_ID "{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}"
@@ -55,6 +60,55 @@ LangString RegisterFailed ${LANG_ENGLISH} "Lanterwell could not be registered ($
 LangString RegisterFailed ${LANG_JAPANESE} "Lanterwell を登録できませんでした ($0)。何もインストールされていません。"
 
 Var X86Dir ; where the x86 set goes
+
+; ---------------------------------------------------------------------------------------
+; The package for Windows 11's compact context menu, registered and removed through
+; PowerShell's package cmdlets. A failure there is reported in the details and never fails
+; the setup: the classic menu works without it.
+
+; $0: the Windows build number; 0 when unknown.
+!macro ReadWindowsBuild
+  SetRegView 64
+  ReadRegStr $0 HKLM "SOFTWARE\Microsoft\Windows NT\CurrentVersion" "CurrentBuildNumber"
+  SetRegView 32
+  IntOp $0 $0 + 0
+!macroend
+
+; Runs one PowerShell command ($1) from the 64-bit system folder, where the package cmdlets
+; are, and prints what came of it.
+!macro RunPowerShell
+  ${DisableX64FSRedirection}
+  ClearErrors
+  ExecWait '"$SYSDIR\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive -Command "$1"' $0
+  ${If} ${Errors}
+    DetailPrint "PowerShell could not be started: $1"
+  ${Else}
+    DetailPrint "PowerShell ($0): $1"
+  ${EndIf}
+  ${EnableX64FSRedirection}
+!macroend
+
+Function RegisterPackage
+  !insertmacro ReadWindowsBuild
+  ${If} $0 < 22000
+    Return
+  ${EndIf}
+  SetOutPath "$INSTDIR"
+  File "${X64_DIR}\${PACKAGE_FILE}"
+  ; PowerShell's single quotes take a doubled quote for one.
+  ${WordReplace} "$INSTDIR" "'" "''" "+" $2
+  StrCpy $1 "Add-AppxPackage -Path '$2\${PACKAGE_FILE}' -ExternalLocation '$2'${ALLOW_UNSIGNED}"
+  !insertmacro RunPowerShell
+FunctionEnd
+
+Function un.RemovePackage
+  !insertmacro ReadWindowsBuild
+  ${If} $0 >= 22000
+    StrCpy $1 "Get-AppxPackage -AllUsers -Name ${PRODUCT} | Remove-AppxPackage -AllUsers"
+    !insertmacro RunPowerShell
+  ${EndIf}
+  Delete "$INSTDIR\${PACKAGE_FILE}"
+FunctionEnd
 
 ; ---------------------------------------------------------------------------------------
 ; Installing one set: the companion first, then the server, registered in the set's view.
@@ -143,6 +197,10 @@ Section "Lanterwell" SectionMain
   CreateDirectory "$X86Dir"
   !insertmacro InstallSet "${X86_DIR}" "$X86Dir"
   !insertmacro CheckRegistered "$X86Dir"
+  ; Windows 11 is 64-bit only: its Explorer loads the x64 set.
+  ${If} ${RunningX64}
+    Call RegisterPackage
+  ${EndIf}
 
   ; The uninstaller and the "Apps & features" entry, in the native view.
   ${If} ${RunningX64}
@@ -196,6 +254,10 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
+  ; The package goes first, while the DLL it names is still there.
+  ${If} ${RunningX64}
+    Call un.RemovePackage
+  ${EndIf}
   SetRegView 32
   ${If} ${RunningX64}
     !define LIBRARY_X64

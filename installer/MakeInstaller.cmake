@@ -14,11 +14,20 @@ foreach(file ${X64_DIR}/Lanterwell.dll ${X64_DIR}/SUBST.DLL ${X64_DIR}/lwsubst.e
 endforeach()
 math(EXPR kilobytes "(${bytes} + 1023) / 1024 + 64")
 
+# The package for Windows 11's context menu: an unsigned one is registered with -AllowUnsigned.
+file(STRINGS ${X64_DIR}/${PACKAGE_FILE} signature LIMIT_COUNT 1 REGEX "AppxSignature\\.p7x")
+if(signature)
+    set(allow_unsigned "")
+else()
+    set(allow_unsigned " -AllowUnsigned")
+endif()
+
 find_program(MAKENSIS makensis REQUIRED)
 set(output ${OUTPUT_DIR}/Lanterwell-${VERSION}-setup.exe)
 execute_process(
     COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${VERSION} "-DPUBLISHER=${PUBLISHER}"
             -DX64_DIR=${X64_DIR} -DX86_DIR=${X86_DIR} -DESTIMATED_KB=${kilobytes}
+            -DPACKAGE_FILE=${PACKAGE_FILE} "-DALLOW_UNSIGNED=${allow_unsigned}"
             -DOUTFILE=${output} ${SOURCE_DIR}/installer/Lanterwell.nsi
     RESULT_VARIABLE result)
 if(NOT result EQUAL 0)

@@ -3,10 +3,12 @@
 # the registry rows of each view and the files, each architecture's host reaching the class,
 # an upgrade while a host keeps the DLL loaded (replaced at the restart), and an uninstall
 # that leaves nothing of ours behind.
-# usage: installer.sh SETUP WORKDIR win64|win32 X64-BUILD X86-BUILD
+# On 64-bit Windows also the package for Windows 11's context menu: registered and removed
+# through PowerShell on build 22000 and later only (a stand-in records what would run).
+# usage: installer.sh SETUP WORKDIR win64|win32 X64-BUILD X86-BUILD RECORDING-PROGRAM
 set -u
 . "$(dirname "$0")/checks.sh"
-setup=$1 work=$2 arch=$3 x64=$4 x86=$5
+setup=$1 work=$2 arch=$3 x64=$4 x86=$5 recorder=$6
 rm -rf "$work" && mkdir -p "$work/Sample Folder"
 export WINEPREFIX=$work/prefix WINEARCH=$arch WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
 # No menu entries or file associations outside the prefix; no debugger, no Mono, no Gecko.
@@ -62,6 +64,18 @@ snapshot() { # FILE: the registry of both views and the files of drive_c, one li
     rm -f export.reg
 }
 ours='Lanterwell|5B1D7E20|A7E3C915|3E9F4C61|C62B8D47|NSIS|nsu|ns[a-z0-9]*\.tmp'
+
+# PowerShell as the setup program finds it on 64-bit Windows, recording its command lines, and
+# a Windows before 11.
+powershell=$drive_c/windows/system32/WindowsPowerShell/v1.0/powershell.exe
+windows_build() {
+    quiet wine reg add 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber \
+        /d "$1" /f /reg:64
+}
+if [ "$arch" = win64 ]; then
+    mkdir -p "$(dirname "$powershell")" && cp "$recorder" "$powershell"
+    windows_build 19045
+fi
 
 snapshot before.txt
 
@@ -124,6 +138,19 @@ check "after the restart the new DLL is in place" cmp -s "$main/Lanterwell.dll" 
     "$([ $set = x64 ] && echo "$x64" || echo "$x86")/Lanterwell.dll"
 check "and the host still reaches it" serves $set "$main"
 
+if [ "$arch" = win64 ]; then
+    check "before Windows 11 no package is registered" test ! -e "$powershell.log"
+    windows_build 22000
+    check "a reinstall on Windows 11 succeeds" test "$(exit_code "$(winepath -w "$setup")" /S)" = 0
+    package=Lanterwell-1.1.2.0-x64.msix
+    unsigned=$(grep -qa AppxSignature.p7x "$main/$package" || echo " -AllowUnsigned")
+    folder=$(winepath -w "$main" 2>/dev/null)
+    check "the package is in the install folder" cmp -s "$main/$package" "$x64/$package"
+    check "it is registered with the install folder as its external location" grep -qxF \
+        "\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -NonInteractive -Command \"Add-AppxPackage -Path '$folder\\$package' -ExternalLocation '$folder'$unsigned\"" \
+        "$powershell.log"
+fi
+
 check "the silent uninstall succeeds" test "$(exit_code "$(winepath -w "$main/uninstall.exe")" /S)" = 0
 # The uninstaller runs from its copy in %TEMP% (Un_A.exe): wait for that process to end.
 for _ in $(seq 1 60); do
@@ -139,6 +166,11 @@ done
 snapshot after.txt
 diff before.txt after.txt | grep -E '^[<>]' | grep -E "$ours" >left.txt
 check "the sign-in entry is gone" test -z "$(value $native "$run" Lanterwell)"
+if [ "$arch" = win64 ]; then
+    check "the package is removed for every user" grep -qF -e \
+        "-Command \"Get-AppxPackage -AllUsers -Name Lanterwell | Remove-AppxPackage -AllUsers\"" \
+        "$powershell.log"
+fi
 check "nothing of ours is left in the registry or drive_c" test ! -s left.txt
 cat left.txt
 
