@@ -222,14 +222,15 @@ Section "Lanterwell" SectionMain
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" ${ESTIMATED_KB}
 SectionEnd
 
-; Each user's sign-in restores that user's saved drives; the installing user's drives are
-; saved from now on.
+; Each user's sign-in restores that user's saved drives; restoring is on for every user who
+; has no setting of their own (lwsubst /persist on|off sets one). The default lives with the
+; machine, not in the hive of whoever elevated the setup program.
 Section "$(SignInSection)" SectionSignIn
   ${If} ${RunningX64}
     SetRegView 64
   ${EndIf}
   WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\lwsubst.exe" /restore'
-  WriteRegDWORD HKCU "${VENDOR_KEY}" "RestoreAtSignIn" 1
+  WriteRegDWORD HKLM "${VENDOR_KEY}" "RestoreAtSignIn" 1
   SetRegView 32
 SectionEnd
 
@@ -274,8 +275,16 @@ Section "Uninstall"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegValue HKLM "${VENDOR_KEY}" "InstallLocation"
   DeleteRegValue HKLM "${VENDOR_KEY}" "InstallLocation32"
+  DeleteRegValue HKLM "${VENDOR_KEY}" "RestoreAtSignIn"
   DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
   DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
+  ; A sign-in entry of the uninstalling user's own (lwsubst /persist on) that names the
+  ; lwsubst.exe going now would point at a missing file.
+  ReadRegStr $0 HKCU "${RUN_KEY}" "${PRODUCT}"
+  ${If} $0 == '"$INSTDIR\lwsubst.exe" /restore'
+  ${OrIf} $0 == '"$X86Dir\lwsubst.exe" /restore'
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  ${EndIf}
   ; The uninstalling user's setting goes; saved drives stay while there are any.
   DeleteRegValue HKCU "${VENDOR_KEY}" "RestoreAtSignIn"
   DeleteRegKey /ifempty HKCU "${VENDOR_KEY}\Drives"

@@ -1,6 +1,6 @@
 #include "registrar/RegistryWalk.h"
 #include <oleauto.h>
-#include "registrar/KeyHandle.h"
+#include "support/KeyHandle.h"
 #include "registrar/ScriptTables.h"
 #include "support/Conversion.h"
 
@@ -100,7 +100,7 @@ HRESULT WriteMultiString(HKEY key, const char* name, const char* text) {
 HRESULT DeleteNamedValue(HKEY parent, bool parentWritable, const char* name) {
     KeyHandle key;
     if (!parentWritable) {
-        if (const LONG error = key.Open(parent, nullptr, KEY_WRITE))
+        if (const LONG error = key.Open(parent, static_cast<const char*>(nullptr), KEY_WRITE))
             return WriteResult(error);
     }
     const LONG error = RegDeleteValueA(parentWritable ? parent : key.Get(), name);

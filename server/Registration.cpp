@@ -5,7 +5,7 @@
 #include "server/ModuleInstance.h"
 #include "server/ServerModule.h"
 #include "server/TypeLibrary.h"
-#include "registrar/KeyHandle.h"
+#include "support/KeyHandle.h"
 #include "support/Conversion.h"
 #include "support/FilePath.h"
 #include "support/Handles.h"

@@ -2,22 +2,12 @@
 #include <shlwapi.h>
 #include "registrar/RegistryWalk.h"
 #include "support/Handles.h"
+#include "support/KeyHandle.h"
 #include "support/ModulePath.h"
 
 namespace {
 
 const wchar_t kTypeLibraryExtension[] = L".tlb";
-
-// Owns a BSTR.
-class BstrHolder {
-public:
-    ~BstrHolder() { SysFreeString(m_text); }
-    BSTR* Receive() { return &m_text; }
-    BSTR Get() const { return m_text; }
-
-private:
-    BSTR m_text = nullptr;
-};
 
 // "{xxxxxxxx-...}" in ASCII; 39 bytes with its NUL.
 bool GuidText(REFGUID id, char* text) {
@@ -48,11 +38,8 @@ bool IsRegistered(const TLIBATTR& attributes) {
     wchar_t name[128];
     wsprintfW(name, L"TypeLib\\%s\\%x.%x\\%lx\\%s", library, attributes.wMajorVerNum,
               attributes.wMinorVerNum, attributes.lcid, PlatformKey(attributes.syskind));
-    HKEY key = nullptr;
-    const LONG error = RegOpenKeyExW(HKEY_CLASSES_ROOT, name, 0, KEY_READ, &key);
-    if (error == ERROR_SUCCESS)
-        RegCloseKey(key);
-    return error != ERROR_FILE_NOT_FOUND;
+    KeyHandle key;
+    return key.Open(HKEY_CLASSES_ROOT, name, KEY_READ) != ERROR_FILE_NOT_FOUND;
 }
 
 // The "Interface\{iid}" keys that still name the library as theirs: left behind by a library
@@ -126,7 +113,7 @@ HRESULT LoadModuleTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library) 
 }
 
 HRESULT RegisterModuleTypeLibrary(HINSTANCE module) noexcept {
-    BstrHolder path;
+    UniqueBstr path;
     ComPtr<ITypeLib> library;
     HRESULT result = LoadModuleTypeLibrary(module, path.Receive(), library.Receive());
     if (FAILED(result))
@@ -138,7 +125,7 @@ HRESULT RegisterModuleTypeLibrary(HINSTANCE module) noexcept {
 }
 
 HRESULT UnregisterModuleTypeLibrary(HINSTANCE module) noexcept {
-    BstrHolder path;
+    UniqueBstr path;
     ComPtr<ITypeLib> library;
     HRESULT result = LoadModuleTypeLibrary(module, path.Receive(), library.Receive());
     if (FAILED(result))

@@ -38,8 +38,9 @@ private:
     bool m_ok;
 };
 
-// UTF-16 text (NUL included) converted to ANSI in the conversion code page, with room for
-// two bytes per code unit. Text() is null when the buffer or the conversion failed.
+// UTF-16 text (NUL included) converted to ANSI in the conversion code page, in a buffer as
+// large as the conversion says it needs (up to three bytes a code unit in UTF-8). Text() is
+// null when the buffer or the conversion failed.
 template <int InlineBytes> class BasicAnsiText {
 public:
     explicit BasicAnsiText(const wchar_t* text) noexcept;
@@ -54,6 +55,8 @@ private:
 
 namespace Conversion {
 int AnsiToWide(const char* text, int count, wchar_t* buffer) noexcept;
+// The bytes that the text, NUL included, takes in ANSI; 0 when it cannot be converted.
+int AnsiBytes(const wchar_t* text) noexcept;
 bool WideToAnsi(const wchar_t* text, char* buffer, int bytes) noexcept;
 } // namespace Conversion
 
@@ -64,8 +67,9 @@ BasicWideText<Inline>::BasicWideText(const char* text) noexcept
 
 template <int InlineBytes>
 BasicAnsiText<InlineBytes>::BasicAnsiText(const wchar_t* text) noexcept
-    : m_bytes(text ? 2 * (lstrlenW(text) + 1) : 0), m_buffer(m_bytes),
-      m_ok(text && m_buffer.Get() && Conversion::WideToAnsi(text, m_buffer.Get(), m_bytes)) {}
+    : m_bytes(text ? Conversion::AnsiBytes(text) : 0), m_buffer(m_bytes),
+      m_ok(m_bytes > 0 && m_buffer.Get() && Conversion::WideToAnsi(text, m_buffer.Get(), m_bytes)) {
+}
 
 // The handler's help texts: 128 code units inline.
 using WideText = BasicWideText<128>;

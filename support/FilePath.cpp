@@ -47,10 +47,13 @@ bool AppendFileName(char (&path)[MAX_PATH], const char* folder, int folderLength
 }
 
 bool ToPlatformAnsi(const wchar_t* path, char (&ansi)[MAX_PATH]) noexcept {
+    // UTF-8 as the ANSI code page holds every character and takes neither the best-fit flag
+    // nor the question whether a default character was used.
+    const bool utf8 = GetACP() == CP_UTF8;
     BOOL lossy = FALSE;
     if (!path ||
-        !WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, ansi, MAX_PATH, nullptr,
-                             &lossy) ||
+        !WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, path, -1, ansi, MAX_PATH,
+                             nullptr, utf8 ? nullptr : &lossy) ||
         lossy) {
         ansi[0] = 0;
         return false;

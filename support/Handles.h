@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <objbase.h>
+#include <oleauto.h>
 #include <unknwn.h>
 
 // Owns one handle and hands it back to its platform release call when it goes away.
@@ -15,6 +16,11 @@ public:
     Handle Get() const noexcept { return m_handle; }
     explicit operator bool() const noexcept { return m_handle != Traits::Invalid(); }
 
+    // For a call that hands out a new handle: whatever was held goes first.
+    Handle* Receive() noexcept {
+        Reset();
+        return &m_handle;
+    }
     Handle Detach() noexcept {
         Handle handle = m_handle;
         m_handle = Traits::Invalid();
@@ -107,3 +113,13 @@ struct TaskMemoryTraits {
 
 // A text that a COM call allocated with CoTaskMemAlloc for its caller.
 using UniqueTaskString = UniqueHandle<LPWSTR, TaskMemoryTraits>;
+
+struct BstrTraits {
+    static BSTR Invalid() { return nullptr; }
+    static bool Release(BSTR text) {
+        SysFreeString(text);
+        return true;
+    }
+};
+
+using UniqueBstr = UniqueHandle<BSTR, BstrTraits>;

@@ -62,12 +62,13 @@ TEST(AnsiPath, RoundTripsThroughTheCodePageAndUsesTheHeapAbove1024Bytes) {
     else
         EXPECT_STREQ(ansi.Text(), "C:\\??\\x");
 
-    std::wstring longText(511, L'x'); // 1024 bytes with the terminator
+    // Sized by what the text takes in the code page: one byte a letter here.
+    std::wstring longText(1023, L'x'); // 1024 bytes with the terminator
     EXPECT_FALSE(AnsiPath(longText.c_str()).OnHeap());
     longText += L'y';
     AnsiPath onHeap(longText.c_str());
     EXPECT_TRUE(onHeap.OnHeap());
-    EXPECT_EQ(std::string(onHeap.Text()), std::string(511, 'x') + "y");
+    EXPECT_EQ(std::string(onHeap.Text()), std::string(1023, 'x') + "y");
 }
 
 TEST(AnsiString, StartsEmptySharesCopiesAndFreesWithTheLastHolder) {

@@ -2,7 +2,9 @@
 // setting is on, and lwsubst restores it after the drive went (as at sign-out), exactly.
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
+#include "tests/ExpectedTexts.h"
 #include "tests/ExtensionHarness.h"
 #include "tests/SubstDoubles.h"
 #include "tests/TestSupport.h"
@@ -90,6 +92,36 @@ Result Lwsubst(const std::wstring& arguments) {
     }
     CloseHandle(read);
     return result;
+}
+
+// The machine-wide default of the setup program's option: on, or absent.
+void SetMachineDefault(bool on) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Lanterwell", 0, nullptr, 0,
+                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr))
+        return;
+    const DWORD value = 1;
+    if (on)
+        RegSetValueExW(key, L"RestoreAtSignIn", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof(value));
+    else
+        RegDeleteValueW(key, L"RestoreAtSignIn");
+    RegCloseKey(key);
+    if (!on)
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Lanterwell");
+}
+
+// The user without a setting of their own.
+void ClearUserSetting() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Lanterwell", 0, KEY_SET_VALUE, &key))
+        return;
+    RegDeleteValueW(key, L"RestoreAtSignIn");
+    RegCloseKey(key);
+}
+
+std::wstring LetterOf(int drive) {
+    return {static_cast<wchar_t>(L'A' + drive - 1), L':'};
 }
 
 // The user's setting and saved drives as the test found them, put back afterwards.
@@ -205,6 +237,7 @@ TEST_F(PersistenceTest, WithTheSettingOffNothingIsWritten) {
 }
 
 TEST_F(PersistenceTest, RestoreSkipsALetterInUseAndAMissingFolderAndKeepsThem) {
+    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
     const std::wstring folder = Folder(L"Kept");
     const int taken = Drive();
     const int missing = Drive();
@@ -281,6 +314,154 @@ TEST_F(PersistenceTest, PersistSwitchesTheSettingAndTheUsersSignInEntry) {
     EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                            L"Lanterwell", RRF_RT_REG_SZ, nullptr, command, &size),
               ERROR_FILE_NOT_FOUND);
+}
+
+// One rule for what is kept and what comes back, whoever made or deleted the drive: the
+// user's own setting, else the machine-wide default; /save keeps the drive and turns the
+// user's restore on; deleting forgets, from the menu as from lwsubst.
+TEST_F(PersistenceTest, WhatComesBackAfterSignOutFollowsOneRule) {
+    enum Setting { kOn, kOff, kNone };
+    const struct {
+        Setting user;
+        bool machineDefault;
+        bool savedWithLwsubst;
+        bool restored;
+    } rows[] = {
+        {kOn, false, false, true},  {kOn, true, false, true},     {kOff, false, false, false},
+        {kOff, true, false, false}, {kNone, false, false, false}, {kNone, true, false, true},
+        {kOff, false, true, true},  {kNone, false, true, true},   {kOn, true, true, true},
+    };
+    const std::wstring folder = Folder(L"Rule");
+    const int drive = Drive();
+    int index = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(index);
+        if (row.user == kNone)
+            ClearUserSetting();
+        else
+            ASSERT_EQ(DriveStore::SetRestoreAtSignIn(row.user == kOn), 0);
+        SetMachineDefault(row.machineDefault);
+        if (row.savedWithLwsubst)
+            EXPECT_EQ(Lwsubst(LetterOf(drive) + L" \"" + folder + L"\" /save").code, 0u);
+        else
+            MakeThroughMenu(drive, folder);
+        SignOut(drive);
+        const Result restore = Lwsubst(L"/restore");
+        EXPECT_EQ(restore.code, 0u) << restore.output;
+        EXPECT_EQ(DeviceTarget(drive), row.restored ? L"\\??\\" + folder : L"<none>");
+        // Listed as restored at sign-in only where it will be.
+        const bool labelled =
+            Lwsubst(L"").output.find(
+                expected::JapaneseUi()
+                    ? "\x83\x54\x83\x43\x83\x93\x83\x43\x83\x93\x8E\x9E\x82\xC9\x95\x9C\x8C\xB3)"
+                    : "(restored at sign-in)") != std::string::npos;
+        EXPECT_EQ(labelled, row.restored);
+        if (!row.restored)
+            MakeThroughMenu(drive, folder);
+        // Deleting forgets, from the menu as from lwsubst, whatever saved it.
+        if (index++ % 2)
+            DeleteThroughMenu(drive);
+        else
+            EXPECT_EQ(Lwsubst(LetterOf(drive) + L" /d").code, 0u);
+        EXPECT_EQ(SavedFolder(drive), L"<none>");
+        EXPECT_EQ(DeviceTarget(drive), L"<none>");
+    }
+    SetMachineDefault(false);
+}
+
+TEST_F(PersistenceTest, TwoRestoresAtOnceMakeEachDriveOnceAndBothSucceed) {
+    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
+    std::vector<std::wstring> folders;
+    for (int i = 0; i < 5; ++i) {
+        folders.push_back(Folder(L"Twice " + std::to_wstring(i)));
+        ASSERT_EQ(DriveStore::Save(Drive(), folders.back().c_str()), 0);
+    }
+    Result first, second;
+    std::thread one([&] { first = Lwsubst(L"/restore"); });
+    std::thread two([&] { second = Lwsubst(L"/restore"); });
+    one.join();
+    two.join();
+    EXPECT_EQ(first.code, 0u) << first.output;
+    EXPECT_EQ(second.code, 0u) << second.output;
+    for (size_t i = 0; i < folders.size(); ++i) {
+        const wchar_t name[] = {static_cast<wchar_t>(L'A' + m_drives[i] - 1), L':', 0};
+        wchar_t targets[2048] = {};
+        const DWORD units = QueryDosDeviceW(name, targets, 2048);
+        // One definition: a single target and the list's end.
+        EXPECT_EQ(std::wstring(targets), L"\\??\\" + folders[i]);
+        EXPECT_EQ(units, lstrlenW(targets) + 2u);
+    }
+}
+
+TEST_F(PersistenceTest, ADriveWhoseFolderLiesOnAnotherSavedDriveComesBackToo) {
+    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
+    const std::wstring folder = Folder(L"Chain");
+    Folder(L"Chain\\sub");
+    {
+        // Wine defines the device but does not reach files through it.
+        const int probe = Drive();
+        ASSERT_TRUE(DefineDosDeviceW(0, LetterOf(probe).c_str(), folder.c_str()));
+        const bool reachable =
+            GetFileAttributesW((LetterOf(probe) + L"\\sub").c_str()) != INVALID_FILE_ATTRIBUTES;
+        SignOut(probe);
+        if (!reachable)
+            GTEST_SKIP() << "this platform does not reach files through a substituted drive";
+    }
+    const int outer = Drive();
+    const int inner = Drive();
+    // The lower letter waits for the higher one.
+    ASSERT_EQ(DriveStore::Save(outer, (LetterOf(inner) + L"\\sub").c_str()), 0);
+    ASSERT_EQ(DriveStore::Save(inner, folder.c_str()), 0);
+    const Result restored = Lwsubst(L"/restore");
+    EXPECT_EQ(restored.code, 0u) << restored.output;
+    EXPECT_EQ(DeviceTarget(inner), L"\\??\\" + folder);
+    EXPECT_EQ(DeviceTarget(outer), L"\\??\\" + LetterOf(inner) + L"\\sub");
+}
+
+// Each message names what it is about: the folder where it means the folder, a sentence
+// where there was a bare error number, and a saved value that is no full path is never made.
+TEST_F(PersistenceTest, MessagesNameTheFolderAndSavedRelativePathsAreRefused) {
+    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
+    const std::wstring folder = Folder(L"Messages");
+    const std::wstring file = folder + L"\\a file.txt";
+    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const int drive = Drive();
+    const std::wstring missing = folder + L"\\nowhere";
+    const std::wstring tooLong = folder + L"\\" + std::wstring(300, L'x');
+    const struct {
+        std::wstring arguments;
+        std::wstring named;
+    } rows[] = {
+        {LetterOf(drive) + L" \"" + missing + L"\"", missing},
+        {LetterOf(drive) + L" \"" + file + L"\"", file},
+        {LetterOf(drive) + L" \"" + tooLong + L"\"", tooLong.substr(0, 60)},
+    };
+    for (const auto& row : rows) {
+        const Result result = Lwsubst(row.arguments);
+        EXPECT_EQ(result.code, 1u);
+        EXPECT_NE(result.output.find(std::string(row.named.begin(), row.named.end())),
+                  std::string::npos)
+            << result.output;
+        EXPECT_EQ(result.output.find("206"), std::string::npos) << result.output;
+    }
+    // Saved by hand or by an older version: relative, or empty.
+    for (const wchar_t* stored : {L"relative\\folder", L""}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kDrivesKey, 0, nullptr, 0, KEY_SET_VALUE,
+                                  nullptr, &key, nullptr),
+                  0);
+        RegSetValueExW(key, LetterOf(drive).substr(0, 1).c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(stored),
+                       static_cast<DWORD>((lstrlenW(stored) + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        const Result restored = Lwsubst(L"/restore");
+        EXPECT_EQ(restored.code, 1u);
+        const std::string quoted = "\"" + std::string(stored, stored + lstrlenW(stored)) + "\"";
+        EXPECT_NE(restored.output.find(quoted), std::string::npos) << restored.output;
+        EXPECT_EQ(DeviceTarget(drive), L"<none>");
+    }
+    EXPECT_EQ(DriveStore::Save(drive, L"relative\\folder"), ERROR_BAD_PATHNAME);
+    DeleteFileW(file.c_str());
 }
 
 } // namespace

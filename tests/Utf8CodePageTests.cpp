@@ -8,59 +8,111 @@
 
 namespace {
 
-// Run with an ANSI code page of UTF-8, where a Japanese character takes three bytes: more
-// than the two per code unit that a conversion buffer holds.
+// Run with an ANSI code page of UTF-8, where a Japanese character takes three bytes: every
+// conversion must be as large as the conversion says, never two bytes a code unit.
 class Utf8CodePage : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(GetACP(), static_cast<UINT>(CP_UTF8)); }
 };
 
-TEST_F(Utf8CodePage, AValueThatCannotBeConvertedFailsTheExpansion) {
-    Registrar registrar;
-    ASSERT_EQ(registrar.AddVariable(L"Value", L"\u4EEE\u4EEE"), S_OK);
-    ASSERT_EQ(registrar.AddVariable(L"Short", L"\u4EEE"), S_OK);
-    ScriptParser parser(&registrar);
-    char* expanded = reinterpret_cast<char*>(1);
-    ASSERT_EQ(ExpandVariables(parser, "x %Short% y", &expanded), S_OK);
-    EXPECT_STREQ(expanded, "x \xE4\xBB\xAE y");
-    CoTaskMemFree(expanded);
-    expanded = reinterpret_cast<char*>(1);
-    EXPECT_EQ(ExpandVariables(parser, "x %Value% y", &expanded), E_OUTOFMEMORY);
-    EXPECT_EQ(expanded, nullptr);
+using Export = HRESULT(WINAPI*)();
+
+std::wstring Wide(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
 }
 
-// From a folder whose name cannot be converted, registration fails before its first write and
-// never writes a wrong path.
-TEST_F(Utf8CodePage, AModulePathThatCannotBeConvertedIsNeverWritten) {
-    const std::string runFolder = test::RunFolder();
-    const std::string original = test::InRunFolder("Lanterwell.dll");
-    const std::wstring folder =
-        std::wstring(runFolder.begin(), runFolder.end()) + std::wstring(60, L'\u4EEE');
-    const std::wstring module = folder + L"\\Lanterwell.dll";
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    const std::wstring source(original.begin(), original.end());
-    ASSERT_TRUE(CopyFileW(source.c_str(), module.c_str(), FALSE));
-    HMODULE server = LoadLibraryW(module.c_str());
-    ASSERT_NE(server, nullptr);
-    using Export = HRESULT(WINAPI*)();
-    auto registerServer = reinterpret_cast<Export>(
-        reinterpret_cast<void*>(GetProcAddress(server, "DllRegisterServer")));
+std::wstring ClassServer() {
+    HKEY key = nullptr;
+    const std::wstring name = Wide(test::kClassKey) + L"\\InprocServer32";
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_QUERY_VALUE, &key))
+        return L"<none>";
+    wchar_t value[MAX_PATH] = {};
+    DWORD size = sizeof(value) - sizeof(wchar_t);
+    RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    return value;
+}
 
-    EXPECT_EQ(registerServer(), E_OUTOFMEMORY);
+// The built DLL copied into a folder of `count` Japanese characters below `parent`, loaded.
+class CopiedServer {
+public:
+    CopiedServer(const std::wstring& parent, int count)
+        : m_folder(parent + std::wstring(count, L'\u4EEE')),
+          m_path(m_folder + L"\\Lanterwell.dll") {
+        CreateDirectoryW(parent.c_str(), nullptr);
+        CreateDirectoryW(m_folder.c_str(), nullptr);
+        CopyFileW(Wide(test::InRunFolder("Lanterwell.dll")).c_str(), m_path.c_str(), FALSE);
+        m_module = LoadLibraryW(m_path.c_str());
+    }
+    ~CopiedServer() {
+        if (m_module)
+            FreeLibrary(m_module);
+        DeleteFileW(m_path.c_str());
+        RemoveDirectoryW(m_folder.c_str());
+    }
+    HRESULT Call(const char* name) const {
+        auto call =
+            reinterpret_cast<Export>(reinterpret_cast<void*>(GetProcAddress(m_module, name)));
+        return call ? call() : E_FAIL;
+    }
+    bool Loaded() const { return m_module != nullptr; }
+    const std::wstring& Path() const { return m_path; }
+
+private:
+    std::wstring m_folder;
+    std::wstring m_path;
+    HMODULE m_module = nullptr;
+};
+
+void ExpectNothingRegistered() {
     EXPECT_EQ(test::ApprovedValue(), "<none>");
     EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, "AppID\\Lanterwell.DLL"));
     EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, test::kClassKey));
     EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, "Lanterwell.ShellExtension"));
+}
 
-    FreeLibrary(server);
-    HKEY approved = nullptr;
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, test::kApprovedKey, 0, KEY_SET_VALUE, &approved);
-    RegDeleteValueA(approved, test::kClassIdText);
-    RegCloseKey(approved);
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, "AppID\\Lanterwell.DLL");
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("AppID\\") + test::kAppIdText).c_str());
-    DeleteFileW(module.c_str());
-    RemoveDirectoryW(folder.c_str());
+TEST_F(Utf8CodePage, AValueTakesAsManyBytesAsItsCharactersNeed) {
+    Registrar registrar;
+    ASSERT_EQ(registrar.AddVariable(L"Value", L"\u4EEE\u4EEE"), S_OK);
+    ScriptParser parser(&registrar);
+    char* expanded = reinterpret_cast<char*>(1);
+    ASSERT_EQ(ExpandVariables(parser, "x %Value% y", &expanded), S_OK);
+    EXPECT_STREQ(expanded, "x \xE4\xBB\xAE\xE4\xBB\xAE y");
+    CoTaskMemFree(expanded);
+}
+
+// From a folder of many Japanese characters the exact path is registered, however deep the
+// folder lies, as long as its ANSI path fits; one whose ANSI path does not fit (though its
+// UTF-16 path does) is refused before anything is written.
+TEST_F(Utf8CodePage, RegistrationWritesTheExactPathOrNothing) {
+    const std::wstring run = Wide(test::RunFolder());
+    const std::wstring tail = L"\\Lanterwell.dll";
+    int depths = 0;
+    for (const std::wstring& parent : {run, run + L"deeper\\"}) {
+        const int room = MAX_PATH - 1 - static_cast<int>(parent.size() + tail.size());
+        if (room / 3 < 10)
+            continue;
+        ++depths;
+        SCOPED_TRACE(parent.size());
+        {
+            CopiedServer fits(parent, room / 3 < 60 ? room / 3 : 60);
+            ASSERT_TRUE(fits.Loaded());
+            EXPECT_EQ(fits.Call("DllRegisterServer"), S_OK);
+            EXPECT_EQ(ClassServer(), fits.Path());
+            EXPECT_EQ(fits.Call("DllUnregisterServer"), S_OK);
+            ExpectNothingRegistered();
+        }
+        {
+            // Three bytes a character overflow MAX_PATH where one unit each still fits.
+            CopiedServer tooLong(parent, room / 3 + 4);
+            ASSERT_TRUE(tooLong.Loaded());
+            EXPECT_TRUE(FAILED(tooLong.Call("DllRegisterServer")));
+            ExpectNothingRegistered();
+        }
+    }
+    RemoveDirectoryW((run + L"deeper").c_str());
+    if (depths == 0)
+        GTEST_SKIP() << "the run folder is too deep for a folder of Japanese characters";
 }
 
 } // namespace

@@ -107,8 +107,10 @@ check "lwsubst.exe is beside the DLLs" test -f "$main/lwsubst.exe"
 run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 check "each sign-in restores the user's drives" test "$(value $native "$run" Lanterwell)" = \
     "\"$(winepath -w "$main" 2>/dev/null)\\lwsubst.exe\" /restore"
-check "the installing user's drives are saved from now on" \
-    test "$(value $native 'HKCU\Software\Lanterwell' RestoreAtSignIn)" = 0x1
+check "restoring is on by default for every user" \
+    test "$(value $native 'HKLM\Software\Lanterwell' RestoreAtSignIn)" = 0x1
+check "and the installing user's own hive is left alone" \
+    test -z "$(value $native 'HKCU\Software\Lanterwell' RestoreAtSignIn)"
 check "Apps & features: name" test "$(value $native "$uninstall" DisplayName)" = Lanterwell
 check "Apps & features: version from the version block" \
     test "$(value $native "$uninstall" DisplayVersion)" = 1.1.2.0
@@ -151,6 +153,10 @@ if [ "$arch" = win64 ]; then
         "$powershell.log"
 fi
 
+# A sign-in entry of the user's own, as lwsubst /persist on makes one without the setup
+# program's: it names the lwsubst.exe that goes, so it goes too (the snapshot sees it).
+quiet wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Lanterwell /f \
+    /d "\"$(winepath -w "$main" 2>/dev/null)\\lwsubst.exe\" /restore"
 check "the silent uninstall succeeds" test "$(exit_code "$(winepath -w "$main/uninstall.exe")" /S)" = 0
 # The uninstaller runs from its copy in %TEMP% (Un_A.exe): wait for that process to end.
 for _ in $(seq 1 60); do

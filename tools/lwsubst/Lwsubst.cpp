@@ -6,6 +6,8 @@
 // 2 bad usage.
 #include <windows.h>
 #include <shellapi.h>
+#include "support/Handles.h"
+#include "support/KeyHandle.h"
 #include "tools/lwsubst/Console.h"
 #include "tools/lwsubst/MessageIds.h"
 #include "tools/subst/DosDevices.h"
@@ -19,6 +21,10 @@ const int kBadUsage = 2;
 
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kRunValue[] = L"Lanterwell";
+// One restore at a time in a sign-in session: a user's own sign-in entry and the machine-wide
+// one may both run, and two restores would race for the same letters.
+const wchar_t kRestoreMutex[] = L"Local\\Lanterwell.Restore";
+const DWORD kRestoreWait = 60000;
 
 wchar_t Letter(int drive) {
     return static_cast<wchar_t>(L'A' + drive - 1);
@@ -44,14 +50,17 @@ bool SameFolder(const wchar_t* a, const wchar_t* b) {
 }
 
 int List() {
+    // "Restored at sign-in" only where it will be: saved, and the user's restore on.
+    const bool restoring = DriveStore::RestoreAtSignIn();
     for (int drive = 1; drive <= 26; ++drive) {
         wchar_t mapped[MAX_PATH];
         wchar_t saved[MAX_PATH];
         const bool isMapped = DosDevices::Query(drive, mapped) == 0;
         const bool isSaved = DriveStore::Saved(drive, saved) == 0;
-        if (isMapped)
-            Console::Print(isSaved && SameFolder(saved, mapped) ? IDS_LIST_SAVED : IDS_LIST_ENTRY,
-                           Letter(drive), mapped);
+        if (isMapped && isSaved && SameFolder(saved, mapped))
+            Console::Print(restoring ? IDS_LIST_SAVED : IDS_LIST_SAVED_OFF, Letter(drive), mapped);
+        else if (isMapped)
+            Console::Print(IDS_LIST_ENTRY, Letter(drive), mapped);
         else if (isSaved)
             Console::Print(IDS_LIST_SAVED_ABSENT, Letter(drive), saved);
     }
@@ -70,23 +79,34 @@ void ReportCreateFailure(int drive, const wchar_t* folder, int error) {
     case ERROR_DIRECTORY:
         Console::Print(IDS_NOT_FOLDER, Letter(drive), folder);
         break;
+    case ERROR_FILENAME_EXCED_RANGE:
+        Console::Print(IDS_PATH_TOO_LONG, Letter(drive), folder);
+        break;
     default:
         Console::PrintError(IDS_CREATE_FAILED, Letter(drive), static_cast<DWORD>(error));
         break;
     }
 }
 
+LONG UpdateRunEntry(bool on);
+
+// /save keeps the drive whatever the setting, and turns the user's restore on: a drive kept
+// that nothing would restore would be a promise broken.
 int Make(int drive, const wchar_t* folder, bool save) {
     if (const int error = DosDevices::Create(drive, folder)) {
         ReportCreateFailure(drive, folder, error);
         return kFailed;
     }
-    if (!save && !DriveStore::RestoreAtSignIn())
-        return kDone;
-    wchar_t mapped[MAX_PATH];
-    int error = DosDevices::Query(drive, mapped);
+    int error = 0;
+    if (save && !DriveStore::RestoreAtSignIn()) {
+        error = DriveStore::SetRestoreAtSignIn(true);
+        if (!error)
+            error = UpdateRunEntry(true);
+        if (!error)
+            Console::Print(IDS_RESTORE_TURNED_ON, Letter(drive));
+    }
     if (!error)
-        error = DriveStore::Save(drive, mapped);
+        error = save ? DriveStore::SaveMade(drive) : DriveStore::KeepMade(drive);
     if (error) {
         Console::PrintError(IDS_SAVE_FAILED, Letter(drive), error);
         return kFailed;
@@ -116,65 +136,114 @@ int Delete(int drive) {
     return kDone;
 }
 
+// Holds the session's restore mutex while it lives.
+class RestoreTurn {
+public:
+    RestoreTurn() : m_mutex(CreateMutexW(nullptr, FALSE, kRestoreMutex)) {
+        const DWORD waited = m_mutex ? WaitForSingleObject(m_mutex, kRestoreWait) : WAIT_FAILED;
+        m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+    ~RestoreTurn() {
+        if (m_held)
+            ReleaseMutex(m_mutex);
+        if (m_mutex)
+            CloseHandle(m_mutex);
+    }
+    RestoreTurn(const RestoreTurn&) = delete;
+    RestoreTurn& operator=(const RestoreTurn&) = delete;
+    bool Held() const { return m_held; }
+
+private:
+    HANDLE m_mutex;
+    bool m_held;
+};
+
+void ReportSkipped(int drive, const wchar_t* saved, int error) {
+    if (error == ERROR_ALREADY_ASSIGNED)
+        Console::Print(IDS_SKIPPED_IN_USE, Letter(drive), saved);
+    else if (error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY)
+        Console::Print(IDS_SKIPPED_MISSING, Letter(drive), saved);
+    else if (error == ERROR_FILENAME_EXCED_RANGE)
+        Console::Print(IDS_PATH_TOO_LONG, Letter(drive), saved);
+    else
+        Console::PrintError(IDS_CREATE_FAILED, Letter(drive), static_cast<DWORD>(error));
+}
+
+// Makes every saved drive whose letter is free and whose folder exists. A folder may lie on
+// another saved drive (K: => L:\sub): each round makes what it can, and the next round tries
+// again what waited for another, until a round makes nothing.
 int Restore() {
+    if (!DriveStore::RestoreAtSignIn())
+        return kDone;
+    const RestoreTurn turn;
+    if (!turn.Held()) {
+        Console::PrintError(IDS_CREATE_FAILED, L'?', ERROR_TIMEOUT);
+        return kFailed;
+    }
     int status = kDone;
+    wchar_t saved[27][MAX_PATH];
+    int errors[27] = {};
+    DWORD pending = 0;
     for (int drive = 1; drive <= 26; ++drive) {
-        wchar_t saved[MAX_PATH];
-        if (DriveStore::Saved(drive, saved) != 0)
+        if (DriveStore::Saved(drive, saved[drive]) != 0)
             continue;
-        // Already there, as a second sign-in entry would find it: nothing to do.
-        wchar_t mapped[MAX_PATH];
-        if (DosDevices::Query(drive, mapped) == 0 && SameFolder(mapped, saved))
-            continue;
-        const int error = DosDevices::Create(drive, saved);
-        if (error == ERROR_ALREADY_ASSIGNED)
-            Console::Print(IDS_SKIPPED_IN_USE, Letter(drive), saved);
-        else if (error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY)
-            Console::Print(IDS_SKIPPED_MISSING, Letter(drive), saved);
-        else if (error)
-            Console::PrintError(IDS_CREATE_FAILED, Letter(drive), static_cast<DWORD>(error));
-        else
-            Console::Print(IDS_RESTORED, Letter(drive), saved);
-        if (error)
+        if (!DriveStore::IsFullPath(saved[drive])) {
+            Console::Print(IDS_SKIPPED_INVALID, Letter(drive), saved[drive]);
             status = kFailed;
+            continue;
+        }
+        // Already there, as another restore left it: nothing to do, and never defined twice.
+        wchar_t mapped[MAX_PATH];
+        if (DosDevices::Query(drive, mapped) == 0 && SameFolder(mapped, saved[drive]))
+            continue;
+        pending |= 1u << drive;
+    }
+    for (bool madeOne = true; madeOne && pending;) {
+        madeOne = false;
+        for (int drive = 1; drive <= 26; ++drive) {
+            if (!(pending & (1u << drive)))
+                continue;
+            errors[drive] = DosDevices::Create(drive, saved[drive]);
+            if (errors[drive])
+                continue;
+            Console::Print(IDS_RESTORED, Letter(drive), saved[drive]);
+            pending &= ~(1u << drive);
+            madeOne = true;
+        }
+    }
+    for (int drive = 1; drive <= 26; ++drive) {
+        if (!(pending & (1u << drive)))
+            continue;
+        ReportSkipped(drive, saved[drive], errors[drive]);
+        status = kFailed;
     }
     return status;
 }
 
 // The current user's own sign-in entry, unless the setup program made a machine-wide one.
 LONG UpdateRunEntry(bool on) {
-    HKEY key = nullptr;
+    KeyHandle key;
     if (on) {
         // The setup program writes it in the native view, which a 32-bit lwsubst on 64-bit
         // Windows reaches only by asking (32-bit Windows ignores the flag).
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
-                          &key) == 0) {
-            const bool machineWide =
-                RegQueryValueExW(key, kRunValue, nullptr, nullptr, nullptr, nullptr) == 0;
-            RegCloseKey(key);
-            if (machineWide)
-                return ERROR_SUCCESS;
-        }
+        if (key.Open(HKEY_LOCAL_MACHINE, kRunKey, KEY_QUERY_VALUE | KEY_WOW64_64KEY) == 0 &&
+            RegQueryValueExW(key.Get(), kRunValue, nullptr, nullptr, nullptr, nullptr) == 0)
+            return ERROR_SUCCESS;
         wchar_t program[MAX_PATH];
         const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
         if (length == 0 || length >= MAX_PATH)
             return ERROR_FILENAME_EXCED_RANGE;
         wchar_t command[MAX_PATH + 16];
         wsprintfW(command, L"\"%s\" /restore", program);
-        LONG error = RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE,
-                                     nullptr, &key, nullptr);
-        if (error)
+        if (const LONG error = key.Create(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE))
             return error;
-        error = RegSetValueExW(key, kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
-                               static_cast<DWORD>((lstrlenW(command) + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-        return error;
+        return RegSetValueExW(key.Get(), kRunValue, 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(command),
+                              static_cast<DWORD>((lstrlenW(command) + 1) * sizeof(wchar_t)));
     }
-    LONG error = RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key);
-    if (error == ERROR_SUCCESS) {
-        error = RegDeleteValueW(key, kRunValue);
-        RegCloseKey(key);
-    }
+    LONG error = key.Open(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE);
+    if (error == ERROR_SUCCESS)
+        error = RegDeleteValueW(key.Get(), kRunValue);
     return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
 }
 

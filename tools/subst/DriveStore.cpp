@@ -1,24 +1,12 @@
 #include "tools/subst/DriveStore.h"
+#include "support/KeyHandle.h"
+#include "tools/subst/DosDevices.h"
 
 namespace {
 
 const wchar_t kSettingsKey[] = L"Software\\Lanterwell";
 const wchar_t kDrivesKey[] = L"Software\\Lanterwell\\Drives";
 const wchar_t kRestoreValue[] = L"RestoreAtSignIn";
-
-// Closes a key when it goes away.
-class Key {
-public:
-    ~Key() {
-        if (m_key)
-            RegCloseKey(m_key);
-    }
-    HKEY* Receive() { return &m_key; }
-    HKEY Get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
 
 bool ValueName(int drive, wchar_t (&name)[2]) {
     if (drive < 1 || drive > 26)
@@ -28,39 +16,72 @@ bool ValueName(int drive, wchar_t (&name)[2]) {
     return true;
 }
 
+// The setting under a root: 1 on, 0 off, -1 none.
+int ReadSetting(HKEY root, REGSAM view) {
+    KeyHandle key;
+    if (key.Open(root, kSettingsKey, KEY_QUERY_VALUE | view))
+        return -1;
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(key.Get(), kRestoreValue, nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                         &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
+        return -1;
+    return value != 0 ? 1 : 0;
+}
+
 } // namespace
 
 namespace DriveStore {
 
 bool RestoreAtSignIn() noexcept {
-    Key key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.Receive()))
-        return false;
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    DWORD type = REG_NONE;
-    return RegQueryValueExW(key.Get(), kRestoreValue, nullptr, &type,
-                            reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
-           type == REG_DWORD && value != 0;
+    const int own = ReadSetting(HKEY_CURRENT_USER, 0);
+    if (own >= 0)
+        return own == 1;
+    // The setup program writes the default in the native view, which a 32-bit process on
+    // 64-bit Windows reaches only by asking (32-bit Windows ignores the flag).
+    return ReadSetting(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY) == 1;
 }
 
 int SetRestoreAtSignIn(bool on) noexcept {
-    Key key;
-    if (const LONG error = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0,
-                                           KEY_SET_VALUE, nullptr, key.Receive(), nullptr))
+    KeyHandle key;
+    if (const LONG error = key.Create(HKEY_CURRENT_USER, kSettingsKey, KEY_SET_VALUE))
         return error;
     const DWORD value = on ? 1 : 0;
     return RegSetValueExW(key.Get(), kRestoreValue, 0, REG_DWORD,
                           reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
 
+int KeepMade(int drive) noexcept {
+    return RestoreAtSignIn() ? SaveMade(drive) : 0;
+}
+
+int SaveMade(int drive) noexcept {
+    wchar_t folder[MAX_PATH];
+    if (const int error = DosDevices::Query(drive, folder))
+        return error;
+    return Save(drive, folder);
+}
+
+bool IsFullPath(const wchar_t* folder) noexcept {
+    if (!folder)
+        return false;
+    const bool driveRoot =
+        ((folder[0] >= L'A' && folder[0] <= L'Z') || (folder[0] >= L'a' && folder[0] <= L'z')) &&
+        folder[1] == L':' && folder[2] == L'\\';
+    const bool share = folder[0] == L'\\' && folder[1] == L'\\' && folder[2] && folder[2] != L'\\';
+    return driveRoot || share;
+}
+
 int Save(int drive, const wchar_t* folder) noexcept {
     wchar_t name[2];
     if (!ValueName(drive, name) || !folder)
         return ERROR_INVALID_PARAMETER;
-    Key key;
-    if (const LONG error = RegCreateKeyExW(HKEY_CURRENT_USER, kDrivesKey, 0, nullptr, 0,
-                                           KEY_SET_VALUE, nullptr, key.Receive(), nullptr))
+    if (!IsFullPath(folder))
+        return ERROR_BAD_PATHNAME;
+    KeyHandle key;
+    if (const LONG error = key.Create(HKEY_CURRENT_USER, kDrivesKey, KEY_SET_VALUE))
         return error;
     const DWORD bytes = static_cast<DWORD>((lstrlenW(folder) + 1) * sizeof(wchar_t));
     return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder), bytes);
@@ -70,8 +91,8 @@ int Forget(int drive) noexcept {
     wchar_t name[2];
     if (!ValueName(drive, name))
         return ERROR_INVALID_PARAMETER;
-    Key key;
-    LONG error = RegOpenKeyExW(HKEY_CURRENT_USER, kDrivesKey, 0, KEY_SET_VALUE, key.Receive());
+    KeyHandle key;
+    LONG error = key.Open(HKEY_CURRENT_USER, kDrivesKey, KEY_SET_VALUE);
     if (error == ERROR_SUCCESS)
         error = RegDeleteValueW(key.Get(), name);
     return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
@@ -82,9 +103,8 @@ int Saved(int drive, wchar_t* folder) noexcept {
     if (!ValueName(drive, name) || !folder)
         return ERROR_INVALID_PARAMETER;
     folder[0] = 0;
-    Key key;
-    if (const LONG error =
-            RegOpenKeyExW(HKEY_CURRENT_USER, kDrivesKey, 0, KEY_QUERY_VALUE, key.Receive()))
+    KeyHandle key;
+    if (const LONG error = key.Open(HKEY_CURRENT_USER, kDrivesKey, KEY_QUERY_VALUE))
         return error;
     DWORD type = REG_NONE;
     DWORD size = (MAX_PATH - 1) * sizeof(wchar_t);

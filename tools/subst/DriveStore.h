@@ -1,19 +1,36 @@
 #pragma once
 #include <windows.h>
 
-// The drives a user keeps for sign-in: HKEY_CURRENT_USER\Software\Lanterwell holds the
-// setting (DWORD RestoreAtSignIn: absent or 0 is off) and, below "Drives", one REG_SZ value per
-// saved drive, named by its letter, holding the folder in UTF-16 so that any name survives.
-// Each function answers 0 or a Win32 error code.
+// The drives a user keeps for sign-in: below HKEY_CURRENT_USER\Software\Lanterwell\Drives one
+// REG_SZ value per saved drive, named by its letter, holding the folder in UTF-16 so that any
+// name survives. Each function that writes answers 0 or a Win32 error code.
+//
+// The one rule, used by the menu's SUBST.DLL and by lwsubst alike:
+// - a user's restore is on when the user's own RestoreAtSignIn (HKCU\Software\Lanterwell) says
+//   so, or, for a user without a setting of their own, the machine-wide default that the setup
+//   program's option writes (HKLM\Software\Lanterwell, RestoreAtSignIn); off, nothing is
+//   restored for that user;
+// - a drive made is saved while the user's restore is on (lwsubst's /save saves it anyway and
+//   turns the user's restore on);
+// - a drive deleted is forgotten, whatever the setting.
 namespace DriveStore {
 
 bool RestoreAtSignIn() noexcept;
+// The user's own setting, which from now on overrides the machine-wide default.
 int SetRestoreAtSignIn(bool on) noexcept;
 
+// After a drive was made: saves it while the user's restore is on.
+int KeepMade(int drive) noexcept;
+// Saves a mapped drive's folder, as the platform now names it.
+int SaveMade(int drive) noexcept;
+
+// Only a full path ("C:\folder", "\\server\share\folder") is saved: anything else would be
+// read against whatever the current directory is at sign-in. ERROR_BAD_PATHNAME otherwise.
 int Save(int drive, const wchar_t* folder) noexcept;
 // A drive that was not saved is no failure.
 int Forget(int drive) noexcept;
 // The saved folder of a drive (MAX_PATH units); ERROR_FILE_NOT_FOUND when there is none.
 int Saved(int drive, wchar_t* folder) noexcept;
+bool IsFullPath(const wchar_t* folder) noexcept;
 
 } // namespace DriveStore

@@ -2,9 +2,9 @@
 // command does, through the platform's DOS device names. The exports take ANSI text in the
 // ANSI code page, as every caller of this library passes it; the work is done in UTF-16.
 //
-// While the user's RestoreAtSignIn setting is on, every drive made here is saved for sign-in
-// and every drive deleted here is forgotten; while it is off, nothing is written. Saving is a
-// side effect: its failure never fails the mapping (lwsubst reports such drives).
+// What is kept for sign-in follows the drive store's one rule: a drive made here is saved while
+// the user's restore is on, and a drive deleted here is forgotten. Saving is a side effect: its
+// failure never fails the mapping (lwsubst reports such drives).
 #include <windows.h>
 #include "tools/subst/DosDevices.h"
 #include "tools/subst/DriveStore.h"
@@ -22,36 +22,35 @@ __declspec(dllexport) int WINAPI CreateSubst(int drive, const char* path) {
                                                            : ERROR_NO_UNICODE_TRANSLATION;
     if (const int error = DosDevices::Create(drive, wide))
         return error;
-    if (DriveStore::RestoreAtSignIn()) {
-        // The folder as mapped: absolute, as the device now names it.
-        wchar_t folder[MAX_PATH];
-        if (DosDevices::Query(drive, folder) == 0)
-            DriveStore::Save(drive, folder);
-    }
+    DriveStore::KeepMade(drive);
     return 0;
 }
 
 // A folder that the ANSI code page cannot hold comes back with '?' in place of what it lacks,
-// never best-fitted into the name of another folder.
+// never best-fitted into the name of another folder. A folder that cannot be converted at all
+// is a failure, never an empty success.
 __declspec(dllexport) int WINAPI QuerySubst(int drive, char* buffer, int size) {
     wchar_t folder[MAX_PATH];
     if (const int error = DosDevices::Query(drive, folder))
         return error;
-    if (buffer && size > 0) {
-        char ansi[2 * MAX_PATH];
-        if (!WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder, -1, ansi, sizeof(ansi),
-                                 nullptr, nullptr))
-            ansi[0] = 0;
-        lstrcpynA(buffer, ansi, size);
+    if (!buffer || size <= 0)
+        return 0;
+    // Room for the widest code page (four bytes per character in UTF-8), which takes no
+    // best-fit flag: it has no best fit to give.
+    char ansi[4 * MAX_PATH];
+    const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    if (!WideCharToMultiByte(CP_ACP, flags, folder, -1, ansi, sizeof(ansi), nullptr, nullptr)) {
+        buffer[0] = 0;
+        return ERROR_NO_UNICODE_TRANSLATION;
     }
+    lstrcpynA(buffer, ansi, size);
     return 0;
 }
 
 __declspec(dllexport) int WINAPI DeleteSubst(int drive) {
     if (const int error = DosDevices::Delete(drive))
         return error;
-    if (DriveStore::RestoreAtSignIn())
-        DriveStore::Forget(drive);
+    DriveStore::Forget(drive);
     return 0;
 }
 }

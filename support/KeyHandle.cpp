@@ -1,4 +1,4 @@
-#include "registrar/KeyHandle.h"
+#include "support/KeyHandle.h"
 
 LONG KeyHandle::Hold(HKEY key) noexcept {
     const LONG closed = Close();
@@ -9,6 +9,19 @@ LONG KeyHandle::Hold(HKEY key) noexcept {
 LONG KeyHandle::Open(HKEY parent, const char* name, REGSAM access) noexcept {
     HKEY key = nullptr;
     const LONG result = RegOpenKeyExA(parent, name, 0, access, &key);
+    return result == ERROR_SUCCESS ? Hold(key) : result;
+}
+
+LONG KeyHandle::Open(HKEY parent, const wchar_t* name, REGSAM access) noexcept {
+    HKEY key = nullptr;
+    const LONG result = RegOpenKeyExW(parent, name, 0, access, &key);
+    return result == ERROR_SUCCESS ? Hold(key) : result;
+}
+
+LONG KeyHandle::Create(HKEY parent, const wchar_t* name, REGSAM access) noexcept {
+    HKEY key = nullptr;
+    const LONG result = RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                        nullptr, &key, nullptr);
     return result == ERROR_SUCCESS ? Hold(key) : result;
 }
 

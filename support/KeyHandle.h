@@ -1,8 +1,8 @@
 #pragma once
 #include <windows.h>
 
-// Holds at most one open registry key and closes it when it goes away. Every operation
-// answers a Win32 error code.
+// Holds at most one open registry key and closes it when it goes away: the one owner of an
+// HKEY everywhere. Every operation answers a Win32 error code.
 class KeyHandle {
 public:
     KeyHandle() = default;
@@ -14,6 +14,8 @@ public:
     // the held key stays.
     LONG Open(HKEY parent, const char* name, REGSAM access) noexcept;
     LONG Create(HKEY parent, const char* name, REGSAM access) noexcept;
+    LONG Open(HKEY parent, const wchar_t* name, REGSAM access) noexcept;
+    LONG Create(HKEY parent, const wchar_t* name, REGSAM access) noexcept;
     // Opens the key itself, never the key that a symbolic link at that name points to.
     LONG OpenLink(HKEY parent, const wchar_t* name, REGSAM access) noexcept;
     LONG Close() noexcept;
