@@ -3,10 +3,19 @@
 // nothing outside the scratch key changed, a clean script's unregistration (and failed
 // registration) leaves the scratch key empty. A failing script is shrunk and written out.
 //
+// With --record FILE it also writes each generated script's outcome (the result codes of its
+// registration and unregistration and a hash of the scratch key after each) one line a script,
+// and with --compare FILE it checks that the outcomes are those of the record: the proof that
+// a change to the walk changed nothing else; the scripts listed in FILE.changed (one number a
+// line, '#' comments) are those whose outcome a deliberate change made different. --print N
+// prints script N and stops.
+//
 // usage: ScriptFuzzer [--seed N] [--count N] [--regressions FOLDER]
+//                     [--record FILE | --compare FILE] [--print N]
 #include <windows.h>
 #include <objbase.h>
 #include <stdio.h>
+#include <string.h>
 #include <string>
 #include <vector>
 #include "fuzz/RegistrySandbox.h"
@@ -83,17 +92,41 @@ bool Confined(const std::string& entries) {
     return *parser.position == 0;
 }
 
+// A case's outcome, as --record writes it and --compare reads it.
+std::string* volatile g_outcome = nullptr;
+
+unsigned long long Hash(const std::string& text) {
+    unsigned long long hash = 14695981039346656037ull;
+    for (unsigned char c : text)
+        hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
+void NoteOutcome(HRESULT registered, const std::string& afterRegistration, HRESULT unregistered,
+                 const std::string& afterUnregistration) {
+    if (!g_outcome)
+        return;
+    char line[128];
+    sprintf(line, "%08lX %016llX %08lX %016llX", static_cast<unsigned long>(registered),
+            Hash(afterRegistration), static_cast<unsigned long>(unregistered),
+            Hash(afterUnregistration));
+    *g_outcome = line;
+}
+
 // The invariant a case broke, or an empty text.
 std::string Check(fuzz::RegistrySandbox& sandbox, const fuzz::Case& c) {
     if (!sandbox.Reset(c.plants))
         return "the scratch key could not be emptied";
     const std::string outside = sandbox.Outside();
     const HRESULT registered = Run(c.entries, true);
+    const std::string afterRegistration = g_outcome ? sandbox.Scratch() : std::string();
     if (sandbox.Outside() != outside)
         return "registration changed something outside the scratch key";
     if (c.clean && FAILED(registered) && !sandbox.Scratch().empty())
         return "a failed registration left keys behind";
     const HRESULT unregistered = Run(c.entries, false);
+    NoteOutcome(registered, afterRegistration, unregistered,
+                g_outcome ? sandbox.Scratch() : std::string());
     if (sandbox.Outside() != outside)
         return "unregistration changed something outside the scratch key";
     if (c.clean && !sandbox.Scratch().empty())
@@ -255,7 +288,10 @@ std::vector<std::string> RealScripts() {
 int main(int argc, char** argv) {
     unsigned seed = 1;
     long count = 1000;
+    long print = -1;
     std::string regressions;
+    std::string record;
+    std::string compare;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--seed")
@@ -264,6 +300,30 @@ int main(int argc, char** argv) {
             count = strtol(argv[i + 1], nullptr, 10);
         else if (option == "--regressions")
             regressions = argv[i + 1];
+        else if (option == "--record")
+            record = argv[i + 1];
+        else if (option == "--compare")
+            compare = argv[i + 1];
+        else if (option == "--print")
+            print = strtol(argv[i + 1], nullptr, 10);
+    }
+    // The outcomes: written one line a script, or read to compare against.
+    FILE* recordFile = record.empty() ? nullptr : fopen(record.c_str(), "wb");
+    FILE* compareFile = compare.empty() ? nullptr : fopen(compare.c_str(), "rb");
+    if ((!record.empty() && !recordFile) || (!compare.empty() && !compareFile)) {
+        printf("cannot open %s\n", record.empty() ? compare.c_str() : record.c_str());
+        return 1;
+    }
+    std::string outcome;
+    long differences = 0;
+    long listedChanges = 0;
+    std::vector<long> changed;
+    if (FILE* list = compare.empty() ? nullptr : fopen((compare + ".changed").c_str(), "rb")) {
+        char line[256];
+        while (fgets(line, sizeof(line), list))
+            if (line[0] >= '0' && line[0] <= '9')
+                changed.push_back(strtol(line, nullptr, 10));
+        fclose(list);
     }
     SetUnhandledExceptionFilter(OnCrash);
     CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
@@ -310,11 +370,39 @@ int main(int argc, char** argv) {
             c = generator.Generate();
             break;
         }
+        if (i == print) {
+            printf("%s\n", c.entries.c_str());
+            for (const fuzz::Plant& plant : c.plants)
+                printf("%s", PlantLine(plant).c_str());
+            return 0;
+        }
+        if (print >= 0)
+            continue;
         if (!Confined(c.entries)) {
             ++skipped;
             continue;
         }
+        g_outcome = recordFile || compareFile ? &outcome : nullptr;
         const std::string broken = Check(sandbox, c);
+        g_outcome = nullptr;
+        if (recordFile)
+            fprintf(recordFile, "%ld %s\n", i, outcome.c_str());
+        if (compareFile) {
+            char line[160] = {};
+            const std::string expected = std::to_string(i) + " " + outcome;
+            if (!fgets(line, sizeof(line), compareFile))
+                line[0] = 0;
+            line[strcspn(line, "\r\n")] = 0;
+            bool listed = false;
+            for (long number : changed)
+                listed = listed || number == i;
+            if (expected != line && listed) {
+                ++listedChanges;
+            } else if (expected != line) {
+                printf("outcome of script %ld: %s, recorded %s\n", i, expected.c_str(), line);
+                ++differences;
+            }
+        }
         ++ran;
         if (!broken.empty()) {
             Report(Shrink(sandbox, c, broken), broken, ++failures);
@@ -325,6 +413,14 @@ int main(int argc, char** argv) {
     printf("seed %u: %ld scripts run (%ld damaged ones left out for closing the scratch block "
            "early)\n",
            seed, ran, skipped);
+    if (recordFile)
+        fclose(recordFile);
+    if (compareFile) {
+        fclose(compareFile);
+        printf("outcomes: %ld differ from the record as listed, %ld otherwise\n", listedChanges,
+               differences);
+        failures += differences ? 1 : 0;
+    }
     printf("fuzz: %ld passed, %d failed\n", ran - failures, failures);
     return failures ? 1 : 0;
 }

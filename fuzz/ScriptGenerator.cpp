@@ -130,7 +130,12 @@ void ScriptGenerator::Block(std::string& out, int depth, bool& clean,
         } else if (Chance(15)) {
             prefix = "ForceRemove ";
         }
-        out += prefix + Quoted(KeyName(used));
+        const std::string name = KeyName(used);
+        // The language reads a keyword as one even when quoted: the entry is then no key of
+        // its own, and the script may name one key twice, once without its block.
+        for (const char* keyword : {"ForceRemove", "NoRemove", "Delete", "Val"})
+            clean = clean && lstrcmpiA(name.c_str(), keyword) != 0;
+        out += prefix + Quoted(name);
         if (Chance(35))
             out += " = " + ValueClause();
         if (Chance(45) && depth < 6) {

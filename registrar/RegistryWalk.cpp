@@ -120,22 +120,62 @@ HRESULT SkipBlock(ScriptParser& parser, char* token, int depth) {
 // The registry nests at most 512 levels; a deeper tree is not one this walk made.
 const int kMaxTreeDepth = 512;
 
-bool IsSymbolicLink(HKEY key) {
+bool HoldsLinkValue(HKEY key) {
     DWORD type = REG_NONE;
     return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
                ERROR_SUCCESS &&
            type == REG_LINK;
 }
 
+template <typename Proc> Proc NtdllProc(const char* name) {
+    return reinterpret_cast<Proc>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
+}
+
+// A key's full name in the registry's own namespace ("\\REGISTRY\\USER\\..."), as the
+// platform's KEY_NAME_INFORMATION gives it.
+struct KeyFullName {
+    ULONG bytes;
+    wchar_t name[1024];
+
+    // False when the platform does not tell.
+    bool Read(HKEY key) {
+        using NtQueryKeyProc = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+        static const auto queryKey = NtdllProc<NtQueryKeyProc>("NtQueryKey");
+        const int kKeyNameInformation = 3;
+        ULONG length = 0;
+        bytes = 0;
+        return queryKey && queryKey(key, kKeyNameInformation, this, sizeof(*this), &length) == 0 &&
+               bytes <= sizeof(name);
+    }
+    bool operator==(const KeyFullName& other) const {
+        return bytes == other.bytes &&
+               CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, name,
+                              static_cast<int>(bytes / sizeof(wchar_t)), other.name,
+                              static_cast<int>(other.bytes / sizeof(wchar_t))) == CSTR_EQUAL;
+    }
+};
+
+// Whether a key opened as itself is a symbolic link. Any key may hold a value named
+// SymbolicLinkValue; a link is the key that opening its name the ordinary way leaves for
+// another (or for none, when its target is gone).
+template <typename Char> bool IsSymbolicLink(HKEY parent, const Char* name, HKEY asItself) {
+    if (!HoldsLinkValue(asItself))
+        return false;
+    KeyHandle followed;
+    if (followed.Open(parent, name, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+        return true;
+    KeyFullName own;
+    KeyFullName reached;
+    return !own.Read(asItself) || !reached.Read(followed.Get()) || !(own == reached);
+}
+
 // Deletes an open key through its own handle: a link deleted by name would take its target.
 LONG DeleteOpenKey(HKEY key) {
     using NtDeleteKeyProc = LONG(NTAPI*)(HANDLE);
     using StatusToErrorProc = ULONG(NTAPI*)(LONG);
-    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    const auto deleteKey = reinterpret_cast<NtDeleteKeyProc>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")));
-    const auto toError = reinterpret_cast<StatusToErrorProc>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    static const auto deleteKey = NtdllProc<NtDeleteKeyProc>("NtDeleteKey");
+    static const auto toError = NtdllProc<StatusToErrorProc>("RtlNtStatusToDosError");
     if (!deleteKey || !toError)
         return ERROR_CALL_NOT_IMPLEMENTED;
     const LONG status = deleteKey(key);
@@ -151,7 +191,7 @@ LONG DeleteKeyTreeAt(HKEY parent, const wchar_t* name, int depth) {
     LONG error = key.OpenLink(parent, name, KEY_READ | DELETE);
     if (error)
         return error;
-    if (IsSymbolicLink(key.Get()))
+    if (IsSymbolicLink(parent, name, key.Get()))
         return DeleteOpenKey(key.Get());
     for (;;) {
         wchar_t subkey[256];
@@ -167,7 +207,39 @@ LONG DeleteKeyTreeAt(HKEY parent, const wchar_t* name, int depth) {
     return DeleteOpenKey(key.Get());
 }
 
+// The values a block names for its own key, deleted after all because the key stays: from the
+// block's start up to `until` (null: the whole block), as the walk would have deleted them on
+// its way. The parser is left where it was.
+HRESULT DeleteDeferredValues(ScriptParser& parser, HKEY key, const char* blockStart,
+                             const char* until, int depth) {
+    const char* const resume = parser.position;
+    const char* const outerUntil = parser.valuesUntil;
+    parser.position = blockStart;
+    parser.valuesUntil = until;
+    char token[kTokenSize];
+    const HRESULT result =
+        WalkKeys(parser, token, key, false, false, depth, true, BlockValues::DeleteOnly);
+    parser.position = resume;
+    parser.valuesUntil = outerUntil;
+    return result;
+}
+
 } // namespace
+
+struct ParentLink {
+    HKEY grandparent;
+    const char* name;
+    HKEY key;
+    bool asked;
+    bool isLink;
+
+    bool IsLink() {
+        if (!asked)
+            isLink = IsSymbolicLink(grandparent, name, key);
+        asked = true;
+        return isLink;
+    }
+};
 
 HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token) noexcept {
     char text[kTokenSize];
@@ -212,7 +284,8 @@ LONG DeleteKeyTree(HKEY parent, const char* name) noexcept {
 }
 
 HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registering, bool recovering,
-                 int depth, bool parentWritable) noexcept {
+                 int depth, bool parentWritable, BlockValues values,
+                 ParentLink* parentLink) noexcept {
     if (depth > kMaxBlockDepth || parser.tooDeep) {
         parser.tooDeep = true;
         return DISP_E_EXCEPTION;
@@ -224,6 +297,10 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
     HRESULT result = parser.NextToken(token);
     while (SUCCEEDED(result)) {
         if (token[0] == '}')
+            return S_OK;
+        // Past the entries the walk reached before it stopped.
+        if (values == BlockValues::DeleteOnly && parser.valuesUntil &&
+            parser.position >= parser.valuesUntil)
             return S_OK;
         bool deleteAllowed = true;
         // An entry whose following block has no key of its own to walk under.
@@ -274,7 +351,7 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
             if (token[0] != '=')
                 return DISP_E_EXCEPTION;
             if (!registering) {
-                if (!recovering && deleteAllowed &&
+                if (!recovering && deleteAllowed && values != BlockValues::GoWithKey &&
                     FAILED(result = DeleteNamedValue(parent, parentWritable, valueName)))
                     return result;
                 if (FAILED(result = parser.SkipValueClause(token)))
@@ -305,26 +382,43 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
         } else {
             if (!IsKeyName(token))
                 return DISP_E_EXCEPTION;
-            // Opened for writing where it may be, so that its values go through this handle.
+            // Opened as itself, for writing and deleting where it may be: its values and the key
+            // go through this handle. A link opened so is the link alone, with no subkeys: the
+            // walk finds nothing of its target below it, and deleting it removes the link.
             LONG opened = ERROR_FILE_NOT_FOUND;
             bool writable = false;
-            if (!recovering) {
-                opened = current.Open(parent, token, kReadWrite);
+            // Below a link lies its target, which is not the script's: nothing there is walked.
+            const bool belowLink = !recovering && parentLink && parentLink->IsLink();
+            if (!recovering && !belowLink && values != BlockValues::DeleteOnly) {
+                opened = current.OpenLink(parent, token, kReadWrite | DELETE);
                 writable = opened == ERROR_SUCCESS;
                 if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND)
-                    opened = current.Open(parent, token, KEY_READ);
+                    opened = current.OpenLink(parent, token, KEY_READ);
             }
-            const bool blockRecovering = recovering || opened != ERROR_SUCCESS;
+            const bool blockRecovering = recovering || belowLink ||
+                                         values == BlockValues::DeleteOnly ||
+                                         opened != ERROR_SUCCESS;
+            // The values of a key that is to go go with it: named ones are deleted only if it
+            // stays after all.
+            const bool deferValues = !blockRecovering && writable && deleteAllowed;
             lstrcpynA(keptName, token, MAX_PATH);
             if (FAILED(result = parser.NextToken(token)) ||
                 FAILED(result = parser.SkipValueClause(token)))
                 return result;
+            const char* blockStart = nullptr;
+            ParentLink link = {parent, keptName, current.Get(), false, false};
             if (IsBlockOpener(token)) {
-                result = WalkKeys(parser, token, current.Get(), false, blockRecovering, depth + 1,
-                                  writable);
+                blockStart = parser.position;
+                result = WalkKeys(
+                    parser, token, current.Get(), false, blockRecovering, depth + 1, writable,
+                    deferValues ? BlockValues::GoWithKey : BlockValues::Delete, &link);
                 // Checking a block before it runs gives up at its first fault, wherever it is.
-                if (FAILED(result) && (!blockRecovering || parser.tooDeep || parser.checking))
+                if (FAILED(result) && (!blockRecovering || parser.tooDeep || parser.checking)) {
+                    if (deferValues)
+                        DeleteDeferredValues(parser, current.Get(), blockStart, parser.position,
+                                             depth + 1);
                     return result;
+                }
                 if (FAILED(result = parser.NextToken(token)))
                     return result;
             }
@@ -332,11 +426,29 @@ HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registerin
                 continue;
             if (opened != ERROR_SUCCESS)
                 return WriteResult(opened);
+            LONG deleted = ERROR_SUCCESS;
+            if (deleteAllowed && writable)
+                deleted = DeleteOpenKey(current.Get());
             if (const LONG closed = current.Close())
                 return WriteResult(closed);
             if (!deleteAllowed)
                 continue;
-            if (const LONG deleted = RegDeleteKeyA(parent, keptName))
+            if (!writable) {
+                // Read-only to us: deleted as itself all the same, if the platform lets us.
+                KeyHandle doomed;
+                deleted = doomed.OpenLink(parent, keptName, DELETE);
+                if (!deleted)
+                    deleted = DeleteOpenKey(doomed.Get());
+            }
+            if (deleted && deferValues && blockStart) {
+                // Subkeys that stay keep the key: its named values go after all, as before.
+                KeyHandle kept;
+                if (kept.Open(parent, keptName, KEY_SET_VALUE) == ERROR_SUCCESS &&
+                    FAILED(result = DeleteDeferredValues(parser, kept.Get(), blockStart, nullptr,
+                                                         depth + 1)))
+                    return result;
+            }
+            if (deleted)
                 return WriteResult(deleted);
             continue;
         }

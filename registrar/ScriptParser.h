@@ -12,7 +12,8 @@ const int kTokenSize = 4096;
 class ScriptParser {
 public:
     explicit ScriptParser(Registrar* registrar = nullptr) noexcept
-        : position(nullptr), registrar(registrar), tooDeep(false), checking(false) {}
+        : position(nullptr), registrar(registrar), tooDeep(false), checking(false),
+          valuesUntil(nullptr) {}
 
     void SkipSpace() noexcept;
     bool AtClosingQuote() const noexcept;
@@ -28,6 +29,8 @@ public:
     bool tooDeep;
     // Set while a block is read to check it before it runs: no fault inside it is passed over.
     bool checking;
+    // Where a pass that deletes only a block's values stops: the entries its walk reached.
+    const char* valuesUntil;
 };
 
 bool IsBlank(BYTE character) noexcept;

@@ -31,6 +31,12 @@ LONG KeyHandle::OpenLink(HKEY parent, const wchar_t* name, REGSAM access) noexce
     return result == ERROR_SUCCESS ? Hold(key) : result;
 }
 
+LONG KeyHandle::OpenLink(HKEY parent, const char* name, REGSAM access) noexcept {
+    HKEY key = nullptr;
+    const LONG result = RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, access, &key);
+    return result == ERROR_SUCCESS ? Hold(key) : result;
+}
+
 LONG KeyHandle::Create(HKEY parent, const char* name, REGSAM access) noexcept {
     HKEY key = nullptr;
     const LONG result = RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access,

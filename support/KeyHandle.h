@@ -18,6 +18,7 @@ public:
     LONG Create(HKEY parent, const wchar_t* name, REGSAM access) noexcept;
     // Opens the key itself, never the key that a symbolic link at that name points to.
     LONG OpenLink(HKEY parent, const wchar_t* name, REGSAM access) noexcept;
+    LONG OpenLink(HKEY parent, const char* name, REGSAM access) noexcept;
     LONG Close() noexcept;
     HKEY Get() const noexcept { return m_key; }
 

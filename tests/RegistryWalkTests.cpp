@@ -4,6 +4,7 @@
 #include <string>
 #include "registrar/RegistryWalk.h"
 #include "tests/ExpectedScripts.h"
+#include "tests/Registry.h"
 #include "tests/RegistryTree.h"
 #include "tests/ScratchKey.h"
 #include "tests/TestSupport.h"
@@ -245,6 +246,71 @@ TEST_F(WalkTest, ForceRemoveAndDeleteRemoveALinkNeverItsTarget) {
     ASSERT_TRUE(PlantLink(m_key.Get(), L"Loop", KernelPath("")));
     ASSERT_EQ(Register("ForceRemove Loop }"), S_OK);
     EXPECT_EQ(m_key.String("Target\\Below", "v"), "foreign");
+}
+
+// A plain key entry that is a link, at unregistration, goes as a link: its target (with or
+// without subkeys) and the target's values stay. A NoRemove link stays too.
+bool LinkExists(HKEY parent, const wchar_t* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, name, REG_OPTION_OPEN_LINK, KEY_READ, &key))
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+TEST_F(WalkTest, UnregisteringAPlainEntryRemovesALinkNeverItsTarget) {
+    for (const bool targetHasSubkeys : {false, true}) {
+        SCOPED_TRACE(targetHasSubkeys);
+        for (const char* leftover : {"L", "Kept", "Target"})
+            DeleteKeyTree(m_key.Get(), leftover);
+        Plant("Target", "v");
+        if (targetHasSubkeys)
+            Plant("Target\\Below", "w");
+        ASSERT_TRUE(PlantLink(m_key.Get(), L"L", KernelPath("Target")));
+        ASSERT_TRUE(PlantLink(m_key.Get(), L"Kept", KernelPath("Target")));
+        EXPECT_EQ(Unregister("L { val v = s 'x' Below } NoRemove Kept { val v = s 'x' } }"), S_OK);
+        EXPECT_EQ(m_key.String("Target", "v"), "foreign") << "the target and its value stay";
+        EXPECT_EQ(m_key.String("Target\\Below", "w"), targetHasSubkeys ? "foreign" : "<none>");
+        EXPECT_FALSE(LinkExists(m_key.Get(), L"L")) << "the link went";
+        EXPECT_TRUE(LinkExists(m_key.Get(), L"Kept")) << "NoRemove kept the link";
+        EXPECT_EQ(DeleteKeyTree(m_key.Get(), "Kept"), ERROR_SUCCESS);
+        EXPECT_EQ(DeleteKeyTree(m_key.Get(), "Target"), ERROR_SUCCESS);
+    }
+}
+
+// Any key may hold a value named SymbolicLinkValue of type REG_LINK: that makes no link of it.
+TEST_F(WalkTest, AKeyHoldingALinkValueIsAnOrdinaryKey) {
+    Plant("T\\Child", "c");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(m_key.Get(), L"T", 0, KEY_SET_VALUE, &key), 0);
+    const std::wstring elsewhere = KernelPath("Elsewhere");
+    RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
+                   reinterpret_cast<const BYTE*>(elsewhere.data()),
+                   static_cast<DWORD>(elsewhere.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+    ASSERT_EQ(Register("ForceRemove T { val n = s 'new' } }"), S_OK);
+    EXPECT_EQ(m_key.String("T", "n"), "new");
+    EXPECT_EQ(m_key.String("T\\Child", "c"), "<none>") << "started afresh";
+    EXPECT_EQ(Unregister("T { val n = s 'new' } }"), S_OK);
+    EXPECT_FALSE(test::KeyExists(m_key.Get(), "T"));
+}
+
+// At unregistration the values of a key that goes go with it; where the key stays (NoRemove,
+// or subkeys the script does not name) its named values are deleted all the same.
+TEST_F(WalkTest, NamedValuesGoWhereTheirKeyStays) {
+    ASSERT_EQ(Register("Gone { val a = s '1' } NoRemove Stays { val b = s '2' } "
+                       "Held { val c = s '3' val d = s '4' } }"),
+              S_OK);
+    Plant("Held\\Foreign", "f");
+    Plant("Held", "e", "kept");
+    EXPECT_EQ(Unregister("Gone { val a = s '1' } NoRemove Stays { val b = s '2' } "
+                         "Held { val c = s '3' val d = s '4' } }"),
+              HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(test::KeyExists(m_key.Get(), "Gone"));
+    EXPECT_EQ(m_key.String("Stays", "b"), "<none>");
+    EXPECT_EQ(m_key.String("Held", "c"), "<none>");
+    EXPECT_EQ(m_key.String("Held", "d"), "<none>");
+    EXPECT_EQ(m_key.String("Held", "e"), "kept");
 }
 
 TEST_F(WalkTest, ForceRemoveDeletesSubkeysTheAnsiFunctionsCannotNameAndReportsFailure) {
