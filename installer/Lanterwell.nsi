@@ -11,11 +11,13 @@
 ; Built by CMake (target "installer") with:
 ;   /DVERSION=a.b.c.d /DPUBLISHER=... /DX64_DIR=... /DX86_DIR=... /DOUTFILE=...
 ;   /DPACKAGE_FILE=... /DALLOW_UNSIGNED=" -AllowUnsigned" (or empty for a signed package)
-; Silent mode: /S [/D=folder]; exit code 0, 3010 when a restart finishes the job, 1 or 2 on
-; failure.
+; Silent mode: /S [/NORESTORE] [/D=folder]. Exit codes: 0 installed, 3010 when a restart
+; finishes the job, 1 cancelled, 2 the setup program is damaged (NSIS's own check), 4 the
+; handler could not be registered (nothing installed), 5 another setup is running.
 
 Unicode true
 ManifestSupportedOS all
+ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 
@@ -24,14 +26,18 @@ SetCompressor /SOLID lzma
 !include x64.nsh
 !include Library.nsh
 !include WordFunc.nsh
+!include FileFunc.nsh
 
 !define PRODUCT "Lanterwell"
 !define CLASS_ID "{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define VENDOR_KEY "Software\${PRODUCT}"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; Help is the README's section for Windows users, installed beside the handler.
+!define HELP_FILE "README.md"
 
 Name "${PRODUCT} ${VERSION}"
+UninstallCaption "$(UninstallTitle)"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES\${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
@@ -43,6 +49,9 @@ VIAddVersionKey /LANG=0 "FileDescription" "${PRODUCT} Setup"
 VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 
 !define MUI_ABORTWARNING
+!define MUI_ICON "${SOURCE_DIR}\resources\Lanterwell.ico"
+!define MUI_UNICON "${SOURCE_DIR}\resources\Lanterwell.ico"
+!define MUI_COMPONENTSPAGE_SMALLDESC
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
@@ -54,10 +63,25 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Japanese"
 
-LangString SignInSection ${LANG_ENGLISH} "Restore my virtual drives when I sign in"
-LangString SignInSection ${LANG_JAPANESE} "サインイン時に仮想ドライブを復元する"
+LangString SignInSection ${LANG_ENGLISH} "Restore drives at sign-in"
+LangString SignInSection ${LANG_JAPANESE} "サインイン時に復元"
+LangString SignInDescription ${LANG_ENGLISH} "Every user's sign-in brings back the virtual drives that user saved, and the drives each user makes are saved, unless that user switches it off (lwsubst /persist off)."
+LangString SignInDescription ${LANG_JAPANESE} "すべてのユーザーのサインイン時に、そのユーザーが保存した仮想ドライブを復元し、作成した仮想ドライブを保存します (各ユーザーは lwsubst /persist off でオフにできます)。"
+LangString MainDescription ${LANG_ENGLISH} "The context-menu handler, its drive-mapping library and lwsubst."
+LangString MainDescription ${LANG_JAPANESE} "コンテキスト メニューのハンドラ、ドライブ割り当てライブラリ、lwsubst。"
 LangString RegisterFailed ${LANG_ENGLISH} "Lanterwell could not be registered ($0). Nothing was installed."
 LangString RegisterFailed ${LANG_JAPANESE} "Lanterwell を登録できませんでした ($0)。何もインストールされていません。"
+LangString CodePageFailed ${LANG_ENGLISH} "Lanterwell could not be registered: the folder name $INSTDIR has characters that the Windows code page for non-Unicode programs cannot hold. Choose a folder whose name has none (for example C:\Program Files\Lanterwell). Nothing was installed."
+LangString CodePageFailed ${LANG_JAPANESE} "Lanterwell を登録できませんでした: フォルダ名 $INSTDIR に、Unicode 非対応プログラム用の Windows のコード ページで表せない文字が含まれています。そのような文字を含まないフォルダ (例: C:\Program Files\Lanterwell) を選んでください。何もインストールされていません。"
+LangString AlreadyRunning ${LANG_ENGLISH} "Another Lanterwell setup is running."
+LangString AlreadyRunning ${LANG_JAPANESE} "別の Lanterwell セットアップが実行中です。"
+LangString Usage ${LANG_ENGLISH} "Lanterwell-${VERSION}-setup.exe [/S] [/NORESTORE] [/D=folder]$\r$\n$\r$\n/S  install without any question$\r$\n/NORESTORE  without restoring drives at sign-in$\r$\n/D=folder  install there (last, no quotes)$\r$\n$\r$\nExit codes: 0 installed, 3010 restart needed, 1 cancelled, 2 setup damaged, 4 could not be registered, 5 another setup is running."
+LangString Usage ${LANG_JAPANESE} "Lanterwell-${VERSION}-setup.exe [/S] [/NORESTORE] [/D=フォルダ]$\r$\n$\r$\n/S  確認なしでインストール$\r$\n/NORESTORE  サインイン時の復元なし$\r$\n/D=フォルダ  そのフォルダにインストール (最後に、引用符なし)$\r$\n$\r$\n終了コード: 0 完了、3010 再起動が必要、1 取り消し、2 セットアップの破損、4 登録できない、5 別のセットアップが実行中。"
+LangString UninstallTitle ${LANG_ENGLISH} "Lanterwell Uninstall"
+LangString UninstallTitle ${LANG_JAPANESE} "Lanterwell のアンインストール"
+
+!define EXIT_NOT_REGISTERED 4
+!define EXIT_ALREADY_RUNNING 5
 
 Var X86Dir ; where the x86 set goes
 
@@ -101,12 +125,20 @@ Function RegisterPackage
   !insertmacro RunPowerShell
 FunctionEnd
 
-Function un.RemovePackage
+!macro RemovePackageBody
   !insertmacro ReadWindowsBuild
   ${If} $0 >= 22000
     StrCpy $1 "Get-AppxPackage -AllUsers -Name ${PRODUCT} | Remove-AppxPackage -AllUsers"
     !insertmacro RunPowerShell
   ${EndIf}
+!macroend
+
+Function RemovePackageBeforeMove
+  !insertmacro RemovePackageBody
+FunctionEnd
+
+Function un.RemovePackage
+  !insertmacro RemovePackageBody
   Delete "$INSTDIR\${PACKAGE_FILE}"
 FunctionEnd
 
@@ -133,6 +165,21 @@ FunctionEnd
   Delete /REBOOTOK "${DEST}\lwsubst.exe"
 !macroend
 
+; What registration writes, removed directly in the current registry view: the uninstaller's
+; fallback when a DLL is no longer there to unregister itself. Nothing here is shared with any
+; other product.
+!macro RemoveRegistration
+  DeleteRegKey HKCR "CLSID\${CLASS_ID}"
+  DeleteRegKey HKCR "AppID\{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}"
+  DeleteRegKey HKCR "AppID\Lanterwell.DLL"
+  DeleteRegKey HKCR "Lanterwell.ShellExtension"
+  DeleteRegKey HKCR "Lanterwell.ShellExtension.1"
+  DeleteRegKey HKCR "Folder\ShellEx\ContextMenuHandlers\Lanterwell"
+  DeleteRegKey HKCR "Interface\{C62B8D47-91E5-4F0C-B3A6-58E4D7019F2B}"
+  DeleteRegKey HKCR "TypeLib\{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}"
+  DeleteRegValue HKLM "Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved" "${CLASS_ID}"
+!macroend
+
 ; Registration is checked where it lands: the class's server in the current registry view
 ; must be the installed file. regsvr32's exit code does not reach Library.nsh for the x64 set.
 !macro CheckRegistered DEST
@@ -157,22 +204,144 @@ Function RollBack
   SetOutPath "$TEMP"
   RMDir "$X86Dir"
   RMDir "$INSTDIR"
-  MessageBox MB_OK|MB_ICONSTOP "$(RegisterFailed)" /SD IDOK
-  SetErrorLevel 2
+  Call RemoveCreatedParents
+  ; A folder name that the ANSI code page cannot hold is the usual cause: say so.
+  System::Call 'kernel32::WideCharToMultiByte(i 0, i 0x400, w "$INSTDIR", i -1, p 0, i 0, p 0, *i 0 r1) i .r2'
+  ${If} $1 <> 0
+    DetailPrint "$(CodePageFailed)"
+    MessageBox MB_OK|MB_ICONSTOP "$(CodePageFailed)" /SD IDOK
+  ${Else}
+    DetailPrint "$(RegisterFailed)"
+    MessageBox MB_OK|MB_ICONSTOP "$(RegisterFailed)" /SD IDOK
+  ${EndIf}
+  SetErrorLevel ${EXIT_NOT_REGISTERED}
   Quit
 FunctionEnd
 
+; The folders above the install folder that this setup made (a /D= deep in a new tree): gone
+; again when they are empty.
+Var CreatedParents
+Function NoteCreatedParents
+  StrCpy $CreatedParents ""
+  StrCpy $1 "$INSTDIR"
+  ${Do}
+    ${GetParent} "$1" $1
+    ${If} $1 == ""
+    ${OrIf} ${FileExists} "$1\*.*"
+      ${Break}
+    ${EndIf}
+    StrCpy $CreatedParents "$CreatedParents$1|"
+  ${Loop}
+FunctionEnd
+
+!macro RemoveCreatedParentsBody
+  StrCpy $1 "$CreatedParents"
+  ${Do}
+    ${WordFind} "$1" "|" "+1{" $2
+    ${If} $2 == $1
+    ${OrIf} $1 == ""
+      ${Break}
+    ${EndIf}
+    ; After the folder below, which may itself go only at the restart.
+    ${If} ${RebootFlag}
+      RMDir /REBOOTOK "$2"
+    ${Else}
+      RMDir "$2"
+    ${EndIf}
+    ${WordFind} "$1" "|" "+1}" $1
+  ${Loop}
+!macroend
+Function RemoveCreatedParents
+  !insertmacro RemoveCreatedParentsBody
+FunctionEnd
+
+Function un.RemoveCreatedParents
+  !insertmacro RemoveCreatedParentsBody
+FunctionEnd
+
+Var PrevDir   ; where an earlier install lives, if any
+Var PrevDir32
+
 Function .onInit
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/?" $R1
+  ${IfNot} ${Errors}
+    MessageBox MB_OK|MB_ICONINFORMATION "$(Usage)" /SD IDOK
+    SetErrorLevel 0
+    Quit
+  ${EndIf}
+  ; One setup at a time: a second one would race for the same files and registrations.
+  System::Call 'kernel32::CreateMutexW(p 0, i 1, w "Global\LanterwellSetup") p .r1 ?e'
+  Pop $2
+  ${If} $2 = 183
+    MessageBox MB_OK|MB_ICONSTOP "$(AlreadyRunning)" /SD IDOK
+    SetErrorLevel ${EXIT_ALREADY_RUNNING}
+    Quit
+  ${EndIf}
+  Call ApplyRestoreSwitch
   ${If} ${RunningX64}
-    ; The default folder of the x64 set; /D= replaces it before this runs only when given.
-    ${If} $INSTDIR == "$PROGRAMFILES\${PRODUCT}"
+    SetRegView 64
+  ${EndIf}
+  ReadRegStr $PrevDir HKLM "${VENDOR_KEY}" "InstallLocation"
+  ReadRegStr $PrevDir32 HKLM "${VENDOR_KEY}" "InstallLocation32"
+  SetRegView 32
+  ; /D= replaces the default before this runs, and only when given: without it, the product
+  ; is offered where it lives now.
+  ${If} $INSTDIR == "$PROGRAMFILES\${PRODUCT}"
+    ${If} $PrevDir != ""
+      StrCpy $INSTDIR $PrevDir
+    ${ElseIf} ${RunningX64}
       StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
     ${EndIf}
   ${EndIf}
 FunctionEnd
 
+; An install into another folder than the earlier one takes the earlier copy away first:
+; unregistered and removed, as its uninstaller would, so that one copy and one entry remain.
+Function RemovePreviousCopy
+  ${If} $PrevDir == ""
+  ${OrIf} $PrevDir == $INSTDIR
+    Return
+  ${EndIf}
+  DetailPrint "Removing the earlier copy in $PrevDir"
+  ${If} ${RunningX64}
+    Call RemovePackageBeforeMove
+    !define LIBRARY_X64
+    !insertmacro UninstallSet "$PrevDir"
+    !undef LIBRARY_X64
+  ${EndIf}
+  ${If} $PrevDir32 == ""
+    StrCpy $PrevDir32 $PrevDir
+  ${EndIf}
+  !insertmacro UninstallSet "$PrevDir32"
+  Delete "$PrevDir\uninstall.exe"
+  Delete "$PrevDir\${HELP_FILE}"
+  Delete "$PrevDir\${PACKAGE_FILE}"
+  RMDir /REBOOTOK "$PrevDir32"
+  RMDir /REBOOTOK "$PrevDir"
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  ReadRegStr $1 HKLM "${VENDOR_KEY}" "CreatedParents"
+  DeleteRegValue HKLM "${VENDOR_KEY}" "CreatedParents"
+  SetRegView 32
+  Push $CreatedParents
+  StrCpy $CreatedParents $1
+  Call RemoveCreatedParents
+  Pop $CreatedParents
+FunctionEnd
+
 Section "Lanterwell" SectionMain
   SectionIn RO
+  ; The folder as the platform names it ("C:\Tools\..\Tools\LW" is "C:\Tools\LW"): what the
+  ; DLL registers is compared with it.
+  System::Call 'kernel32::GetFullPathNameW(w "$INSTDIR", i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
+  ${If} $2 > 0
+    StrCpy $INSTDIR $1
+  ${EndIf}
+  Call NoteCreatedParents
+  Call RemovePreviousCopy
   ${If} ${RunningX64}
     ${If} $INSTDIR == "$PROGRAMFILES64\${PRODUCT}"
       StrCpy $X86Dir "$PROGRAMFILES32\${PRODUCT}"
@@ -210,13 +379,21 @@ Section "Lanterwell" SectionMain
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "${VENDOR_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${VENDOR_KEY}" "InstallLocation32" "$X86Dir"
+  ${If} $CreatedParents != ""
+    WriteRegStr HKLM "${VENDOR_KEY}" "CreatedParents" "$CreatedParents"
+  ${EndIf}
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\uninstall.exe,0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  ; _?= runs the uninstaller where it is, so that whoever starts it waits for its exit code;
+  ; it takes itself out of the folder at the end.
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
+  File "/oname=${HELP_FILE}" "${SOURCE_DIR}\README.md"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "$INSTDIR\${HELP_FILE}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$INSTDIR\${HELP_FILE}"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" ${ESTIMATED_KB}
@@ -233,6 +410,33 @@ Section "$(SignInSection)" SectionSignIn
   WriteRegDWORD HKLM "${VENDOR_KEY}" "RestoreAtSignIn" 1
   SetRegView 32
 SectionEnd
+
+; Unticked (or /NORESTORE) on a reinstall: what the option wrote before goes.
+Section "-RestoreOff"
+  ${IfNot} ${SectionIsSelected} ${SectionSignIn}
+    ${If} ${RunningX64}
+      SetRegView 64
+    ${EndIf}
+    DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
+    DeleteRegValue HKLM "${VENDOR_KEY}" "RestoreAtSignIn"
+    SetRegView 32
+  ${EndIf}
+SectionEnd
+
+; /NORESTORE leaves the option unticked, as a user would.
+Function ApplyRestoreSwitch
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/NORESTORE" $R1
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SectionSignIn}
+  ${EndIf}
+FunctionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SectionMain} "$(MainDescription)"
+  !insertmacro MUI_DESCRIPTION_TEXT ${SectionSignIn} "$(SignInDescription)"
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function .onInstSuccess
   ${If} ${RebootFlag}
@@ -266,15 +470,38 @@ Section "Uninstall"
     !undef LIBRARY_X64
   ${EndIf}
   !insertmacro UninstallSet "$X86Dir"
+  ; Whether or not the DLLs were still there to unregister themselves, nothing of their
+  ; registration stays.
+  !insertmacro RemoveRegistration
   ${If} ${RunningX64}
     SetRegView 64
+    !insertmacro RemoveRegistration
   ${EndIf}
-  Delete "$INSTDIR\uninstall.exe"
+  Delete "$INSTDIR\${HELP_FILE}"
+  ; Run where it is (_?=), the uninstaller cannot delete its own file while it runs: it moves
+  ; it out of the folder where the platform lets it, else leaves it to the next restart, before
+  ; the folder itself may be left to that restart (the restart deletes in order).
+  ${If} "$EXEDIR" == "$INSTDIR"
+    GetTempFileName $1
+    System::Call 'kernel32::MoveFileExW(w "$EXEPATH", w "$1", i 1) i .r2'
+    ${If} $2 = 0
+      Delete "$1"
+      StrCpy $1 "$EXEPATH"
+    ${EndIf}
+    System::Call 'kernel32::MoveFileExW(w "$1", p 0, i 4) i .r2'
+  ${Else}
+    Delete "$INSTDIR\uninstall.exe"
+  ${EndIf}
   RMDir /REBOOTOK "$X86Dir"
   RMDir /REBOOTOK "$INSTDIR"
+  ; The folders above it that the setup made, when nothing else is in them.
+  ReadRegStr $1 HKLM "${VENDOR_KEY}" "CreatedParents"
+  StrCpy $CreatedParents $1
+  Call un.RemoveCreatedParents
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegValue HKLM "${VENDOR_KEY}" "InstallLocation"
   DeleteRegValue HKLM "${VENDOR_KEY}" "InstallLocation32"
+  DeleteRegValue HKLM "${VENDOR_KEY}" "CreatedParents"
   DeleteRegValue HKLM "${VENDOR_KEY}" "RestoreAtSignIn"
   DeleteRegKey /ifempty HKLM "${VENDOR_KEY}"
   DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"

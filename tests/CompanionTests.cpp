@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <string>
+#include <utility>
 #include "extension/SubstLibrary.h"
 #include "server/ModuleInstance.h"
 #include "tests/TestSupport.h"
@@ -87,6 +89,26 @@ TEST_F(CompanionTest, NeverTreatsOrRemovesARealDriveAsASubstitution) {
     EXPECT_NE(m_binding->Delete(3), 0);
     EXPECT_TRUE(DriveInUse(3));
     EXPECT_NE(GetFileAttributesA("C:\\windows"), INVALID_FILE_ATTRIBUTES);
+}
+
+// The tools carry the module's own file version, so that an installer compares like with like.
+TEST(ToolVersions, TheToolsCarryTheModulesFileVersion) {
+    const auto fileVersion = [](const std::string& name) {
+        const std::string path = test::InRunFolder(name);
+        DWORD ignored = 0;
+        std::string block(GetFileVersionInfoSizeA(path.c_str(), &ignored), '\0');
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT size = 0;
+        if (block.empty() || !GetFileVersionInfoA(path.c_str(), 0, block.size(), &block[0]) ||
+            !VerQueryValueA(&block[0], "\\", reinterpret_cast<void**>(&fixed), &size))
+            return std::make_pair(0ul, 0ul);
+        return std::make_pair(static_cast<unsigned long>(fixed->dwFileVersionMS),
+                              static_cast<unsigned long>(fixed->dwFileVersionLS));
+    };
+    const auto module = fileVersion("Lanterwell.dll");
+    EXPECT_EQ(module, std::make_pair(0x00010001ul, 0x00020000ul));
+    EXPECT_EQ(fileVersion("lwsubst.exe"), module);
+    EXPECT_EQ(fileVersion("subst_companion.dll"), module);
 }
 
 } // namespace

@@ -83,7 +83,7 @@ snapshot before.txt
 # register): reported by the exit code, and nothing is left installed.
 approved='HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
 for view in 64 32; do quiet wine reg delete "$approved" /f "/reg:$view"; done
-check "a failed registration fails the install" test "$(exit_code "$(winepath -w "$setup")" /S)" = 2
+check "a failed registration fails the install (4)" test "$(exit_code "$(winepath -w "$setup")" /S)" = 4
 check "and leaves no files" test ! -e "${dir64:-$dir32}" -a ! -e "$dir32"
 check "and no Apps & features entry" test -z "$(value $native "$uninstall" DisplayName)"
 check "and no class" test -z "$(value $native "$class\InprocServer32" '')"
@@ -116,8 +116,6 @@ check "Apps & features: version from the version block" \
     test "$(value $native "$uninstall" DisplayVersion)" = 1.1.2.0
 check "Apps & features: publisher" test "$(value $native "$uninstall" Publisher)" = \
     "Lanterwell Developers"
-check "Apps & features: quiet uninstall" test "$(value $native "$uninstall" QuietUninstallString)" = \
-    "\"$(winepath -w "$main" 2>/dev/null)\\uninstall.exe\" /S"
 check "Apps & features: no modify" test "$(value $native "$uninstall" NoModify)" = 0x1
 check "Apps & features: no repair" test "$(value $native "$uninstall" NoRepair)" = 0x1
 check "Apps & features: a size" test -n "$(value $native "$uninstall" EstimatedSize)"
@@ -153,22 +151,59 @@ if [ "$arch" = win64 ]; then
         "$powershell.log"
 fi
 
+# Two setups at once: one proceeds, the other says so and exits with 5.
+exit_code "$(winepath -w "$setup")" /S >first.txt &
+first=$!
+exit_code "$(winepath -w "$setup")" /S >second.txt &
+second=$!
+wait $first $second
+check "of two setups at once one installs and one exits with 5" \
+    test "$(cat first.txt second.txt | sort | tr '\n' ' ')" = "0 5 "
+
+# A move, into a folder given the long way round (.. and a doubled backslash), without the
+# sign-in option: the earlier copy goes, one entry remains, the option's writes go.
+moved="$drive_c/Tools/LanterwellMoved"
+old_main=$main
+check "a move into another folder succeeds" test "$(exit_code "$(winepath -w "$setup")" /S \
+    /NORESTORE '/D=C:\Tools\..\Tools\\LanterwellMoved')" = 0
+check "the earlier copy is gone" test ! -e "$old_main" -a ! -e "$dir32/Lanterwell.dll"
+check "the entry names the new folder" test "$(value $native "$uninstall" InstallLocation)" = \
+    'C:\Tools\LanterwellMoved'
+check "without the option the sign-in entry is gone" test -z "$(value $native "$run" Lanterwell)"
+check "and so is the machine's restore default" \
+    test -z "$(value $native 'HKLM\Software\Lanterwell' RestoreAtSignIn)"
+main=$moved
+if [ "$arch" = win64 ]; then dir64=$moved dir32=$moved/x86; else dir32=$moved; fi
+set=${hosts%% *}
+check "the host reaches the moved class" serves $set "$main"
+
 # A sign-in entry of the user's own, as lwsubst /persist on makes one without the setup
 # program's: it names the lwsubst.exe that goes, so it goes too (the snapshot sees it).
 quiet wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Lanterwell /f \
     /d "\"$(winepath -w "$main" 2>/dev/null)\\lwsubst.exe\" /restore"
-check "the silent uninstall succeeds" test "$(exit_code "$(winepath -w "$main/uninstall.exe")" /S)" = 0
-# The uninstaller runs from its copy in %TEMP% (Un_A.exe): wait for that process to end.
-for _ in $(seq 1 60); do
-    pgrep -f 'Un_[A-Z]\.exe' >/dev/null || break
-    sleep 0.5
-done
+# The documented silent uninstall waits for its work and tells a restart is needed: the 32-bit
+# DLL was deleted by hand (its registration goes all the same) and, on 64-bit Windows, the
+# 64-bit one is held by a host.
+rm -f "$dir32/Lanterwell.dll"
+if [ "$arch" = win64 ]; then
+    wine host-x64.exe --cocreate --hold 6000 "$(winepath -w "$work/Sample Folder" 2>/dev/null)" \
+        </dev/null >hold.txt 2>&1 &
+    holder=$!
+    for _ in $(seq 1 40); do grep -q '^QueryContextMenu' hold.txt 2>/dev/null && break; sleep 0.25; done
+fi
+quiet_uninstall=$(value $native "$uninstall" QuietUninstallString)
+check "the quiet uninstall string runs the uninstaller in place" \
+    test "$quiet_uninstall" = "\"$(winepath -w "$main" 2>/dev/null)\\uninstall.exe\" /S _?=$(winepath -w "$main" 2>/dev/null)"
+code=$(exit_code "$(winepath -w "$main/uninstall.exe")" /S "_?=$(winepath -w "$main" 2>/dev/null)")
+# Returned once done: 3010 exactly when something waits for the restart (the held DLL; and
+# under Wine the running uninstaller's own file, which Wine does not let it move away).
+waiting=0
+[ -n "$(ls -A "$main" 2>/dev/null)" ] && waiting=3010
+check "the silent uninstall waits and returns its real code ($code)" test "$code" = $waiting
+[ "$arch" = win64 ] && check "a held DLL makes it 3010" test "$code" = 3010
+[ "$arch" = win64 ] && wait $holder
 quiet wineboot -r
-# NSIS's uninstaller copy leaves its emptied folder (~nsuN.tmp) in %TEMP%: not ours, and
-# only when empty.
-for folder in "$drive_c"/users/*/Temp/~nsu*.tmp; do
-    [ -d "$folder" ] && rmdir "$folder" 2>/dev/null
-done
+check "after the restart the folder is gone, the parent made for it too" test ! -e "$drive_c/Tools"
 snapshot after.txt
 diff before.txt after.txt | grep -E '^[<>]' | grep -E "$ours" >left.txt
 check "the sign-in entry is gone" test -z "$(value $native "$run" Lanterwell)"
