@@ -4,15 +4,18 @@
 #       -DOUTPUT_DIR=... -P MakeInstaller.cmake
 # Both sets, as the installer lays them out; the installer itself is small beside them.
 set(bytes 0)
+# Everything the setup program lays down: both sets, the Windows 11 package, the README and the
+# uninstaller (about as large as the setup program's own code).
 foreach(file ${X64_DIR}/Lanterwell.dll ${X64_DIR}/SUBST.DLL ${X64_DIR}/lwsubst.exe
-             ${X86_DIR}/Lanterwell.dll ${X86_DIR}/SUBST.DLL ${X86_DIR}/lwsubst.exe)
+             ${X86_DIR}/Lanterwell.dll ${X86_DIR}/SUBST.DLL ${X86_DIR}/lwsubst.exe
+             ${X64_DIR}/${PACKAGE_FILE} ${SOURCE_DIR}/README.md)
     if(NOT EXISTS ${file})
         message(FATAL_ERROR "missing ${file}: build both architectures first")
     endif()
     file(SIZE ${file} size)
     math(EXPR bytes "${bytes} + ${size}")
 endforeach()
-math(EXPR kilobytes "(${bytes} + 1023) / 1024 + 64")
+math(EXPR kilobytes "(${bytes} + 1023) / 1024 + 160")
 
 # The package for Windows 11's context menu: an unsigned one is registered with -AllowUnsigned.
 file(STRINGS ${X64_DIR}/${PACKAGE_FILE} signature LIMIT_COUNT 1 REGEX "AppxSignature\\.p7x")

@@ -10,7 +10,7 @@ using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID riid, void** ppv);
 // The component categories a class implements: CATID pointers ending with a null one.
 using CategoryList = const CATID* const*;
 
-// One served class. The table holds one, for ShellExtension.
+// One served class: ShellExtension, and the Explorer command of Windows 11's compact menu.
 struct ClassEntry {
     const CLSID* classId;
     HRESULT (*UpdateRegistration)(bool registering); // runs the class's registry script

@@ -5,6 +5,7 @@
 #include "tests/MessageBoxCatcher.h"
 #include "tests/ServerDll.h"
 #include "tests/SubstDoubles.h"
+#include "tests/TestSupport.h"
 #include "tools/shell-host/DropDataObject.h"
 
 // The built DLL's menu, help texts and error boxes, read back as a user's Windows shows them:
@@ -43,15 +44,6 @@ std::string MenuTextA(HMENU menu, UINT id) {
     GetMenuStringA(menu, id, text, 256, MF_BYCOMMAND);
     return text;
 }
-
-class ThreadLocale {
-public:
-    explicit ThreadLocale(LCID locale) : m_saved(GetThreadLocale()) { SetThreadLocale(locale); }
-    ~ThreadLocale() { SetThreadLocale(m_saved); }
-
-private:
-    LCID m_saved;
-};
 
 // One handler object of the built DLL with a selection and its menu.
 class Handler {
@@ -114,7 +106,7 @@ TEST(MenuLanguage, TextsFollowTheUserInterfaceLanguageWhateverTheCodePage) {
             continue;
         ++rowsRun;
         SCOPED_TRACE(row.name);
-        ThreadLocale locale(row.threadLocale);
+        test::ThreadLocale locale(row.threadLocale);
         const bool japanese = row.japaneseUi;
         const bool ansiExact = japanese && GetThreadLocale() == MAKELCID(0x0411, SORT_DEFAULT);
 

@@ -58,16 +58,6 @@ std::vector<LocaleCase> Cases() {
     return cases;
 }
 
-// Sets the thread locale for the length of a scope.
-class ThreadLocale {
-public:
-    explicit ThreadLocale(LCID locale) : m_saved(GetThreadLocale()) { SetThreadLocale(locale); }
-    ~ThreadLocale() { SetThreadLocale(m_saved); }
-
-private:
-    LCID m_saved;
-};
-
 class RegistrationPathTest : public ::testing::TestWithParam<LocaleCase> {
 protected:
     void SetUp() override {
@@ -105,7 +95,7 @@ TEST_P(RegistrationPathTest, EveryRowIsExactOrNothingIsWritten) {
     const auto unregisterServer = reinterpret_cast<Export>(
         reinterpret_cast<void*>(GetProcAddress(server, "DllUnregisterServer")));
     {
-        ThreadLocale locale(c.matchingLocale ? system : other);
+        test::ThreadLocale locale(c.matchingLocale ? system : other);
         const HRESULT registered = registerServer();
         // A name registers exactly where the code page holds it and the thread carries it in
         // that code page; elsewhere it must fail cleanly.

@@ -40,6 +40,16 @@ inline std::string ExpectedAnsi(const std::u16string& text, const char* shiftJis
     return ansi;
 }
 
+// Sets the thread locale for the length of a scope.
+class ThreadLocale {
+public:
+    explicit ThreadLocale(LCID locale) : m_saved(GetThreadLocale()) { SetThreadLocale(locale); }
+    ~ThreadLocale() { SetThreadLocale(m_saved); }
+
+private:
+    LCID m_saved;
+};
+
 // A folder below the run folder that is removed again with everything in it.
 class ScratchFolder {
 public:

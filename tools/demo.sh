@@ -2,7 +2,8 @@
 # Builds Lanterwell and shows it working under 64-bit Wine on a real folder, the way 64-bit
 # Explorer reaches it: registers the x64 DLL with the 64-bit regsvr32, shows the folder's
 # context menu through the registered class from a 64-bit host, maps the folder to a drive
-# letter, shows the delete item on the new drive's root, deletes the drive, and unregisters.
+# letter, shows the delete item on the new drive's root, deletes the drive, shows the Explorer
+# command of Windows 11's compact menu for the same folder, and unregisters.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -30,5 +31,6 @@ step wine shell-host.exe --cocreate "$folder" --shift --invoke $letter
 step wine shell-host.exe --cocreate "$letter:\\"
 step wine shell-host.exe --cocreate "$letter:\\" --invoke delete
 step wine shell-host.exe --cocreate "$letter:\\"
+step env LC_ALL=en_US.UTF-8 wine shell-host.exe --explorer-command "$folder"
 step wine "$regsvr32" /u /s Lanterwell.dll
 step wine shell-host.exe --cocreate "$folder" || true
