@@ -151,14 +151,21 @@ if [ "$arch" = win64 ]; then
         "$powershell.log"
 fi
 
-# Two setups at once: one proceeds, the other says so and exits with 5.
-exit_code "$(winepath -w "$setup")" /S >first.txt &
-first=$!
-exit_code "$(winepath -w "$setup")" /S >second.txt &
-second=$!
-wait $first $second
-check "of two setups at once one installs and one exits with 5" \
-    test "$(cat first.txt second.txt | sort | tr '\n' ' ')" = "0 5 "
+# Two setups at once: while one waits in its wizard (its user has not answered yet), another
+# started silently says so and exits with 5, touching nothing.
+wine "$(winepath -w "$setup")" </dev/null >/dev/null 2>&1 &
+wizard=$!
+second=
+for _ in $(seq 1 40); do
+    second=$(exit_code "$(winepath -w "$setup")" /S)
+    [ "$second" = 5 ] && break
+    sleep 0.5
+done
+check "while a setup runs, a second one exits with 5" test "$second" = 5
+kill -9 $wizard 2>/dev/null
+wait $wizard 2>/dev/null
+# The killed wizard leaves its plug-in folder behind: the test's doing, not the setup's.
+rm -rf "$drive_c"/users/*/Temp/ns*.tmp
 
 # A move, into a folder given the long way round (.. and a doubled backslash), without the
 # sign-in option: the earlier copy goes, one entry remains, the option's writes go.
