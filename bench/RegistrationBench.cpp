@@ -70,7 +70,8 @@ void Floor(const std::string& module, const std::wstring& widePath, const std::w
           std::string("Folder\\ShellEx\\ContextMenuHandlers\\Lanterwell"),
           std::string("AppID\\Lanterwell.DLL"), std::string("AppID\\") + kAppId})
         RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
-    UnRegisterTypeLib(kLibraryId, 1, 0, 0, SYS_WIN32);
+    // The library is registered for the architecture it was built for.
+    UnRegisterTypeLib(kLibraryId, 1, 0, 0, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
 }
 
 } // namespace
