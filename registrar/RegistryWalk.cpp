@@ -141,7 +141,7 @@ struct KeyFullName {
     // False when the platform does not tell.
     bool Read(HKEY key) {
         using NtQueryKeyProc = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-        static const auto queryKey = NtdllProc<NtQueryKeyProc>("NtQueryKey");
+        const auto queryKey = NtdllProc<NtQueryKeyProc>("NtQueryKey");
         const int kKeyNameInformation = 3;
         ULONG length = 0;
         bytes = 0;
@@ -174,8 +174,8 @@ template <typename Char> bool IsSymbolicLink(HKEY parent, const Char* name, HKEY
 LONG DeleteOpenKey(HKEY key) {
     using NtDeleteKeyProc = LONG(NTAPI*)(HANDLE);
     using StatusToErrorProc = ULONG(NTAPI*)(LONG);
-    static const auto deleteKey = NtdllProc<NtDeleteKeyProc>("NtDeleteKey");
-    static const auto toError = NtdllProc<StatusToErrorProc>("RtlNtStatusToDosError");
+    const auto deleteKey = NtdllProc<NtDeleteKeyProc>("NtDeleteKey");
+    const auto toError = NtdllProc<StatusToErrorProc>("RtlNtStatusToDosError");
     if (!deleteKey || !toError)
         return ERROR_CALL_NOT_IMPLEMENTED;
     const LONG status = deleteKey(key);
