@@ -144,16 +144,18 @@ FunctionEnd
 
 ; ---------------------------------------------------------------------------------------
 ; Installing one set: the companion first, then the server, registered in the set's view.
-; A file in use is replaced at the next restart (and registered then), never left old.
+; A file in use is replaced at the next restart (and registered then), never left old; the
+; copy that waits for that restart, and the tool that registers it then, wait in the set's own
+; folder, where an uninstall before the restart finds them.
 
 !macro InstallSet SOURCE DEST
   SetOutPath "${DEST}"
   File "${SOURCE}\lwsubst.exe"
   !define LIBRARY_IGNORE_VERSION
-  !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\SUBST.DLL" "${DEST}\SUBST.DLL" "$TEMP"
+  !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\SUBST.DLL" "${DEST}\SUBST.DLL" "${DEST}"
   !define LIBRARY_SHELL_EXTENSION
   !define LIBRARY_COM
-  !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\Lanterwell.dll" "${DEST}\Lanterwell.dll" "$TEMP"
+  !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\Lanterwell.dll" "${DEST}\Lanterwell.dll" "${DEST}"
   !undef LIBRARY_COM
   !undef LIBRARY_SHELL_EXTENSION
   !undef LIBRARY_IGNORE_VERSION
@@ -163,6 +165,17 @@ FunctionEnd
   !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DEST}\Lanterwell.dll"
   !insertmacro UnInstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DEST}\SUBST.DLL"
   Delete /REBOOTOK "${DEST}\lwsubst.exe"
+  ; An upgrade that still waits for its restart: its copies go, and with them what the restart
+  ; would have put back; so does its registering tool (run or not), and the entry that names it.
+  Delete "${DEST}\ns*.tmp"
+  Delete "${DEST}\NSIS.Library.RegTool.v3.*.exe"
+  ReadRegStr $3 HKLM "Software\Microsoft\Windows\CurrentVersion\RunOnce" "NSIS.Library.RegTool.v3"
+  StrCpy $4 $3 -4 1
+  ${GetParent} "$4" $5
+  ${If} $5 == "${DEST}"
+    DeleteRegValue HKLM "Software\Microsoft\Windows\CurrentVersion\RunOnce" "NSIS.Library.RegTool.v3"
+    DeleteRegKey HKLM "Software\NSIS.Library.RegTool.v3"
+  ${EndIf}
 !macroend
 
 ; What registration writes, removed directly in the current registry view: the uninstaller's

@@ -197,6 +197,11 @@ if [ "$arch" = win64 ]; then
         </dev/null >hold.txt 2>&1 &
     holder=$!
     for _ in $(seq 1 40); do grep -q '^QueryContextMenu' hold.txt 2>/dev/null && break; sleep 0.25; done
+    # An upgrade that waits for its restart, uninstalled before that restart: its copy waits
+    # in the install folder, and nothing of it may come back or stay behind.
+    check "an upgrade over the held DLL waits for the restart (3010)" \
+        test "$(exit_code "$(winepath -w "$setup")" /S)" = 3010
+    check "its copy waits in the install folder" compgen -G "$dir64/ns*.tmp"
 fi
 quiet_uninstall=$(value $native "$uninstall" QuietUninstallString)
 check "the quiet uninstall string runs the uninstaller in place" \
