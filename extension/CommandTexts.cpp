@@ -1,12 +1,13 @@
 #include "extension/CommandTexts.h"
+#include "extension/DriveCommands.h"
 #include "extension/UiLanguage.h"
 #include "resources/ResourceIds.h"
 
 namespace {
 
-const UINT kLetterCount = 26;
-const UINT kGroupOffset = 26;
-const UINT kDeleteOffset = 27;
+const UINT kLetterCount = DriveCommands::kLetterCount;
+const UINT kGroupOffset = DriveCommands::kPopupOffset;
+const UINT kDeleteOffset = DriveCommands::kDeleteOffset;
 
 template <typename Text> void Title(const TextSource& source, UINT offset, Text& text) {
     if (offset < kLetterCount)

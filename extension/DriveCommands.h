@@ -29,14 +29,12 @@ public:
     HRESULT Select(const char* path, const wchar_t* exactName) noexcept;
     // The same from a UTF-16 path, which the ANSI code page must hold exactly.
     HRESULT SelectPath(const wchar_t* path) noexcept;
-    const char* Path() const noexcept { return m_szPath; }
 
     // Whether anything is offered: the library is there, and the selection is a folder or
     // a drive root (with or without a medium) on this computer.
     bool OffersCommands() const noexcept;
     // Reads the letters in use at this moment; answers the mask of the free ones.
     DWORD ReadFreeLetters() noexcept;
-    DWORD DrivesInUse() const noexcept { return m_dwDrives; }
     static DWORD FreeLettersOf(DWORD drivesInUse) noexcept;
     // Whether the selection is the root of a drive that the library reports as mapped.
     bool OffersDelete() const noexcept;
