@@ -17,10 +17,9 @@ std::string Script(int keys) {
 }
 
 void Walk(const std::string& script, HKEY parent, bool registering) {
-    ScriptParser parser;
-    parser.position = script.c_str();
-    char token[kTokenSize];
-    WalkKeys(parser, token, parent, registering, false);
+    ScriptLexer lexer;
+    lexer.position = script.c_str();
+    WalkBlock(lexer, parent, registering);
 }
 
 void Direct(int keys, HKEY parent) {

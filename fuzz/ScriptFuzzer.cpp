@@ -21,7 +21,7 @@
 #include "fuzz/RegistrySandbox.h"
 #include "fuzz/ScriptGenerator.h"
 #include "registrar/Registrar.h"
-#include "registrar/RegistryWalk.h"
+#include "registrar/ScriptTree.h"
 #include "registrar/ScriptRunner.h"
 
 namespace {
@@ -70,7 +70,7 @@ HRESULT Run(const std::string& entries, bool registering) {
     g_current = &text;
     g_runStartTick = GetTickCount();
     InterlockedExchange(&g_runStarted, 1);
-    ScriptParser parser(&registrar);
+    ScriptLexer parser(&registrar);
     const HRESULT result = RunScriptText(parser, text.c_str(), registering);
     InterlockedExchange(&g_runStarted, 0);
     g_current = nullptr;
@@ -82,14 +82,13 @@ HRESULT Run(const std::string& entries, bool registering) {
 // nothing). A damaged script that closes the block early would legitimately write above it.
 bool Confined(const std::string& entries) {
     const std::string text = entries + "\r\n}";
-    ScriptParser parser;
-    parser.position = text.c_str();
-    parser.checking = true;
-    char token[kTokenSize];
-    if (FAILED(WalkKeys(parser, token, nullptr, false, true)))
+    ScriptLexer lexer;
+    lexer.position = text.c_str();
+    ScriptTree tree;
+    if (FAILED(tree.Parse(lexer)))
         return true;
-    parser.SkipSpace();
-    return *parser.position == 0;
+    lexer.SkipSpace();
+    return *lexer.position == 0;
 }
 
 // A case's outcome, as --record writes it and --compare reads it.

@@ -1,5 +1,5 @@
 #include "fuzz/ScriptGenerator.h"
-#include "registrar/ScriptParser.h"
+#include "registrar/ScriptLexer.h"
 
 namespace fuzz {
 

@@ -1,33 +1,17 @@
 #pragma once
 #include <windows.h>
-#include "registrar/ScriptParser.h"
+#include "registrar/ScriptTree.h"
 
-// Blocks nest at most this deep; a deeper script fails before the stack could run out.
-const int kMaxBlockDepth = 64;
+// Writes what a block describes below the parent key. Stops at the first failure and reports
+// it; what was written stays, for the caller to roll back with Unregister.
+HRESULT Register(const ScriptTree& tree, HKEY parent) noexcept;
 
-// What an unregistering walk does with the values a block names for its parent key.
-enum class BlockValues {
-    Delete,     // each by its own call, as the walk meets it
-    GoWithKey,  // none: the parent is to be deleted, and its values with it
-    DeleteOnly, // only these, up to the parser's valuesUntil: the parent stayed after all
-};
+// Removes what a block describes from below the parent key, deepest first: keys that are not
+// NoRemove go with their values; the values of a key that stays are deleted one by one. A
+// symbolic link named as a key goes as a link, and nothing below it is touched. Stops at the
+// first failure and reports it.
+HRESULT Unregister(const ScriptTree& tree, HKEY parent) noexcept;
 
-// Applies one block of a script to the registry (registering) or removes what it describes
-// (unregistering). Reads from the token after the block's "{" and returns at the token that
-// begins with "}", which stays in the buffer. Recovering reads a block and touches nothing.
-// A parent opened with write access has its values deleted through its own handle.
-// Whether the parent, opened as itself, is a symbolic link: asked only once a subkey is to be
-// walked below it, since its own values and its deletion need no answer.
-struct ParentLink;
-
-HRESULT WalkKeys(ScriptParser& parser, char* token, HKEY parent, bool registering, bool recovering,
-                 int depth = 1, bool parentWritable = false,
-                 BlockValues values = BlockValues::Delete,
-                 ParentLink* parentLink = nullptr) noexcept;
-
-// Called with "=" in the token buffer: reads the type letter and the value text, writes the
-// value, and leaves the next token in the buffer. A null name writes the default value.
-HRESULT WriteValue(ScriptParser& parser, HKEY key, const char* name, char* token) noexcept;
-
-// Deletes a subkey and everything below it; answers a Win32 error code.
-LONG DeleteKeyTree(HKEY parent, const char* name) noexcept;
+// Reads the block at the lexer (the token after its "{" through its "}") and registers or
+// unregisters it below the parent key; a block that cannot be read changes nothing.
+HRESULT WalkBlock(ScriptLexer& lexer, HKEY parent, bool registering) noexcept;

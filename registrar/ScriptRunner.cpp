@@ -15,19 +15,6 @@ namespace {
 const int kMaxVariableName = 31;
 const int kEscapedPathUnits = 520;
 
-// Reads the block at the position without touching anything, to learn whether the walk could
-// take all of it: a block nested too deep or malformed anywhere is refused before any of it
-// is written, so that a failure can never stop a roll-back half way.
-HRESULT CheckBlock(ScriptParser& parser, char* token) {
-    const char* start = parser.position;
-    parser.checking = true;
-    const HRESULT result = WalkKeys(parser, token, nullptr, false, true);
-    parser.checking = false;
-    parser.position = start;
-    parser.tooDeep = false;
-    return result;
-}
-
 } // namespace
 
 void DoubleSingleQuotes(wchar_t* destination, const wchar_t* source) noexcept {
@@ -40,7 +27,7 @@ void DoubleSingleQuotes(wchar_t* destination, const wchar_t* source) noexcept {
     *destination = 0;
 }
 
-HRESULT ExpandVariables(ScriptParser& parser, const char* text, char** expanded) noexcept {
+HRESULT ExpandVariables(ScriptLexer& parser, const char* text, char** expanded) noexcept {
     if (!text || !expanded)
         return E_POINTER;
     *expanded = nullptr;
@@ -86,13 +73,14 @@ HRESULT ExpandVariables(ScriptParser& parser, const char* text, char** expanded)
     return S_OK;
 }
 
-HRESULT RunScriptText(ScriptParser& parser, const char* text, bool registering) noexcept {
+HRESULT RunScriptText(ScriptLexer& parser, const char* text, bool registering) noexcept {
     char* expanded = nullptr;
     HRESULT result = ExpandVariables(parser, text, &expanded);
     if (FAILED(result))
         return result;
 
     char token[kTokenSize];
+    ScriptTree tree;
     parser.position = expanded;
     result = S_OK;
     while (*parser.position) {
@@ -109,17 +97,14 @@ HRESULT RunScriptText(ScriptParser& parser, const char* text, bool registering) 
             result = DISP_E_EXCEPTION;
             break;
         }
-        if (FAILED(result = CheckBlock(parser, token)))
+        // The whole block is read before any of it is written.
+        if (FAILED(result = tree.Parse(parser)))
             break;
-        if (registering) {
-            const char* blockStart = parser.position;
-            result = WalkKeys(parser, token, root, true, false);
-            if (FAILED(result)) {
-                parser.position = blockStart;
-                WalkKeys(parser, token, root, false, false);
+        if (!registering) {
+            if (FAILED(result = Unregister(tree, root)))
                 break;
-            }
-        } else if (FAILED(result = WalkKeys(parser, token, root, false, false))) {
+        } else if (FAILED(result = Register(tree, root))) {
+            Unregister(tree, root);
             break;
         }
         parser.SkipSpace();
@@ -154,7 +139,7 @@ HRESULT RunScriptResource(Registrar* registrar, LPCWSTR modulePath, UINT id, LPC
         return E_OUTOFMEMORY;
     CopyMemory(text.Get(), bytes, size);
     text.Get()[size] = 0;
-    ScriptParser parser(registrar);
+    ScriptLexer parser(registrar);
     return RunScriptText(parser, text.Get(), registering);
 }
 

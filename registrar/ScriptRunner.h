@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 #include "registrar/ReplacementSource.h"
-#include "registrar/ScriptParser.h"
+#include "registrar/ScriptLexer.h"
 
 class Registrar;
 
@@ -21,8 +21,8 @@ HRESULT RunScriptResource(Registrar* registrar, LPCWSTR modulePath, UINT id, LPC
                           bool registering) noexcept;
 // Expands the text, then walks its root blocks; a root block whose registration fails is
 // rolled back by unregistering it.
-HRESULT RunScriptText(ScriptParser& parser, const char* text, bool registering) noexcept;
+HRESULT RunScriptText(ScriptLexer& parser, const char* text, bool registering) noexcept;
 // On success the expanded text is the caller's, to free with CoTaskMemFree.
-HRESULT ExpandVariables(ScriptParser& parser, const char* text, char** expanded) noexcept;
+HRESULT ExpandVariables(ScriptLexer& parser, const char* text, char** expanded) noexcept;
 // Copies a path and doubles every single quote in it; the destination holds 520 units.
 void DoubleSingleQuotes(wchar_t* destination, const wchar_t* source) noexcept;

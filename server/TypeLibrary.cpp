@@ -1,6 +1,6 @@
 #include "server/TypeLibrary.h"
 #include <shlwapi.h>
-#include "registrar/RegistryWalk.h"
+#include "registrar/RegistryKeys.h"
 #include "support/Handles.h"
 #include "support/KeyHandle.h"
 #include "support/ModulePath.h"

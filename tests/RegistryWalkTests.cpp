@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <sddl.h>
 #include <string>
+#include "registrar/RegistryKeys.h"
 #include "registrar/RegistryWalk.h"
 #include "tests/ExpectedScripts.h"
 #include "tests/Registry.h"
@@ -19,14 +20,9 @@ protected:
     // scratch key.
     HRESULT Walk(const std::string& entries, bool registering) {
         m_text = entries;
-        ScriptParser parser;
-        parser.position = m_text.c_str();
-        char token[kTokenSize];
-        const HRESULT result = WalkKeys(parser, token, m_key.Get(), registering, false);
-        if (result == S_OK) {
-            EXPECT_EQ(token[0], '}');
-        }
-        return result;
+        ScriptLexer lexer;
+        lexer.position = m_text.c_str();
+        return WalkBlock(lexer, m_key.Get(), registering);
     }
     HRESULT Register(const std::string& entries) { return Walk(entries, true); }
     HRESULT Unregister(const std::string& entries) { return Walk(entries, false); }

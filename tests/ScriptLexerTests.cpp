@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include "registrar/ScriptParser.h"
+#include "registrar/ScriptLexer.h"
+#include "registrar/ScriptTree.h"
 #include "registrar/ScriptTables.h"
 #include "tests/TestSupport.h"
 
@@ -14,7 +15,7 @@ struct Tokens {
 };
 
 Tokens ReadAll(const std::string& text) {
-    ScriptParser parser;
+    ScriptLexer parser;
     parser.position = text.c_str();
     Tokens result;
     char token[kTokenSize];
@@ -52,7 +53,7 @@ TEST(NextToken, BareTokensEndOnlyAtBlanks) {
 
 TEST(NextToken, FailsAtTheEndOfTheTextAndOnUnclosedQuotes) {
     for (const char* text : {"", "   \r\n\t ", "'", "'abc", "'abc''", "'it''"}) {
-        ScriptParser parser;
+        ScriptLexer parser;
         parser.position = text;
         char token[kTokenSize];
         EXPECT_EQ(parser.NextToken(token), DISP_E_EXCEPTION) << text;
@@ -88,24 +89,56 @@ TEST(NextToken, StepsDoubleByteCharactersWhole) {
     EXPECT_EQ(ReadAll(std::string(4094, 'x') + "\x83\x5C").end, DISP_E_EXCEPTION);
 }
 
-TEST(SkipValueClause, ReadsPastTheTypeAndValueWhenTheTokenBeginsWithEquals) {
-    for (const char* equals : {"=", "=="}) {
-        ScriptParser parser;
-        parser.position = "s 'value' next";
-        char token[kTokenSize];
-        lstrcpyA(token, equals);
-        EXPECT_EQ(parser.SkipValueClause(token), S_OK);
-        EXPECT_STREQ(token, "next");
+// A block's tree as text: "key", "val name", "delete name", each with its prefixes, value
+// clause and block.
+std::string Render(const ScriptTree& tree, int first, int end) {
+    std::string text;
+    for (int index = first; index < end; index = tree[index].end) {
+        const ScriptEntry& entry = tree[index];
+        static const char* const kinds[] = {"", "val ", "delete "};
+        text += text.empty() ? "" : " ";
+        text += entry.forceRemove ? std::string("!") + entry.forceRemove + " " : "";
+        text += std::string(entry.noRemove ? "keep " : "") + kinds[int(entry.kind)] + entry.name;
+        text += entry.type ? std::string("=") + entry.type + ":" + entry.text : "";
+        text += entry.hasBlock ? " {" + Render(tree, index + 1, entry.end) + "}" : "";
     }
-    ScriptParser parser;
-    parser.position = "s 'value' next";
-    char token[kTokenSize] = "other";
-    EXPECT_EQ(parser.SkipValueClause(token), S_OK);
-    EXPECT_STREQ(token, "other");
-    EXPECT_STREQ(parser.position, "s 'value' next");
-    lstrcpyA(token, "=");
-    parser.position = "s 'value'";
-    EXPECT_EQ(parser.SkipValueClause(token), DISP_E_EXCEPTION) << "no token after the clause";
+    return text;
+}
+
+TEST(ScriptTree, ReadsEachEntryAsBothWalksTakeIt) {
+    const struct {
+        const char* block;
+        const char* tree; // null: refused
+    } cases[] = {
+        {"A = s 'a' { val v = d 1 B { C } } D }", "A=s:a {val v=d:1 B {C}} D"},
+        {"ForceRemove NoRemove X }", "!NoRemove keep X"},
+        {"NoRemove ForceRemove Y Val v = s x }", "keep ForceRemove Y val v=s:x"},
+        {"Delete Val v4 = s 'x' Delete NoRemove K }", "delete Val v4=s:x delete NoRemove K"},
+        {"Delete X = z 'kept' { In } After }", "delete X=z:kept {In} After"},
+        {"val v = s 'x' { Dropped { Deep } } After }", "val v=s:x After"},
+        {"K {X} '}' }", "K {X}"},
+        {"ForceRemove '}' }", "!} }"},
+        {"K == s 'v' }", "K=s:v"},
+        {"K }x", "K"},
+        {"K", nullptr},
+        {"K { }", nullptr},
+        {"'' }", nullptr},
+        {"A\\B }", nullptr},
+        {"Delete '' }", nullptr},
+        {"val v s 'x' }", nullptr},
+        {"val v = s }", nullptr},
+        {"K = s 'x }", nullptr},
+        {"val v = s 'x' { '' } }", nullptr},
+    };
+    for (const auto& c : cases) {
+        ScriptLexer lexer;
+        lexer.position = c.block;
+        ScriptTree tree;
+        const HRESULT result = tree.Parse(lexer);
+        EXPECT_EQ(result, c.tree ? S_OK : DISP_E_EXCEPTION) << c.block;
+        if (c.tree && SUCCEEDED(result))
+            EXPECT_EQ(Render(tree, 0, tree.Count()), c.tree) << c.block;
+    }
 }
 
 TEST(Lexer, BlanksAreTabLineFeedCarriageReturnAndSpace) {

@@ -154,13 +154,12 @@ TEST(ScriptRobustness, GeneratedAndDamagedScriptsEndWithTheirOwnResultsInsideThe
 
     ScriptGenerator generator(20261207);
     int succeeded = 0;
-    char token[kTokenSize];
     for (int round = 0; round < 10000; ++round) {
         const std::string text = generator.Next();
         for (bool registering : {true, false}) {
-            ScriptParser parser;
+            ScriptLexer parser;
             parser.position = text.c_str();
-            const HRESULT result = WalkKeys(parser, token, scratch.Get(), registering, false);
+            const HRESULT result = WalkBlock(parser, scratch.Get(), registering);
             ASSERT_TRUE(IsWalkResult(result)) << std::hex << result << " for\n" << text;
             succeeded += result == S_OK;
         }

@@ -17,7 +17,7 @@ struct Expansion {
 };
 
 Expansion Expand(Registrar& registrar, const char* text) {
-    ScriptParser parser(&registrar);
+    ScriptLexer parser(&registrar);
     char* expanded = reinterpret_cast<char*>(1);
     Expansion expansion{ExpandVariables(parser, text, &expanded), ""};
     if (SUCCEEDED(expansion.result)) {
@@ -51,7 +51,7 @@ TEST(ExpandVariables, RefusesOpenReferencesLongNamesAndUnknownVariables) {
     EXPECT_EQ(Expand(registrar, "ends with %").result, DISP_E_EXCEPTION);
     EXPECT_EQ(Expand(registrar, "%open").result, DISP_E_EXCEPTION);
     EXPECT_EQ(Expand(registrar, "%unknown%").result, DISP_E_EXCEPTION);
-    ScriptParser parser(&registrar);
+    ScriptLexer parser(&registrar);
     char* expanded = nullptr;
     EXPECT_EQ(ExpandVariables(parser, nullptr, &expanded), E_POINTER);
     EXPECT_EQ(ExpandVariables(parser, "text", nullptr), E_POINTER);
@@ -112,7 +112,7 @@ class ScriptTextTest : public ::testing::Test {
 protected:
     HRESULT Run(const std::string& body, bool registering) {
         m_text = body;
-        ScriptParser parser(&m_registrar);
+        ScriptLexer parser(&m_registrar);
         return RunScriptText(parser, m_text.c_str(), registering);
     }
     // A root block whose entries go below the scratch key.
@@ -220,7 +220,7 @@ TEST_F(ScriptTextTest, AMalformedRootBlockWritesNothing) {
     // A NUL inside a block ends the text there.
     const std::string withNul = Root(std::string("A { B ") + '\0' + " C }");
     m_text = withNul;
-    ScriptParser parser(&m_registrar);
+    ScriptLexer parser(&m_registrar);
     EXPECT_TRUE(FAILED(RunScriptText(parser, m_text.c_str(), true)));
     EXPECT_EQ(m_key.Snapshot(), std::vector<std::string>{});
 }

@@ -74,7 +74,7 @@ void ExpectNothingRegistered() {
 TEST_F(Utf8CodePage, AValueTakesAsManyBytesAsItsCharactersNeed) {
     Registrar registrar;
     ASSERT_EQ(registrar.AddVariable(L"Value", L"\u4EEE\u4EEE"), S_OK);
-    ScriptParser parser(&registrar);
+    ScriptLexer parser(&registrar);
     char* expanded = reinterpret_cast<char*>(1);
     ASSERT_EQ(ExpandVariables(parser, "x %Value% y", &expanded), S_OK);
     EXPECT_STREQ(expanded, "x \xE4\xBB\xAE\xE4\xBB\xAE y");

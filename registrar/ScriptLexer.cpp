@@ -1,4 +1,4 @@
-#include "registrar/ScriptParser.h"
+#include "registrar/ScriptLexer.h"
 
 bool IsBlank(BYTE character) noexcept {
     return character == '\t' || character == '\n' || character == '\r' || character == ' ';
@@ -23,16 +23,16 @@ int HexDigitValue(BYTE character) noexcept {
     return 0;
 }
 
-void ScriptParser::SkipSpace() noexcept {
+void ScriptLexer::SkipSpace() noexcept {
     while (*position && IsBlank(static_cast<BYTE>(*position)))
         position = CharNextA(position);
 }
 
-bool ScriptParser::AtClosingQuote() const noexcept {
+bool ScriptLexer::AtClosingQuote() const noexcept {
     return *position == '\'' && *CharNextA(position) != '\'';
 }
 
-HRESULT ScriptParser::NextToken(char* buffer) noexcept {
+HRESULT ScriptLexer::NextToken(char* buffer) noexcept {
     SkipSpace();
     if (!*position)
         return DISP_E_EXCEPTION;
@@ -67,18 +67,4 @@ HRESULT ScriptParser::NextToken(char* buffer) noexcept {
     buffer[length] = 0;
     ++position;
     return S_OK;
-}
-
-HRESULT ScriptParser::SkipValueClause(char* token) noexcept {
-    if (token[0] != '=')
-        return S_OK;
-    HRESULT result = NextToken(token);
-    if (FAILED(result))
-        return result;
-    SkipSpace();
-    char value[kTokenSize];
-    result = NextToken(value);
-    if (FAILED(result))
-        return result;
-    return NextToken(token);
 }
