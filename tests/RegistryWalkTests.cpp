@@ -274,21 +274,43 @@ TEST_F(WalkTest, UnregisteringAPlainEntryRemovesALinkNeverItsTarget) {
     }
 }
 
-// Any key may hold a value named SymbolicLinkValue of type REG_LINK: that makes no link of it.
+// Any key may hold a value named SymbolicLinkValue of type REG_LINK: that makes no link of it,
+// however long its full name.
 TEST_F(WalkTest, AKeyHoldingALinkValueIsAnOrdinaryKey) {
-    Plant("T\\Child", "c");
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(m_key.Get(), L"T", 0, KEY_SET_VALUE, &key), 0);
-    const std::wstring elsewhere = KernelPath("Elsewhere");
-    RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
-                   reinterpret_cast<const BYTE*>(elsewhere.data()),
-                   static_cast<DWORD>(elsewhere.size() * sizeof(wchar_t)));
-    RegCloseKey(key);
-    ASSERT_EQ(Register("ForceRemove T { val n = s 'new' } }"), S_OK);
-    EXPECT_EQ(m_key.String("T", "n"), "new");
-    EXPECT_EQ(m_key.String("T\\Child", "c"), "<none>") << "started afresh";
-    EXPECT_EQ(Unregister("T { val n = s 'new' } }"), S_OK);
-    EXPECT_FALSE(test::KeyExists(m_key.Get(), "T"));
+    const std::string level(250, 'L');
+    for (const std::string& above : {std::string(), level + "\\" + level + "\\" + level + "\\"}) {
+        SCOPED_TRACE(above.size());
+        // The ANSI functions take no path this long: created in UTF-16.
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(m_key.Get(), test::Wide(above + "T\\Child").c_str(), 0, nullptr,
+                                  0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  0);
+        RegCloseKey(key);
+        ASSERT_EQ(RegOpenKeyExW(m_key.Get(), test::Wide(above + "T").c_str(), 0, KEY_SET_VALUE,
+                                &key),
+                  0);
+        const std::wstring elsewhere = KernelPath("Elsewhere");
+        RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
+                       reinterpret_cast<const BYTE*>(elsewhere.data()),
+                       static_cast<DWORD>(elsewhere.size() * sizeof(wchar_t)));
+        RegCloseKey(key);
+        std::string script = "ForceRemove T { val n = s 'new' }";
+        for (size_t at = 0; at < above.size(); at += level.size() + 1)
+            script = "NoRemove " + level + " { " + script + " }";
+        script += " }";
+        ASSERT_EQ(Register(script), S_OK);
+        const auto exists = [&](const std::string& path) {
+            HKEY opened = nullptr;
+            if (RegOpenKeyExW(m_key.Get(), test::Wide(path).c_str(), 0, KEY_READ, &opened))
+                return false;
+            RegCloseKey(opened);
+            return true;
+        };
+        EXPECT_TRUE(exists(above + "T"));
+        EXPECT_FALSE(exists(above + "T\\Child")) << "started afresh";
+        EXPECT_EQ(Unregister(script), S_OK);
+        EXPECT_FALSE(exists(above + "T"));
+    }
 }
 
 // At unregistration the values of a key that goes go with it; where the key stays (NoRemove,

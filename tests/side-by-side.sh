@@ -28,7 +28,7 @@ class='HKCR\CLSID\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}'
 handler='HKCR\Folder\ShellEx\ContextMenuHandlers\Lanterwell'
 approved='HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
 ours=("$class" "$handler" 'HKCR\Lanterwell.ShellExtension' 'HKCR\Lanterwell.ShellExtension.1'
-    'HKCR\AppID\{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}'
+    'HKCR\AppID\{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}' 'HKCR\AppID\Lanterwell.DLL'
     'HKCR\TypeLib\{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}'
     'HKCR\Interface\{C62B8D47-91E5-4F0C-B3A6-58E4D7019F2B}')
 present() { # 64|32 KEY [VALUE]
@@ -55,6 +55,17 @@ nothing_of_ours() { # 64|32
 }
 x64_dll=$(winepath -w "$run/x64/Lanterwell.dll" 2>/dev/null)
 x86_dll=$(winepath -w "$run/x86/Lanterwell.dll" 2>/dev/null)
+
+# Each alone first: the 32-bit view reaches the shared AppID key through the platform's own
+# link, which is no reason to leave anything below it.
+for arch in x86 x64; do
+    if [ $arch = x86 ]; then bits=32; else bits=64; fi
+    check "$arch alone registers" regsvr $bits $arch/Lanterwell.dll
+    check "$arch alone writes its AppID" present 64 'HKCR\AppID\Lanterwell.DLL'
+    check "$arch alone unregisters" regsvr $bits /u $arch/Lanterwell.dll
+    check "$arch alone leaves nothing in the 64-bit view" nothing_of_ours 64
+    check "$arch alone leaves nothing in the 32-bit view" nothing_of_ours 32
+done
 
 check "the 64-bit regsvr32 registers the x64 DLL" regsvr 64 x64/Lanterwell.dll
 check "the 32-bit regsvr32 registers the x86 DLL" regsvr 32 x86/Lanterwell.dll
