@@ -1,18 +1,14 @@
 #include "extension/CommandTexts.h"
-#include "extension/DriveCommands.h"
+#include "extension/CommandOffsets.h"
 #include "extension/UiLanguage.h"
 #include "resources/ResourceIds.h"
 
 namespace {
 
-const UINT kLetterCount = DriveCommands::kLetterCount;
-const UINT kGroupOffset = DriveCommands::kPopupOffset;
-const UINT kDeleteOffset = DriveCommands::kDeleteOffset;
-
 template <typename Text> void Title(const TextSource& source, UINT offset, Text& text) {
     if (offset < kLetterCount)
         FormatResourceText(source, text, IDS_DRIVE_ITEM, 'A' + offset);
-    else if (offset == kGroupOffset)
+    else if (offset == kPopupOffset)
         LoadResourceString(source, text, IDS_CREATE_DRIVE);
     else if (offset == kDeleteOffset)
         LoadResourceString(source, text, IDS_DELETE_DRIVE);

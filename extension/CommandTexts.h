@@ -2,9 +2,8 @@
 #include <windows.h>
 #include "extension/ResourceStrings.h"
 
-// The drive commands' titles and help texts, by command offset (0 to 25 the letters, 26 the
-// group that holds them, 27 the delete command), in the source's language; empty for an
-// offset that has none.
+// The drive commands' titles and help texts, by CommandOffset, in the source's language;
+// empty for an offset that has none.
 void GetCommandTitle(const TextSource& source, UINT offset, AnsiString& text) noexcept;
 void GetCommandTitle(const TextSource& source, UINT offset, WideUiText& text) noexcept;
 void GetCommandHelpText(const TextSource& source, UINT offset, AnsiString& text) noexcept;

@@ -3,6 +3,7 @@
 #include "extension/CommandTexts.h"
 #include "resources/ResourceIds.h"
 #include "support/FilePath.h"
+#include "support/Platform.h"
 
 namespace {
 
@@ -12,11 +13,10 @@ const UINT kErrorBoxStyle = MB_OK | MB_ICONERROR;
 } // namespace
 
 DriveCommands::DriveCommands(const ExtensionModule& module) noexcept
-    : m_text(UserTexts(module.resources)), m_dwDrives(0), m_szPath(),
-      m_subst(module.instance, true) {}
+    : m_text(UserTexts(module.resources)), m_path(), m_subst(module.instance, true) {}
 
 void DriveCommands::ClearSelection() noexcept {
-    ZeroMemory(m_szPath, sizeof(m_szPath));
+    ZeroMemory(m_path, sizeof(m_path));
 }
 
 HRESULT DriveCommands::Select(const char* path, const wchar_t* exactName) noexcept {
@@ -25,7 +25,7 @@ HRESULT DriveCommands::Select(const char* path, const wchar_t* exactName) noexce
         ClearSelection();
         return E_INVALIDARG;
     }
-    lstrcpyA(m_szPath, path);
+    lstrcpyA(m_path, path);
     return S_OK;
 }
 
@@ -41,17 +41,16 @@ HRESULT DriveCommands::SelectPath(const wchar_t* path) noexcept {
 }
 
 bool DriveCommands::OffersCommands() const noexcept {
-    if (!m_subst.IsLoaded() || lstrlenA(m_szPath) == 0)
+    if (!m_subst.IsLoaded() || lstrlenA(m_path) == 0)
         return false;
     // A drive without a medium is no directory, but its root is still offered.
-    if (!PathIsDirectoryA(m_szPath) && !PathIsRootA(m_szPath))
+    if (!PathIsDirectoryA(m_path) && !PathIsRootA(m_path))
         return false;
-    return !PathIsUNCA(m_szPath);
+    return !PathIsUNCA(m_path);
 }
 
 DWORD DriveCommands::ReadFreeLetters() noexcept {
-    m_dwDrives = GetLogicalDrives();
-    return FreeLettersOf(m_dwDrives);
+    return FreeLettersOf(GetLogicalDrives());
 }
 
 DWORD DriveCommands::FreeLettersOf(DWORD drivesInUse) noexcept {
@@ -59,7 +58,7 @@ DWORD DriveCommands::FreeLettersOf(DWORD drivesInUse) noexcept {
 }
 
 bool DriveCommands::OffersDelete() const noexcept {
-    if (!PathIsRootA(m_szPath))
+    if (!PathIsRootA(m_path))
         return false;
     char target[MAX_PATH + 1] = {};
     return m_subst.Query(GetDriveNumber(), target, MAX_PATH) == 0;
@@ -96,7 +95,7 @@ bool DriveCommands::Invoke(UINT offset, HWND owner) noexcept {
 void DriveCommands::CreateVirtualDrive(UINT drive, HWND owner) noexcept {
     if (!IsValidDriveNumber(drive))
         return;
-    if (m_subst.Create(static_cast<INT>(drive), m_szPath) != 0) {
+    if (m_subst.Create(static_cast<INT>(drive), m_path) != 0) {
         ShowErrorMessage(owner, IDS_CREATE_FAILED, IDS_CREATE_DRIVE, kErrorBoxStyle);
         return;
     }
@@ -116,7 +115,7 @@ void DriveCommands::DeleteVirtualDrive(UINT drive, HWND owner) noexcept {
 
 INT DriveCommands::GetDriveNumber() const noexcept {
     AnsiString path;
-    path.Assign(m_szPath);
+    path.Assign(m_path);
     if (path.IsEmpty() || !path.MakeUpper())
         return 0;
     return static_cast<signed char>(path.Text()[0]) - 64;
@@ -129,7 +128,7 @@ bool DriveCommands::IsValidDriveNumber(UINT drive) noexcept {
 int DriveCommands::ShowErrorMessage(HWND owner, UINT textId, UINT captionId,
                                     UINT style) const noexcept {
     // Before NT the box shows ANSI text; the NT family takes the texts as they are stored.
-    if (!IsNtPlatform()) {
+    if (!Platform::IsNt()) {
         AnsiString text;
         AnsiString caption;
         if (!LoadResourceString(m_text, text, textId) ||
@@ -146,7 +145,7 @@ int DriveCommands::ShowErrorMessage(HWND owner, UINT textId, UINT captionId,
 }
 
 int DriveCommands::OpenDriveWindow(const char* root) noexcept {
-    if (!IsNtPlatform())
+    if (!Platform::IsNt())
         return 1;
     // By full path: a bare name would let the platform find an explorer.exe planted in the
     // host's current directory first.
@@ -178,11 +177,4 @@ int DriveCommands::LaunchProcess(const char* application, const char* commandLin
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 1;
-}
-
-bool DriveCommands::IsNtPlatform() noexcept {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExA(&version);
-    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }

@@ -1,21 +1,15 @@
 #pragma once
 #include <windows.h>
+#include "extension/CommandOffsets.h"
 #include "extension/ExtensionModule.h"
 #include "extension/ResourceStrings.h"
 #include "extension/SubstLibrary.h"
 
 // What Lanterwell offers for one selected item, the texts it shows for it and how each
-// command is carried out, apart from any menu: the context-menu handler presents it.
-// Commands are numbered as the handler offsets its identifiers: 0 to 25 map the selection
-// to the letters A: to Z:, 26 is the popup that holds them, 27 deletes the mapped drive
-// whose root is selected.
+// command (by its CommandOffset) is carried out, apart from any menu: the context-menu handler
+// and the Explorer command present it.
 class DriveCommands {
 public:
-    static const UINT kLetterCount = 26;
-    static const UINT kPopupOffset = 26;
-    static const UINT kDeleteOffset = 27;
-    static const UINT kCommandCount = 28;
-
     // Loads SUBST.DLL and chooses the language of the user's texts.
     explicit DriveCommands(const ExtensionModule& module) noexcept;
     DriveCommands(const DriveCommands&) = delete;
@@ -56,11 +50,9 @@ public:
     int ShowErrorMessage(HWND owner, UINT textId, UINT captionId, UINT style) const noexcept;
     static int OpenDriveWindow(const char* root) noexcept;
     static int LaunchProcess(const char* application, const char* commandLine) noexcept;
-    static bool IsNtPlatform() noexcept;
 
 private:
     TextSource m_text;
-    DWORD m_dwDrives;
-    char m_szPath[MAX_PATH + 1];
+    char m_path[MAX_PATH + 1];
     SubstLibrary m_subst;
 };

@@ -80,16 +80,9 @@ HRESULT ExplorerCommand::Create(const ExtensionModule& module, UINT offset, IUnk
 }
 
 ExplorerCommand::ExplorerCommand(const ExtensionModule& module, UINT offset) noexcept
-    : m_refCount(0), m_module(module), m_offset(offset) {
-    if (m_module.locks)
-        m_module.locks->AddLock();
-}
+    : m_lock(module.locks), m_refCount(0), m_module(module), m_offset(offset) {}
 
-ExplorerCommand::~ExplorerCommand() {
-    m_site.Reset();
-    if (m_module.locks)
-        m_module.locks->ReleaseLock();
-}
+ExplorerCommand::~ExplorerCommand() = default;
 
 STDMETHODIMP ExplorerCommand::QueryInterface(REFIID riid, void** ppv) {
     return QueryFromInterfaceMap(this, kExplorerCommandMap, riid, ppv);

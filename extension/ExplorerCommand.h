@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <shobjidl.h>
+#include "extension/CommandOffsets.h"
 #include "extension/ExtensionModule.h"
 #include "support/Handles.h"
 
@@ -8,13 +9,11 @@
 extern const CLSID CLSID_ExplorerCommand;
 
 // Lanterwell in Windows 11's compact context menu: "Create virtual drive" on a folder, whose
-// subcommands are the free drive letters. One class serves both levels: the group command,
-// and a letter's command, numbered 0 to 25 as the classic menu numbers its letters. What is
+// subcommands are the free drive letters. One class serves both levels: the group command
+// (kPopupOffset) and a letter's command, numbered as the classic menu numbers them. What is
 // offered and what a command does is DriveCommands', as in the classic menu.
 class ExplorerCommand final : public IExplorerCommand, public IObjectWithSite {
 public:
-    static const UINT kGroup = 26;
-
     // Makes a command that holds one lock on the module while it lives, sited where the
     // shell sited its group.
     static HRESULT Create(const ExtensionModule& module, UINT offset, IUnknown* site, REFIID riid,
@@ -44,10 +43,12 @@ public:
     STDMETHODIMP GetSite(REFIID riid, void** ppvSite) override;
 
 private:
-    bool IsGroup() const noexcept { return m_offset == kGroup; }
+    bool IsGroup() const noexcept { return m_offset == kPopupOffset; }
     // The window that owns the error boxes: the site's, where it has one.
     HWND OwnerWindow() const noexcept;
 
+    // Released last: the module stays loaded until the rest is gone.
+    ModuleLockHold m_lock;
     LONG m_refCount;
     ExtensionModule m_module;
     UINT m_offset;

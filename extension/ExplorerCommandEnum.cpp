@@ -5,8 +5,6 @@
 
 namespace {
 
-const UINT kLetterCount = 26;
-
 const InterfaceMapEntry kEnumMap[] = {
     {&__uuidof(IEnumExplorerCommand), InterfaceOffset<ExplorerCommandEnum, IEnumExplorerCommand>()},
     {nullptr, 0},
@@ -29,17 +27,12 @@ HRESULT ExplorerCommandEnum::Create(const ExtensionModule& module, DWORD letters
 
 ExplorerCommandEnum::ExplorerCommandEnum(const ExtensionModule& module, DWORD letters,
                                          UINT position, IUnknown* site) noexcept
-    : m_refCount(0), m_module(module), m_letters(letters), m_position(position) {
+    : m_lock(module.locks), m_refCount(0), m_module(module), m_letters(letters),
+      m_position(position) {
     m_site.Assign(site);
-    if (m_module.locks)
-        m_module.locks->AddLock();
 }
 
-ExplorerCommandEnum::~ExplorerCommandEnum() {
-    m_site.Reset();
-    if (m_module.locks)
-        m_module.locks->ReleaseLock();
-}
+ExplorerCommandEnum::~ExplorerCommandEnum() = default;
 
 STDMETHODIMP ExplorerCommandEnum::QueryInterface(REFIID riid, void** ppv) {
     return QueryFromInterfaceMap(this, kEnumMap, riid, ppv);

@@ -33,6 +33,7 @@ private:
     // The next free letter's index from the position on, or 26 past the last.
     UINT NextLetter() const noexcept;
 
+    ModuleLockHold m_lock; // released last
     LONG m_refCount;
     ExtensionModule m_module;
     DWORD m_letters;

@@ -21,6 +21,24 @@ protected:
     ~ModuleLocks() = default;
 };
 
+// One lock on the module, held while this lives.
+class ModuleLockHold {
+public:
+    explicit ModuleLockHold(ModuleLocks* locks) noexcept : m_locks(locks) {
+        if (m_locks)
+            m_locks->AddLock();
+    }
+    ~ModuleLockHold() {
+        if (m_locks)
+            m_locks->ReleaseLock();
+    }
+    ModuleLockHold(const ModuleLockHold&) = delete;
+    ModuleLockHold& operator=(const ModuleLockHold&) = delete;
+
+private:
+    ModuleLocks* m_locks;
+};
+
 // What the handlers need of the module that carries them, handed in by the server: its own
 // file, beside which SUBST.DLL is looked for first, its resource modules, and its lock count,
 // which every object the extension makes by itself holds while it lives.

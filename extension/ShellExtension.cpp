@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include "support/Conversion.h"
 #include "support/Handles.h"
+#include "support/Platform.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ HRESULT ShellExtension::CaptureSelection(HDROP drop) noexcept {
         return E_INVALIDARG;
     // Before NT there is no UTF-16 name: the ANSI one is all there is. A UTF-16 name that
     // cannot be read whole names nothing the ANSI path could match.
-    if (!DriveCommands::IsNtPlatform())
+    if (!Platform::IsNt())
         return m_commands.Select(path, nullptr);
     wchar_t selected[2 * MAX_PATH];
     const UINT length = DragQueryFileW(drop, 0, selected, 2 * MAX_PATH);
@@ -124,7 +125,7 @@ STDMETHODIMP ShellExtension::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT 
         return ItemCount(0);
     if (!m_commands.OffersCommands())
         return ItemCount(0);
-    if (DriveCommands::IsNtPlatform())
+    if (Platform::IsNt())
         return InsertItems<WideUiText>(hmenu, indexMenu, idCmdFirst);
     return InsertItems<AnsiString>(hmenu, indexMenu, idCmdFirst);
 }
@@ -136,7 +137,7 @@ HRESULT ShellExtension::InsertItems(HMENU hmenu, UINT indexMenu, UINT idCmdFirst
     if (!popup)
         return ItemCount(0);
     UINT position = 0;
-    for (UINT i = 0; i < DriveCommands::kLetterCount; ++i) {
+    for (UINT i = 0; i < kLetterCount; ++i) {
         if (!(freeLetters & (1u << i)))
             continue;
         Text item;
@@ -185,7 +186,7 @@ STDMETHODIMP ShellExtension::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*,
         return S_OK;
     }
     LPWSTR wideName = reinterpret_cast<LPWSTR>(pszName);
-    if (DriveCommands::IsNtPlatform()) {
+    if (Platform::IsNt()) {
         WideUiText text;
         m_commands.GetHelpText(offset, text);
         lstrcpynW(wideName, text.text, cchMax);

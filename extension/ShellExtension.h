@@ -10,11 +10,6 @@
 // wrap this class.
 class ShellExtension : public IShellExtension, public IShellExtInit, public IContextMenu {
 public:
-    // Command offsets from idCmdFirst: 0 to 25 are the letters A: to Z:.
-    static const UINT kPopupOffset = DriveCommands::kPopupOffset;
-    static const UINT kDeleteOffset = DriveCommands::kDeleteOffset;
-    static const UINT kCommandCount = DriveCommands::kCommandCount;
-
     explicit ShellExtension(const ExtensionModule& module) noexcept;
     virtual ~ShellExtension() = default;
     ShellExtension(const ShellExtension&) = delete;

@@ -68,7 +68,8 @@ enum class BlockValues {
 // it, since its own values and its deletion need no answer.
 class LinkQuestion {
 public:
-    LinkQuestion(HKEY parent, const char* name, HKEY key) : m_parent(parent), m_name(name), m_key(key) {}
+    LinkQuestion(HKEY parent, const char* name, HKEY key)
+        : m_parent(parent), m_name(name), m_key(key) {}
     bool IsLink() {
         if (!m_asked)
             m_isLink = IsSymbolicLink(m_parent, m_name, m_key);

@@ -18,9 +18,9 @@ struct ScriptEntry {
     bool hasBlock;           // a key's own block follows (a value's block is read and dropped)
     const char* forceRemove; // the name that ForceRemove deletes before the entry, or null
     const char* name;
-    const char* type;        // the value clause's type letter, checked when written; or null
-    const char* text;        // the value clause's text
-    int end;                 // the index just past the entries of this entry's block
+    const char* type; // the value clause's type letter, checked when written; or null
+    const char* text; // the value clause's text
+    int end;          // the index just past the entries of this entry's block
 };
 
 // One block of a script read whole, before anything is written: its entries in the order they

@@ -43,8 +43,7 @@ HRESULT CreateExplorerCommand(IUnknown* outer, REFIID riid, void** ppv) {
     *ppv = nullptr;
     if (outer)
         return CLASS_E_NOAGGREGATION;
-    return ExplorerCommand::Create(ModuleForExtension(), ExplorerCommand::kGroup, nullptr, riid,
-                                   ppv);
+    return ExplorerCommand::Create(ModuleForExtension(), kPopupOffset, nullptr, riid, ppv);
 }
 
 ClassEntry explorerCommandEntry = {

@@ -10,6 +10,7 @@
 #include "support/FilePath.h"
 #include "support/Handles.h"
 #include "support/ModulePath.h"
+#include "support/Platform.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ const char kApprovedData[] = "Lanterwell";
 
 // The shell's approved list exists on the NT family only.
 bool HasApprovedList() {
-    return (GetVersion() & 0x80000000) == 0;
+    return Platform::IsNt();
 }
 
 // Registration writes the module's path through the registry's ANSI functions, after the
@@ -43,7 +44,8 @@ HRESULT CheckModulePath(HINSTANCE module) {
 
 HRESULT UpdateAppIdRegistration(bool registering) {
     const ReplacementVariable appId[] = {{L"APPID", kAppIdText}, {nullptr, nullptr}};
-    return RunRegistryScript(activeModule, moduleInstance.instance, IDR_APPID_SCRIPT, registering, appId);
+    return RunRegistryScript(activeModule, moduleInstance.instance, IDR_APPID_SCRIPT, registering,
+                             appId);
 }
 
 } // namespace

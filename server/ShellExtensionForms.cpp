@@ -62,13 +62,11 @@ STDMETHODIMP DualShellExtension::Invoke(DISPID dispIdMember, REFIID riid, LCID l
                                          puArgErr);
 }
 
-StandaloneShellExtension::StandaloneShellExtension() noexcept : refCount(0) {
-    activeModule->AddLock();
-}
+StandaloneShellExtension::StandaloneShellExtension() noexcept
+    : moduleLock(activeModule), refCount(0) {}
 
 StandaloneShellExtension::~StandaloneShellExtension() {
     refCount = DESTROYED_REF_COUNT;
-    activeModule->ReleaseLock();
 }
 
 STDMETHODIMP StandaloneShellExtension::QueryInterface(REFIID riid, void** ppv) {
@@ -100,13 +98,10 @@ STDMETHODIMP_(ULONG) ContainedShellExtension::Release() {
 }
 
 AggregatedShellExtension::AggregatedShellExtension(IUnknown* outer) noexcept
-    : refCount(0), contained(outer) {
-    activeModule->AddLock();
-}
+    : moduleLock(activeModule), refCount(0), contained(outer) {}
 
 AggregatedShellExtension::~AggregatedShellExtension() {
     refCount = DESTROYED_REF_COUNT;
-    activeModule->ReleaseLock();
 }
 
 STDMETHODIMP AggregatedShellExtension::QueryInterface(REFIID riid, void** ppv) {

@@ -31,6 +31,7 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
 
+    ModuleLockHold moduleLock;
     LONG refCount;
 };
 
@@ -56,6 +57,7 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
 
+    ModuleLockHold moduleLock;
     LONG refCount;
     ContainedShellExtension contained;
 };

@@ -1,4 +1,5 @@
 #include "support/CodePage.h"
+#include "support/Platform.h"
 
 namespace {
 
@@ -20,12 +21,7 @@ UINT ThreadLocaleCodePage() {
 }
 
 CodePageRule ChooseRule() {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExA(&version);
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5)
-        return ThreadAnsiCodePage;
-    return ThreadLocaleCodePage;
+    return Platform::IsNt5OrLater() ? ThreadAnsiCodePage : ThreadLocaleCodePage;
 }
 
 // Two threads may choose at once; both choose the same rule.

@@ -129,7 +129,7 @@ TEST_P(FolderNameTest, TheMenuMapsExactlyTheChosenFolderOrIsNotOffered) {
     ASSERT_EQ(onDrive.Select({driveRoot}), S_OK);
     test::ShellMenu driveMenu;
     EXPECT_EQ(HRESULT_CODE(test::Query(onDrive, driveMenu.Get())), 28) << "the delete item";
-    EXPECT_EQ(onDrive.Run(test::TestExtension::kDeleteOffset), S_OK);
+    EXPECT_EQ(onDrive.Run(kDeleteOffset), S_OK);
     EXPECT_EQ(DeviceTarget(drive), L"<none>");
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "extension/ShellExtension.h"
 #include "support/CodePage.h"
+#include "support/Platform.h"
 #include "tests/ProcessWatch.h"
 #include "tests/Registry.h"
 #include "tests/TestSupport.h"
@@ -34,7 +35,7 @@ TEST(FileManagerWindow, OpensOnTheNtFamilyOnly) {
     version.dwOSVersionInfoSize = sizeof(version);
     ASSERT_TRUE(GetVersionExA(&version));
     const bool nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-    EXPECT_EQ(DriveCommands::IsNtPlatform(), nt);
+    EXPECT_EQ(Platform::IsNt(), nt);
     if (nt)
         return;
     test::ProcessWatch explorer("explorer.exe");

@@ -171,7 +171,7 @@ protected:
         ASSERT_EQ(extension.Select({root}), S_OK);
         test::ShellMenu menu;
         ASSERT_EQ(HRESULT_CODE(test::Query(extension, menu.Get())), 28);
-        ASSERT_EQ(extension.Run(test::TestExtension::kDeleteOffset), S_OK);
+        ASSERT_EQ(extension.Run(kDeleteOffset), S_OK);
     }
 
     test::PlacedSubst m_subst{"subst_companion.dll"};

@@ -286,9 +286,8 @@ TEST_F(WalkTest, AKeyHoldingALinkValueIsAnOrdinaryKey) {
                                   0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
                   0);
         RegCloseKey(key);
-        ASSERT_EQ(RegOpenKeyExW(m_key.Get(), test::Wide(above + "T").c_str(), 0, KEY_SET_VALUE,
-                                &key),
-                  0);
+        ASSERT_EQ(
+            RegOpenKeyExW(m_key.Get(), test::Wide(above + "T").c_str(), 0, KEY_SET_VALUE, &key), 0);
         const std::wstring elsewhere = KernelPath("Elsewhere");
         RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
                        reinterpret_cast<const BYTE*>(elsewhere.data()),
