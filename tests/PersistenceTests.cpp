@@ -8,6 +8,7 @@
 #include "tests/ExtensionHarness.h"
 #include "tests/SubstDoubles.h"
 #include "tests/TestSupport.h"
+#include "tools/subst/DosDevices.h"
 #include "tools/subst/DriveStore.h"
 
 namespace {
@@ -287,6 +288,7 @@ TEST_F(PersistenceTest, BadInputGetsAMessageAndANonZeroExitCode) {
         {L"/persist maybe", 2},
         {L"/unknown", 2},
         {letter + L" \"" + folder + L"\" /later", 2},
+        {letter + L" \"\"", 2},
     };
     for (const Case& c : cases) {
         const Result result = Lwsubst(c.arguments);
@@ -367,6 +369,88 @@ TEST_F(PersistenceTest, WhatComesBackAfterSignOutFollowsOneRule) {
         EXPECT_EQ(DeviceTarget(drive), L"<none>");
     }
     SetMachineDefault(false);
+}
+
+// /save is the user's own choice: it stays when the machine-wide default goes, and the list
+// says why restoring is off where it is. A quoted folder may end in a backslash, as cmd users
+// type it.
+TEST_F(PersistenceTest, AUsersOwnChoiceOutlivesTheMachineDefault) {
+    ClearUserSetting();
+    SetMachineDefault(true);
+    const std::wstring folder = Folder(L"Own choice");
+    const int drive = Drive();
+    const Result saved = Lwsubst(LetterOf(drive) + L" \"" + folder + L"\\\" /save");
+    ASSERT_EQ(saved.code, 0u) << saved.output;
+    EXPECT_EQ(SavedFolder(drive), folder);
+    SetMachineDefault(false);
+    SignOut(drive);
+    EXPECT_EQ(Lwsubst(L"/restore").code, 0u);
+    EXPECT_EQ(DeviceTarget(drive), L"\\??\\" + folder);
+    wchar_t command[MAX_PATH + 32] = {};
+    DWORD size = sizeof(command);
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                           L"Lanterwell", RRF_RT_REG_SZ, nullptr, command, &size),
+              ERROR_SUCCESS);
+    for (bool userTurnedOff : {true, false}) {
+        if (userTurnedOff)
+            ASSERT_EQ(DriveStore::SetRestoreAtSignIn(false), 0);
+        else
+            ClearUserSetting();
+        const std::string listed = Lwsubst(L"").output;
+        EXPECT_NE(listed.find("/persist on"), std::string::npos) << listed;
+    }
+}
+
+// Values saved by hand or by another program: an expandable one is restored expanded; one of
+// another type or too long is reported, skipped, and deleted by /d.
+TEST_F(PersistenceTest, OddSavedValuesAreExpandedOrReportedAndDeletable) {
+    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
+    const std::wstring folder = Folder(L"Odd");
+    ASSERT_TRUE(SetEnvironmentVariableW(L"LW_ODD", folder.c_str()));
+    const struct {
+        DWORD type;
+        std::wstring data;
+        bool restored;
+    } rows[] = {
+        {REG_EXPAND_SZ, L"%LW_ODD%", true},
+        {REG_BINARY, folder, false},
+        {REG_SZ, std::wstring(400, L'x'), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.type);
+        const int drive = Drive();
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kDrivesKey, 0, nullptr, 0, KEY_SET_VALUE,
+                                  nullptr, &key, nullptr),
+                  0);
+        RegSetValueExW(key, LetterOf(drive).substr(0, 1).c_str(), 0, row.type,
+                       reinterpret_cast<const BYTE*>(row.data.c_str()),
+                       static_cast<DWORD>((row.data.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        const Result restored = Lwsubst(L"/restore");
+        EXPECT_EQ(restored.code, row.restored ? 0u : 1u) << restored.output;
+        EXPECT_EQ(DeviceTarget(drive), row.restored ? L"\\??\\" + folder : L"<none>");
+        const std::string deleteHint = "lwsubst " + std::string(1, char('A' + drive - 1)) + ": /d";
+        if (!row.restored) {
+            EXPECT_NE(restored.output.find(deleteHint), std::string::npos) << restored.output;
+            EXPECT_NE(Lwsubst(L"").output.find(deleteHint), std::string::npos);
+        }
+        EXPECT_EQ(Lwsubst(LetterOf(drive) + L" /d").code, 0u);
+        wchar_t unused[MAX_PATH];
+        EXPECT_EQ(DriveStore::Saved(drive, unused), ERROR_FILE_NOT_FOUND);
+    }
+}
+
+// A share reads back from the platform as "UNC\server\share"; it is saved as it was made.
+TEST_F(PersistenceTest, AShareReadsBackAsTheFolderItWasMadeFrom) {
+    const int drive = Drive();
+    ASSERT_TRUE(DefineDosDeviceW(DDD_RAW_TARGET_PATH, LetterOf(drive).c_str(),
+                                 L"\\??\\UNC\\server\\share\\dir"));
+    wchar_t folder[MAX_PATH];
+    ASSERT_EQ(DosDevices::Query(drive, folder), 0);
+    EXPECT_STREQ(folder, L"\\\\server\\share\\dir");
+    EXPECT_EQ(DriveStore::SaveMade(drive), 0);
+    EXPECT_EQ(SavedFolder(drive), L"\\\\server\\share\\dir");
 }
 
 TEST_F(PersistenceTest, TwoRestoresAtOnceMakeEachDriveOnceAndBothSucceed) {

@@ -3,7 +3,7 @@
 // CreateSubst; saved drives live in the user's drive store.
 //
 // Exit codes: 0 done; 1 something could not be done (or, for /restore, a drive was skipped);
-// 2 bad usage.
+// 2 bad usage; 3 (/restore) another restore kept running, and nothing was restored.
 #include <windows.h>
 #include <shellapi.h>
 #include "support/Handles.h"
@@ -18,6 +18,7 @@ namespace {
 const int kDone = 0;
 const int kFailed = 1;
 const int kBadUsage = 2;
+const int kRestoreBusy = 3;
 
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kRunValue[] = L"Lanterwell";
@@ -49,16 +50,30 @@ bool SameFolder(const wchar_t* a, const wchar_t* b) {
     return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
 }
 
+// How a saved drive is labelled: restored at sign-in only where it will be, and otherwise why not.
+UINT SavedLabel() {
+    switch (DriveStore::RestoreSetting()) {
+    case DriveStore::Restoring::OffByUser:
+        return IDS_LIST_SAVED_OFF;
+    case DriveStore::Restoring::OffOnMachine:
+        return IDS_LIST_SAVED_OFF_MACHINE;
+    default:
+        return IDS_LIST_SAVED;
+    }
+}
+
 int List() {
-    // "Restored at sign-in" only where it will be: saved, and the user's restore on.
-    const bool restoring = DriveStore::RestoreAtSignIn();
+    const UINT savedLabel = SavedLabel();
     for (int drive = 1; drive <= 26; ++drive) {
         wchar_t mapped[MAX_PATH];
         wchar_t saved[MAX_PATH];
         const bool isMapped = DosDevices::Query(drive, mapped) == 0;
-        const bool isSaved = DriveStore::Saved(drive, saved) == 0;
+        const int savedError = DriveStore::Saved(drive, saved);
+        const bool isSaved = savedError == 0;
+        if (savedError == ERROR_INVALID_DATA)
+            Console::Print(IDS_LIST_UNREADABLE, Letter(drive));
         if (isMapped && isSaved && SameFolder(saved, mapped))
-            Console::Print(restoring ? IDS_LIST_SAVED : IDS_LIST_SAVED_OFF, Letter(drive), mapped);
+            Console::Print(savedLabel, Letter(drive), mapped);
         else if (isMapped)
             Console::Print(IDS_LIST_ENTRY, Letter(drive), mapped);
         else if (isSaved)
@@ -92,17 +107,25 @@ LONG UpdateRunEntry(bool on);
 
 // /save keeps the drive whatever the setting, and turns the user's restore on: a drive kept
 // that nothing would restore would be a promise broken.
+// The choice is stored as the user's own, with their own sign-in entry, even where the
+// machine-wide default already restores: an administrator turning that off later must not
+// take the user's saved drives with it.
 int Make(int drive, const wchar_t* folder, bool save) {
+    if (!*folder) {
+        Console::Print(IDS_NO_FOLDER, Letter(drive));
+        return kBadUsage;
+    }
     if (const int error = DosDevices::Create(drive, folder)) {
         ReportCreateFailure(drive, folder, error);
         return kFailed;
     }
     int error = 0;
-    if (save && !DriveStore::RestoreAtSignIn()) {
+    if (save && !DriveStore::UserTurnedOn()) {
+        const bool wasOn = DriveStore::RestoreAtSignIn();
         error = DriveStore::SetRestoreAtSignIn(true);
         if (!error)
             error = UpdateRunEntry(true);
-        if (!error)
+        if (!error && !wasOn)
             Console::Print(IDS_RESTORE_TURNED_ON, Letter(drive));
     }
     if (!error)
@@ -117,7 +140,8 @@ int Make(int drive, const wchar_t* folder, bool save) {
 int Delete(int drive) {
     wchar_t folder[MAX_PATH];
     const bool isMapped = DosDevices::Query(drive, folder) == 0;
-    const bool isSaved = DriveStore::Saved(drive, folder) == 0;
+    const int savedError = DriveStore::Saved(drive, folder);
+    const bool isSaved = savedError == 0 || savedError == ERROR_INVALID_DATA;
     // A real drive, or nothing at all, is no virtual drive to delete.
     if (!isMapped && !isSaved) {
         Console::Print(IDS_NOT_VIRTUAL, Letter(drive));
@@ -177,15 +201,20 @@ int Restore() {
         return kDone;
     const RestoreTurn turn;
     if (!turn.Held()) {
-        Console::PrintError(IDS_CREATE_FAILED, L'?', ERROR_TIMEOUT);
-        return kFailed;
+        Console::Print(IDS_RESTORE_BUSY);
+        return kRestoreBusy;
     }
     int status = kDone;
     wchar_t saved[27][MAX_PATH];
     int errors[27] = {};
     DWORD pending = 0;
     for (int drive = 1; drive <= 26; ++drive) {
-        if (DriveStore::Saved(drive, saved[drive]) != 0)
+        const int savedError = DriveStore::Saved(drive, saved[drive]);
+        if (savedError == ERROR_INVALID_DATA) {
+            Console::Print(IDS_SKIPPED_UNREADABLE, Letter(drive));
+            status = kFailed;
+        }
+        if (savedError)
             continue;
         if (!DriveStore::IsFullPath(saved[drive])) {
             Console::Print(IDS_SKIPPED_INVALID, Letter(drive), saved[drive]);
@@ -220,15 +249,11 @@ int Restore() {
     return status;
 }
 
-// The current user's own sign-in entry, unless the setup program made a machine-wide one.
+// The current user's own sign-in entry, beside any machine-wide one the setup program made:
+// the two take turns (kRestoreMutex), and each outlives a change to the other.
 LONG UpdateRunEntry(bool on) {
     KeyHandle key;
     if (on) {
-        // The setup program writes it in the native view, which a 32-bit lwsubst on 64-bit
-        // Windows reaches only by asking (32-bit Windows ignores the flag).
-        if (key.Open(HKEY_LOCAL_MACHINE, kRunKey, KEY_QUERY_VALUE | KEY_WOW64_64KEY) == 0 &&
-            RegQueryValueExW(key.Get(), kRunValue, nullptr, nullptr, nullptr, nullptr) == 0)
-            return ERROR_SUCCESS;
         wchar_t program[MAX_PATH];
         const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
         if (length == 0 || length >= MAX_PATH)
@@ -263,6 +288,54 @@ int Usage(int status) {
     Console::Print(IDS_USAGE);
     return status;
 }
+
+// cmd users end a quoted folder with a backslash ("C:\dir\"), which the command-line rules
+// read as a literal quote running on to the end of the line: "C:\dir\" /save arrives as the
+// one argument C:\dir" /save. A folder name never holds a quote, so an argument with one is
+// the folder up to it, its backslash given back, and then the words after it.
+class Arguments {
+public:
+    Arguments(int count, wchar_t** given) {
+        for (int i = 0; i < count && m_count < kMost; ++i) {
+            const wchar_t* quote = given[i];
+            while (*quote && *quote != L'"')
+                ++quote;
+            Add(given[i], static_cast<int>(quote - given[i]), *quote ? L"\\" : L"");
+            for (const wchar_t* rest = *quote ? quote + 1 : quote; *rest;) {
+                while (*rest == L' ' || *rest == L'\t')
+                    ++rest;
+                const wchar_t* end = rest;
+                while (*end && *end != L' ' && *end != L'\t')
+                    ++end;
+                if (end > rest)
+                    Add(rest, static_cast<int>(end - rest), L"");
+                rest = end;
+            }
+        }
+    }
+    int Count() const { return m_count; }
+    wchar_t** List() { return m_list; }
+
+private:
+    static const int kMost = 16;
+    static const int kUnits = 32768 + kMost * 2;
+
+    void Add(const wchar_t* text, int length, const wchar_t* suffix) {
+        const int suffixLength = lstrlenW(suffix);
+        if (m_count == kMost || m_used + length + suffixLength + 1 > kUnits)
+            return;
+        wchar_t* added = m_text + m_used;
+        CopyMemory(added, text, length * sizeof(wchar_t));
+        lstrcpyW(added + length, suffix);
+        m_used += length + suffixLength + 1;
+        m_list[m_count++] = added;
+    }
+
+    wchar_t m_text[kUnits];
+    int m_used = 0;
+    wchar_t* m_list[kMost] = {};
+    int m_count = 0;
+};
 
 int Run(int count, wchar_t** arguments) {
     if (count == 0)
@@ -301,7 +374,7 @@ int main() {
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!arguments)
         return kBadUsage;
-    const int status = Run(count - 1, arguments + 1);
+    static Arguments repaired(count - 1, arguments + 1);
     LocalFree(arguments);
-    return status;
+    return Run(repaired.Count(), repaired.List());
 }

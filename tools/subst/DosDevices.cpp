@@ -81,8 +81,16 @@ int Query(int drive, wchar_t* folder) noexcept {
     wchar_t target[kTargetUnits];
     if (const int error = FindSubst(drive, name, target))
         return error;
-    if (folder)
-        lstrcpynW(folder, target + kSubstPrefixLength, MAX_PATH);
+    if (!folder)
+        return 0;
+    // A share reads back as "UNC\server\share": the folder is "\\server\share".
+    const wchar_t* mapped = target + kSubstPrefixLength;
+    if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, mapped, 4, L"UNC\\", 4) == CSTR_EQUAL) {
+        folder[0] = L'\\';
+        lstrcpynW(folder + 1, mapped + 3, MAX_PATH - 1);
+        return 0;
+    }
+    lstrcpynW(folder, mapped, MAX_PATH);
     return 0;
 }
 

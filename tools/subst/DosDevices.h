@@ -10,8 +10,8 @@ namespace DosDevices {
 // for a letter in use, ERROR_PATH_NOT_FOUND for a missing folder, ERROR_DIRECTORY for a file.
 int Create(int drive, const wchar_t* path) noexcept;
 
-// The folder of a substituted drive (without the prefix); ERROR_FILE_NOT_FOUND for a drive
-// that is not one. `folder` holds MAX_PATH units.
+// The folder of a substituted drive (without the prefix; a share as "\\server\share");
+// ERROR_FILE_NOT_FOUND for a drive that is not one. `folder` holds MAX_PATH units.
 int Query(int drive, wchar_t* folder) noexcept;
 
 // Removes a substitution; a real drive is never touched.

@@ -35,13 +35,23 @@ int ReadSetting(HKEY root, REGSAM view) {
 
 namespace DriveStore {
 
-bool RestoreAtSignIn() noexcept {
+Restoring RestoreSetting() noexcept {
     const int own = ReadSetting(HKEY_CURRENT_USER, 0);
     if (own >= 0)
-        return own == 1;
+        return own == 1 ? Restoring::ByUser : Restoring::OffByUser;
     // The setup program writes the default in the native view, which a 32-bit process on
     // 64-bit Windows reaches only by asking (32-bit Windows ignores the flag).
-    return ReadSetting(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY) == 1;
+    return ReadSetting(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY) == 1 ? Restoring::ByMachine
+                                                                 : Restoring::OffOnMachine;
+}
+
+bool RestoreAtSignIn() noexcept {
+    const Restoring setting = RestoreSetting();
+    return setting == Restoring::ByUser || setting == Restoring::ByMachine;
+}
+
+bool UserTurnedOn() noexcept {
+    return RestoreSetting() == Restoring::ByUser;
 }
 
 int SetRestoreAtSignIn(bool on) noexcept {
@@ -107,17 +117,25 @@ int Saved(int drive, wchar_t* folder) noexcept {
     if (const LONG error = key.Open(HKEY_CURRENT_USER, kDrivesKey, KEY_QUERY_VALUE))
         return error;
     DWORD type = REG_NONE;
+    wchar_t stored[MAX_PATH];
     DWORD size = (MAX_PATH - 1) * sizeof(wchar_t);
     const LONG error =
-        RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(folder), &size);
+        RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(stored), &size);
+    if (error == ERROR_MORE_DATA || (!error && type != REG_SZ && type != REG_EXPAND_SZ))
+        return ERROR_INVALID_DATA;
     if (error)
         return error;
-    if (type != REG_SZ) {
+    // What the registry holds need not end in a NUL.
+    stored[size / sizeof(wchar_t)] = 0;
+    if (type == REG_SZ) {
+        lstrcpyW(folder, stored);
+        return 0;
+    }
+    const DWORD expanded = ExpandEnvironmentStringsW(stored, folder, MAX_PATH);
+    if (expanded == 0 || expanded > MAX_PATH) {
         folder[0] = 0;
         return ERROR_INVALID_DATA;
     }
-    // What the registry holds need not end in a NUL.
-    folder[size / sizeof(wchar_t)] = 0;
     return 0;
 }
 

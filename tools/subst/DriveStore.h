@@ -15,7 +15,12 @@
 // - a drive deleted is forgotten, whatever the setting.
 namespace DriveStore {
 
+// Where the user's restore setting comes from, and what it is.
+enum class Restoring { ByUser, OffByUser, ByMachine, OffOnMachine };
+Restoring RestoreSetting() noexcept;
 bool RestoreAtSignIn() noexcept;
+// Whether the user has turned restoring on themselves, which no machine-wide change undoes.
+bool UserTurnedOn() noexcept;
 // The user's own setting, which from now on overrides the machine-wide default.
 int SetRestoreAtSignIn(bool on) noexcept;
 
@@ -29,7 +34,9 @@ int SaveMade(int drive) noexcept;
 int Save(int drive, const wchar_t* folder) noexcept;
 // A drive that was not saved is no failure.
 int Forget(int drive) noexcept;
-// The saved folder of a drive (MAX_PATH units); ERROR_FILE_NOT_FOUND when there is none.
+// The saved folder of a drive (MAX_PATH units), with environment variables expanded where the
+// value asks for it; ERROR_FILE_NOT_FOUND when there is none, ERROR_INVALID_DATA for a value
+// that names no folder (another type, or too long), which Forget still removes.
 int Saved(int drive, wchar_t* folder) noexcept;
 bool IsFullPath(const wchar_t* folder) noexcept;
 
