@@ -20,8 +20,9 @@ class ProcessWatch {
 public:
     explicit ProcessWatch(const char* name) : m_name(name) { m_before = Running(); }
 
-    // Waits up to the given time for a new process of the name; it is ended once read.
-    StartedProcess FindNew(DWORD waitMs = 5000) {
+    // Waits up to the given time for a new process of the name; it is ended once read. The
+    // default deadline is one that only a hang reaches.
+    StartedProcess FindNew(DWORD waitMs = 120000) {
         for (DWORD waited = 0;; waited += 50) {
             for (DWORD id : Running()) {
                 if (m_before.count(id))

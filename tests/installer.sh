@@ -51,6 +51,25 @@ serves() { # x64|x86 DIR: that architecture's host reaches the installed DLL and
     grep -qF "server: $(winepath -w "$2/Lanterwell.dll" 2>/dev/null) (" <<<"$out" &&
         grep -q '^QueryContextMenu: 0x0000001B' <<<"$out"
 }
+# hold HOST: a host keeps the installed DLL loaded, as Explorer does, until `release`; returns
+# once it has loaded it (the deadline is one only a hang reaches).
+hold() {
+    rm -f hold.txt release.flag
+    wine "$1" --cocreate --hold-until "$(winepath -w "$work/release.flag" 2>/dev/null)" \
+        "$(winepath -w "$work/Sample Folder" 2>/dev/null)" </dev/null >hold.txt 2>&1 &
+    holder=$!
+    for _ in $(seq 1 1200); do
+        grep -q '^QueryContextMenu' hold.txt 2>/dev/null && return 0
+        kill -0 $holder 2>/dev/null || break
+        sleep 0.25
+    done
+    echo "the host never loaded the DLL: $(cat hold.txt)" >&2
+    return 1
+}
+release() {
+    touch "$work/release.flag"
+    wait $holder
+}
 snapshot() { # FILE: the registry of both views and the files of drive_c, one line each
     local view
     for view in 64 32; do
@@ -124,15 +143,12 @@ check "Apps & features: a size" test -n "$(value $native "$uninstall" EstimatedS
 # replacement shows.
 set=${hosts%% *}
 printf 'an older build' >>"$main/Lanterwell.dll"
-wine "host-$set.exe" --cocreate --hold 4000 "$(winepath -w "$work/Sample Folder" 2>/dev/null)" \
-    </dev/null >hold.txt 2>&1 &
-holder=$!
-for _ in $(seq 1 40); do grep -q '^QueryContextMenu' hold.txt 2>/dev/null && break; sleep 0.25; done
+hold "host-$set.exe"
 check "installing over a loaded DLL asks for a restart (3010)" \
     test "$(exit_code "$(winepath -w "$setup")" /S)" = 3010
 check "the loaded DLL is not replaced yet" not cmp -s "$main/Lanterwell.dll" \
     "$([ $set = x64 ] && echo "$x64" || echo "$x86")/Lanterwell.dll"
-wait $holder
+release
 quiet wineboot -r
 check "after the restart the new DLL is in place" cmp -s "$main/Lanterwell.dll" \
     "$([ $set = x64 ] && echo "$x64" || echo "$x86")/Lanterwell.dll"
@@ -156,7 +172,8 @@ fi
 wine "$(winepath -w "$setup")" </dev/null >/dev/null 2>&1 &
 wizard=$!
 second=
-for _ in $(seq 1 40); do
+# Until the wizard holds its mutex; only a hang reaches the deadline.
+for _ in $(seq 1 600); do
     second=$(exit_code "$(winepath -w "$setup")" /S)
     [ "$second" = 5 ] && break
     sleep 0.5
@@ -193,10 +210,7 @@ quiet wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Lante
 # 64-bit one is held by a host.
 rm -f "$dir32/Lanterwell.dll"
 if [ "$arch" = win64 ]; then
-    wine host-x64.exe --cocreate --hold 6000 "$(winepath -w "$work/Sample Folder" 2>/dev/null)" \
-        </dev/null >hold.txt 2>&1 &
-    holder=$!
-    for _ in $(seq 1 40); do grep -q '^QueryContextMenu' hold.txt 2>/dev/null && break; sleep 0.25; done
+    hold host-x64.exe
     # An upgrade that waits for its restart, uninstalled before that restart: its copy waits
     # in the install folder, and nothing of it may come back or stay behind.
     check "an upgrade over the held DLL waits for the restart (3010)" \
@@ -213,7 +227,7 @@ waiting=0
 [ -n "$(ls -A "$main" 2>/dev/null)" ] && waiting=3010
 check "the silent uninstall waits and returns its real code ($code)" test "$code" = $waiting
 [ "$arch" = win64 ] && check "a held DLL makes it 3010" test "$code" = 3010
-[ "$arch" = win64 ] && wait $holder
+[ "$arch" = win64 ] && release
 quiet wineboot -r
 check "after the restart the folder is gone, the parent made for it too" test ! -e "$drive_c/Tools"
 snapshot after.txt

@@ -37,25 +37,46 @@ wineserver -k >/dev/null 2>&1 || true
 wineserver -p >/dev/null 2>&1
 cd "$work"
 
-# shoot NAME ARGUMENTS...: shows the menu, takes the screen while it is open, crops, checks.
+# shoot NAME ARGUMENTS...: shows the menu, waits until its popup of letters is open, takes the
+# screen until the picture holds both menus, closes the menu, crops, checks. Every wait has a
+# deadline that only a hang reaches.
 shoot() {
     local name=$1
     shift
-    wine menu-snapshot.exe --at 24 24 --close-after 2500 "$@" >"$name.log" 2>&1 &
-    local shown=$!
-    sleep 2
-    import -display "$display" -window root "$name.full.png"
+    rm -f "$name.close"
+    wine menu-snapshot.exe --at 24 24 --close-when "$(winepath -w "$work/$name.close" 2>/dev/null)" \
+        "$@" >"$name.log" 2>&1 &
+    local shown=$! covered= tries
+    for tries in $(seq 1 1200); do
+        covered=$(tr -d '\r' <"$name.log" | sed -n 's/^popup open: //p')
+        [ -n "$covered" ] || ! kill -0 $shown 2>/dev/null && break
+        sleep 0.25
+    done
+    # The menus' rectangle on the screen: the picture must hold all of it, the popup included.
+    local left top right bottom width height size=0x0
+    read -r left top right bottom <<<"${covered:-0 0 0 0}"
+    width=$((right - left)) height=$((bottom - top))
+    for tries in $(seq 1 240); do
+        [ -n "$covered" ] || break
+        import -display "$display" -window root "$name.full.png"
+        # The screen is black but for the menus: cut to them, with a margin.
+        convert "$name.full.png" -trim +repage -bordercolor black -border 8 -strip "$out/$name.png"
+        size=$(identify -format '%wx%h' "$out/$name.png")
+        [ "${size%x*}" -ge "$width" ] && [ "${size#*x}" -ge "$height" ] && break
+        sleep 0.25
+    done
+    touch "$name.close"
     wait $shown
-    # The screen is black but for the menu: cut to it, with a margin.
-    convert "$name.full.png" -trim +repage -bordercolor black -border 8 -strip "$out/$name.png"
-    # Made and not blank: a menu's size, its text in a colour of its own, mostly light.
-    local size colors light
-    size=$(identify -format '%wx%h' "$out/$name.png")
-    colors=$(identify -format '%k' "$out/$name.png")
-    light=$(convert "$out/$name.png" -format '%[fx:mean > 0.4 ? 1 : 0]' info:)
-    if [ "${size%x*}" -lt 150 ] || [ "${size#*x}" -lt 100 ] || [ "$colors" -lt 3 ] ||
-        [ "$light" != 1 ]; then
-        echo "screenshot: $name.png is blank or too small ($size, $colors colours)" >&2
+    # Made, the letters' popup in it, and not blank: its text in a colour of its own, mostly
+    # light.
+    local colors=0 light=0
+    if [ -f "$out/$name.png" ]; then
+        colors=$(identify -format '%k' "$out/$name.png")
+        light=$(convert "$out/$name.png" -format '%[fx:mean > 0.4 ? 1 : 0]' info:)
+    fi
+    if [ -z "$covered" ] || [ "$width" -lt 150 ] || [ "${size%x*}" -lt "$width" ] ||
+        [ "${size#*x}" -lt "$height" ] || [ "$colors" -lt 3 ] || [ "$light" != 1 ]; then
+        echo "screenshot: $name.png lacks the open popup or is blank (${size}, menus ${width}x${height}, $colors colours)" >&2
         cat "$name.log" >&2
         return 1
     fi

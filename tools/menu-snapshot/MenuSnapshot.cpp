@@ -1,9 +1,11 @@
 // Opens Lanterwell's context menu on screen as the shell would, for a picture of it: makes the
 // handler from the Lanterwell.dll beside this program, hands it the path, builds a menu with
 // a few items of the shell's own around the handler's, and shows it with TrackPopupMenu at the
-// given point with the handler's popup opened. It closes the menu by itself after a while.
+// given point with the handler's popup opened. Once the popup is open it prints
+// "popup open: LEFT TOP RIGHT BOTTOM", the screen rectangle the open menus cover, and it closes
+// the menu when the file named by --close-when exists (or after ten minutes).
 //
-// usage: menu-snapshot [--map LETTER FOLDER] [--at X Y] [--close-after MS] PATH
+// usage: menu-snapshot [--map LETTER FOLDER] [--at X Y] --close-when FILE PATH
 //   --map  first maps FOLDER to LETTER: with the companion SUBST.DLL (and removes it again at
 //          the end), so that the menu of a mapped drive's root can be shown
 #include <windows.h>
@@ -12,6 +14,7 @@
 #include <stdlib.h>
 #include <string>
 #include "tools/shell-host/DropDataObject.h"
+#include "tools/shell-host/HostSupport.h"
 
 namespace {
 
@@ -49,28 +52,76 @@ HRESULT MakeHandler(HMODULE server, IContextMenu** menu) {
     return result;
 }
 
-// Keys for the open menu: down to the handler's popup, right to open it, and later Escape.
+// Every wait has a deadline that only a hang reaches.
+const DWORD kDeadline = 600000;
+
+// The visible menu windows and the rectangle they cover together.
+struct OpenMenus {
+    int count = 0;
+    RECT covered = {};
+};
+
+BOOL CALLBACK AddMenuWindow(HWND window, LPARAM parameter) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32768") != 0 || !IsWindowVisible(window))
+        return TRUE;
+    auto* menus = reinterpret_cast<OpenMenus*>(parameter);
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    if (menus->count++ == 0)
+        menus->covered = rect;
+    else
+        UnionRect(&menus->covered, &menus->covered, &rect);
+    return TRUE;
+}
+
+OpenMenus FindOpenMenus() {
+    OpenMenus menus;
+    EnumWindows(AddMenuWindow, reinterpret_cast<LPARAM>(&menus));
+    return menus;
+}
+
+// Waits until at least `count` menus are open.
+bool WaitForMenus(int count) {
+    for (DWORD waited = 0; waited < kDeadline; waited += 50) {
+        if (FindOpenMenus().count >= count)
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+void Press(WORD key) {
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+// Once the menu is up: down to the handler's popup, right to open it, then closes the menu when
+// told to.
 DWORD WINAPI DriveMenu(void* parameter) {
-    const DWORD closeAfter = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(parameter));
-    auto press = [](WORD key) {
-        INPUT input[2] = {};
-        input[0].type = input[1].type = INPUT_KEYBOARD;
-        input[0].ki.wVk = input[1].ki.wVk = key;
-        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        SendInput(2, input, sizeof(INPUT));
-        Sleep(150);
-    };
-    Sleep(700);
-    press(VK_DOWN); // the first item: the shell's
-    press(VK_DOWN); // the handler's popup
-    press(VK_RIGHT);
-    Sleep(closeAfter);
+    const char* closeWhen = static_cast<const char*>(parameter);
+    if (WaitForMenus(1)) {
+        Press(VK_DOWN); // the first item: the shell's
+        Press(VK_DOWN); // the handler's popup
+        Press(VK_RIGHT);
+        if (WaitForMenus(2)) {
+            const RECT covered = FindOpenMenus().covered;
+            printf("popup open: %ld %ld %ld %ld\n", covered.left, covered.top, covered.right,
+                   covered.bottom);
+            fflush(stdout);
+        }
+    }
+    host::WaitForFile(closeWhen);
     EndMenu();
     return 0;
 }
 
 int Usage() {
-    fprintf(stderr, "usage: menu-snapshot [--map LETTER FOLDER] [--at X Y] [--close-after MS] "
+    fprintf(stderr, "usage: menu-snapshot [--map LETTER FOLDER] [--at X Y] --close-when FILE "
                     "PATH\n");
     return 2;
 }
@@ -81,7 +132,7 @@ int main(int argc, char** argv) {
     std::string path, mapFolder;
     char mapLetter = 0;
     int x = 40, y = 40;
-    DWORD closeAfter = 3000;
+    std::string closeWhen;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--map" && i + 2 < argc) {
@@ -90,15 +141,15 @@ int main(int argc, char** argv) {
         } else if (argument == "--at" && i + 2 < argc) {
             x = atoi(argv[++i]);
             y = atoi(argv[++i]);
-        } else if (argument == "--close-after" && i + 1 < argc) {
-            closeAfter = static_cast<DWORD>(atol(argv[++i]));
+        } else if (argument == "--close-when" && i + 1 < argc) {
+            closeWhen = argv[++i];
         } else if (argument.compare(0, 2, "--") == 0) {
             return Usage();
         } else {
             path = argument;
         }
     }
-    if (path.empty() || (mapLetter && (mapLetter < 'A' || mapLetter > 'Z')))
+    if (path.empty() || closeWhen.empty() || (mapLetter && (mapLetter < 'A' || mapLetter > 'Z')))
         return Usage();
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -146,9 +197,8 @@ int main(int argc, char** argv) {
                                  nullptr, nullptr, nullptr);
     ShowWindow(owner, SW_SHOW);
     SetForegroundWindow(owner);
-    CloseHandle(CreateThread(nullptr, 0, DriveMenu,
-                             reinterpret_cast<void*>(static_cast<UINT_PTR>(closeAfter)), 0,
-                             nullptr));
+    CloseHandle(
+        CreateThread(nullptr, 0, DriveMenu, const_cast<char*>(closeWhen.c_str()), 0, nullptr));
     TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD, x, y, 0, owner, nullptr);
     DestroyWindow(owner);
     DestroyMenu(popup);

@@ -51,6 +51,16 @@ private:
     HHOOK m_hook;
 };
 
+// Waits until a file exists, as a test's signal; ten minutes at most, which only a hang reaches.
+inline bool WaitForFile(const char* path) {
+    for (DWORD waited = 0; waited < 600000; waited += 50) {
+        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
 inline void HoldShift() {
     BYTE keys[256] = {};
     GetKeyboardState(keys);

@@ -3,15 +3,15 @@
 //
 // Message boxes that the handler shows are printed and closed.
 //
-// usage: shell-host [--cocreate] [--explorer-command] [--shift] [--hold MS] PATH...
+// usage: shell-host [--cocreate] [--explorer-command] [--shift] [--hold-until FILE] PATH...
 //                   [--invoke LETTER|delete]
 //   --cocreate  reach the class through CoCreateInstance (needs the DLL registered);
 //               otherwise through DllGetClassObject of the Lanterwell.dll beside this program
 //   --explorer-command  drive the Explorer command (Windows 11's compact menu) for one path
 //               instead, given as the shell item array Explorer builds
 //   --shift     hold Shift while the command runs
-//   --hold MS   keep the object, and so the DLL, loaded this long before leaving, as Explorer
-//               keeps a handler's DLL loaded
+//   --hold-until FILE  keep the object, and so the DLL, loaded until FILE exists (at most ten
+//               minutes), as Explorer keeps a handler's DLL loaded
 #include <windows.h>
 #include <shlobj.h>
 #include <stdio.h>
@@ -54,8 +54,8 @@ void PrintMenu(HMENU menu, IContextMenu* handler, int depth) {
 }
 
 int Usage() {
-    fprintf(stderr, "usage: shell-host [--cocreate] [--explorer-command] [--shift] [--hold MS] "
-                    "PATH... [--invoke LETTER|delete]\n");
+    fprintf(stderr, "usage: shell-host [--cocreate] [--explorer-command] [--shift] "
+                    "[--hold-until FILE] PATH... [--invoke LETTER|delete]\n");
     return 2;
 }
 
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     bool cocreate = false;
     bool shift = false;
     bool explorerCommand = false;
-    DWORD hold = 0;
+    std::string holdUntil;
     std::string invoke;
     std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
@@ -76,8 +76,8 @@ int main(int argc, char** argv) {
             shift = true;
         else if (argument == "--explorer-command")
             explorerCommand = true;
-        else if (argument == "--hold" && i + 1 < argc)
-            hold = static_cast<DWORD>(atol(argv[++i]));
+        else if (argument == "--hold-until" && i + 1 < argc)
+            holdUntil = argv[++i];
         else if (argument == "--invoke" && i + 1 < argc)
             invoke = argv[++i];
         else if (argument.compare(0, 2, "--") == 0)
@@ -136,8 +136,8 @@ int main(int argc, char** argv) {
         status = FAILED(result) ? 1 : 0;
     }
     fflush(stdout);
-    if (hold)
-        Sleep(hold);
+    if (!holdUntil.empty())
+        host::WaitForFile(holdUntil.c_str());
     DestroyMenu(shellMenu);
     menu->Release();
     init->Release();
