@@ -3,13 +3,16 @@
 Explorer command a package identity, its logos, the block map and the content types, zipped as
 an MSIX. The DLL itself stays in the install folder (the external location).
 
-Signing: with LANTERWELL_SIGNING_PFX (and LANTERWELL_SIGNING_PASSWORD) in the environment the
-package is signed with osslsigncode and its Publisher is the certificate's subject; without,
-it is unsigned and its Publisher is the one Windows requires of unsigned packages."""
+Signing: with LANTERWELL_SIGNING_PFX (and LANTERWELL_SIGNING_PASSWORD_FILE, a file holding the
+password, which never goes on a command line) in the environment the package is signed with
+osslsigncode and its Publisher is the certificate's subject as Windows renders it; a subject
+that no Publisher can express stops the build, naming the field. Without, it is unsigned and
+its Publisher is the one Windows requires of unsigned packages."""
 import argparse
 import base64
 import hashlib
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -21,25 +24,52 @@ UNSIGNED_PUBLISHER = "CN=Lanterwell, OID.2.25.3117293689139843176544077305949569
 ARCHITECTURES = {"x86": "x86", "x64": "x64"}
 
 
-def certificate_subject(pfx, password):
-    """The certificate's subject as a package Publisher: "CN=..., O=..., C=..."."""
+# The names Windows gives a subject's attributes, by OID; any other is written "OID.n.n...".
+WINDOWS_KEYS = {"2.5.4.3": "CN", "2.5.4.7": "L", "2.5.4.10": "O", "2.5.4.11": "OU",
+                "1.2.840.113549.1.9.1": "E", "2.5.4.6": "C", "2.5.4.8": "S", "2.5.4.9": "STREET",
+                "2.5.4.12": "T", "2.5.4.42": "G", "2.5.4.43": "I", "2.5.4.4": "SN",
+                "0.9.2342.19200300.100.1.25": "DC", "2.5.4.5": "SERIALNUMBER"}
+# A value holding any of these, or blanks at either end, is quoted, its quotes doubled.
+QUOTED = set(',+="<>#;')
+
+
+class SubjectError(Exception):
+    pass
+
+
+def windows_value(key, value):
+    if not value:
+        raise SubjectError("the certificate's %s is empty, which no package Publisher can match" % key)
+    if re.search(r"\\[0-9A-Fa-f]{2}", value) or any(ord(c) < 0x20 for c in value):
+        raise SubjectError("the certificate's %s holds a control character" % key)
+    if QUOTED.isdisjoint(value) and value.strip() == value:
+        return value
+    return '"' + value.replace('"', '""') + '"'
+
+
+def windows_subject(lines):
+    """The subject as Windows renders it, last attribute first, from openssl's one-line-per-
+    attribute listing in certificate order ("2.5.4.3=value")."""
+    parts = []
+    for line in lines:
+        oid, _, value = line.strip().partition("=")
+        key = WINDOWS_KEYS.get(oid, "OID." + oid)
+        if re.search(r" \+ [0-9]+(\.[0-9]+)+=", value):
+            raise SubjectError("the certificate's %s shares its name part with another attribute "
+                               "(a multi-valued name), which a package Publisher cannot express" % key)
+        parts.append("%s=%s" % (key, windows_value(key, value)))
+    return ", ".join(reversed(parts))
+
+
+def certificate_subject(pfx, password_file):
+    """The Publisher that Windows matches against the signing certificate's subject."""
     certificate = subprocess.run(
-        ["openssl", "pkcs12", "-in", pfx, "-clcerts", "-nokeys", "-passin", "pass:" + password],
+        ["openssl", "pkcs12", "-in", pfx, "-clcerts", "-nokeys", "-passin", "file:" + password_file],
         check=True, capture_output=True).stdout
-    subject = subprocess.run(
-        ["openssl", "x509", "-noout", "-subject", "-nameopt", "RFC2253"],
-        input=certificate, check=True, capture_output=True).stdout.decode().strip()
-    subject = subject.split("=", 1)[1] if subject.startswith("subject=") else subject
-    parts, part, escaped = [], "", False
-    for character in subject:
-        if character == "," and not escaped:
-            parts.append(part)
-            part = ""
-            continue
-        escaped = character == "\\" and not escaped
-        part += character
-    parts.append(part)
-    return ", ".join(parts)
+    listing = subprocess.run(
+        ["openssl", "x509", "-noout", "-subject", "-nameopt", "sep_multiline,utf8,oid,esc_ctrl"],
+        input=certificate, check=True, capture_output=True).stdout.decode("utf-8")
+    return windows_subject([line for line in listing.splitlines()[1:] if line.strip()])
 
 
 def block_map(entries):
@@ -100,8 +130,12 @@ def main():
     options = parser.parse_args()
 
     pfx = os.environ.get("LANTERWELL_SIGNING_PFX", "")
-    password = os.environ.get("LANTERWELL_SIGNING_PASSWORD", "")
-    publisher = certificate_subject(pfx, password) if pfx else UNSIGNED_PUBLISHER
+    password_file = os.environ.get("LANTERWELL_SIGNING_PASSWORD_FILE", "")
+    try:
+        publisher = certificate_subject(pfx, password_file) if pfx else UNSIGNED_PUBLISHER
+    except SubjectError as error:
+        print("make-package: cannot sign with %s: %s" % (pfx, error), file=sys.stderr)
+        return 1
     with open(os.path.join(options.source, "AppxManifest.xml.in"), encoding="utf-8") as template:
         manifest = template.read()
     for key, value in {"PUBLISHER": publisher, "VERSION": options.version,
@@ -123,7 +157,7 @@ def main():
         write_package(unsigned, files)
         if os.path.exists(options.output):
             os.remove(options.output)
-        subprocess.run(["osslsigncode", "sign", "-pkcs12", pfx, "-pass", password,
+        subprocess.run(["osslsigncode", "sign", "-pkcs12", pfx, "-readpass", password_file,
                         "-h", "sha256", "-in", unsigned, "-out", options.output], check=True,
                        stdout=subprocess.DEVNULL)
     return 0

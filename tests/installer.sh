@@ -9,6 +9,7 @@
 set -u
 . "$(dirname "$0")/checks.sh"
 setup=$1 work=$2 arch=$3 x64=$4 x86=$5 recorder=$6
+[ -f "$setup" ] || { echo "installer: no setup program at $setup"; exit 1; }
 rm -rf "$work" && mkdir -p "$work/Sample Folder"
 export WINEPREFIX=$work/prefix WINEARCH=$arch WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
 # No menu entries or file associations outside the prefix; no debugger, no Mono, no Gecko.
