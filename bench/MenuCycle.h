@@ -3,14 +3,14 @@
 #include <shlobj.h>
 #include <string>
 #include "tools/shell-host/DropDataObject.h"
+#include "LanterwellIds.h"
 
 namespace bench {
 
 // The class object of the Lanterwell.dll in a folder, loaded for the rest of the run; null
 // when the DLL is not usable.
 inline IClassFactory* ShellExtensionClassObject(const std::string& folder) {
-    static const CLSID shellExtension = {
-        0x5B1D7E20, 0x3C44, 0x4A8F, {0x9E, 0x61, 0x2F, 0x0A, 0x7C, 0x9D, 0x4B, 0x13}};
+    static const CLSID shellExtension = LANTERWELL_CLSID_SHELL_EXTENSION_INIT;
     HMODULE server = LoadLibraryA((folder + "Lanterwell.dll").c_str());
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     auto getClassObject = reinterpret_cast<GetClassObject>(

@@ -4,14 +4,14 @@
 #include <oleauto.h>
 #include <string>
 #include "bench/BenchSupport.h"
+#include "LanterwellIds.h"
 
 namespace {
 
-const char kClsid[] = "{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}";
-const char kAppId[] = "{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}";
-const char kLibId[] = "{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}";
-const GUID kLibraryId = {
-    0x3E9F4C61, 0x0B7A, 0x4D25, {0xA8, 0xC3, 0x7F, 0x16, 0xE2, 0xB9, 0xD0, 0x54}};
+const char kClsid[] = LANTERWELL_CLSID_SHELL_EXTENSION_TEXT;
+const char kAppId[] = LANTERWELL_APPID_LANTERWELL_TEXT;
+const char kLibId[] = LANTERWELL_LIBID_LANTERWELL_TEXT;
+const GUID kLibraryId = LANTERWELL_LIBID_LANTERWELL_INIT;
 
 void SetString(HKEY root, const std::string& path, const char* name, const std::string& data) {
     HKEY key = nullptr;

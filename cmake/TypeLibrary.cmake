@@ -1,4 +1,5 @@
-# Builds the type library from resources/Lanterwell.idl: the IDL goes to code page 932
+# Builds the type library from resources/Lanterwell.idl.in: the identifiers are written in, the
+# IDL goes to code page 932
 # (its help strings are Japanese), widl writes the MSFT library for the build's architecture
 # (SYS_WIN32 or SYS_WIN64) with IDispatch taken from that architecture's stdole2.tlb, and the
 # listed type flags are made exact.
@@ -21,7 +22,11 @@ find_program(LANTERWELL_ICONV iconv NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 find_package(Python3 COMPONENTS Interpreter REQUIRED)
 
 set(LANTERWELL_TYPELIB ${CMAKE_BINARY_DIR}/Lanterwell.tlb)
-set(idl ${CMAKE_SOURCE_DIR}/resources/Lanterwell.idl)
+set(idl ${CMAKE_BINARY_DIR}/Lanterwell.idl)
+configure_file(${CMAKE_SOURCE_DIR}/resources/Lanterwell.idl.in ${idl} @ONLY)
+# The class's registry script, likewise, byte for byte otherwise.
+configure_file(${CMAKE_SOURCE_DIR}/resources/ShellExtension.rgs.in
+    ${CMAKE_BINARY_DIR}/resources/ShellExtension.rgs @ONLY NEWLINE_STYLE CRLF)
 set(idl932 ${CMAKE_BINARY_DIR}/Lanterwell.932.idl)
 add_custom_command(OUTPUT ${LANTERWELL_TYPELIB}
     COMMAND ${LANTERWELL_ICONV} -f UTF-8 -t CP932 ${idl} -o ${idl932}
@@ -29,8 +34,8 @@ add_custom_command(OUTPUT ${LANTERWELL_TYPELIB}
             -L ${LANTERWELL_STDOLE_DIR} -o ${CMAKE_BINARY_DIR}/Lanterwell.widl.tlb ${idl932}
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/typelib-flags.py
             ${CMAKE_BINARY_DIR}/Lanterwell.widl.tlb ${LANTERWELL_TYPELIB}
-            C62B8D47-91E5-4F0C-B3A6-58E4D7019F2B=0x11C0
-            5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13=0x2
+            ${LANTERWELL_IID_ISHELL_EXTENSION}=0x11C0
+            ${LANTERWELL_CLSID_SHELL_EXTENSION}=0x2
     DEPENDS ${idl} ${CMAKE_SOURCE_DIR}/resources/OleBase.idl
             ${CMAKE_SOURCE_DIR}/cmake/typelib-flags.py
     COMMENT "Building the type library"

@@ -41,12 +41,20 @@ HRESULT DriveCommands::SelectPath(const wchar_t* path) noexcept {
 }
 
 bool DriveCommands::OffersCommands() const noexcept {
-    if (!m_subst.IsLoaded() || lstrlenA(m_path) == 0)
+    // The text first: a share is refused before the network is asked about it.
+    if (!m_subst.IsLoaded() || lstrlenA(m_path) == 0 || PathIsUNCA(m_path))
         return false;
     // A drive without a medium is no directory, but its root is still offered.
-    if (!PathIsDirectoryA(m_path) && !PathIsRootA(m_path))
-        return false;
-    return !PathIsUNCA(m_path);
+    return PathIsDirectoryA(m_path) || PathIsRootA(m_path);
+}
+
+bool DriveCommands::NameMayBeOffered(const wchar_t* path) noexcept {
+    char ansi[MAX_PATH];
+    return path && *path && !PathIsUNCW(path) && ToPlatformAnsi(path, ansi);
+}
+
+bool DriveCommands::NamesDriveRoot(const wchar_t* path) noexcept {
+    return path && PathIsRootW(path) && !PathIsUNCW(path);
 }
 
 DWORD DriveCommands::ReadFreeLetters() noexcept {

@@ -27,6 +27,11 @@ public:
     // Whether anything is offered: the library is there, and the selection is a folder or
     // a drive root (with or without a medium) on this computer.
     bool OffersCommands() const noexcept;
+    // What a path's text alone tells, without the disk or the library: whether it may be
+    // offered anything (no share, a name the ANSI code page holds exactly), and whether it
+    // names a drive's root.
+    static bool NameMayBeOffered(const wchar_t* path) noexcept;
+    static bool NamesDriveRoot(const wchar_t* path) noexcept;
     // Reads the letters in use at this moment; answers the mask of the free ones.
     DWORD ReadFreeLetters() noexcept;
     static DWORD FreeLettersOf(DWORD drivesInUse) noexcept;

@@ -2,12 +2,13 @@
 #include "extension/CommandTexts.h"
 #include "extension/DriveCommands.h"
 #include "extension/ExplorerCommandEnum.h"
+#include "LanterwellIds.h"
 #include "resources/ResourceIds.h"
 #include "support/InterfaceMap.h"
 #include "support/ModuleHeap.h"
 
-const CLSID CLSID_ExplorerCommand = {
-    0x35D1BE52, 0xE400, 0x4ACF, {0xB6, 0x50, 0x7B, 0xE3, 0xF6, 0xE8, 0xB0, 0x1E}};
+const CLSID CLSID_ExplorerCommand = LANTERWELL_CLSID_EXPLORER_COMMAND_INIT;
+const CLSID CLSID_ExplorerDeleteCommand = LANTERWELL_CLSID_EXPLORER_DELETE_COMMAND_INIT;
 
 namespace {
 
@@ -39,27 +40,35 @@ void RemoveAccessKeys(WideUiText& text) {
     text.length = kept;
 }
 
-// The selection as the classic menu would take it: one file-system item, whose path the
-// model judges; several items are a selection that nothing is offered for.
-HRESULT SelectItems(DriveCommands& commands, IShellItemArray* items) {
+// The one selected item's file-system path: S_FALSE (and no path) for several items, a
+// selection that nothing is offered for; E_INVALIDARG for an item without a path (a library, a
+// phone), which is no folder to map.
+HRESULT SelectedPath(IShellItemArray* items, UniqueTaskString& path) {
     if (!items)
         return E_INVALIDARG;
     DWORD count = 0;
     if (FAILED(items->GetCount(&count)))
         return E_INVALIDARG;
-    if (count != 1) {
-        commands.ClearSelection();
-        return S_OK;
-    }
+    if (count != 1)
+        return S_FALSE;
     ComPtr<IShellItem> item;
     if (FAILED(items->GetItemAt(0, item.Receive())) || !item)
         return E_INVALIDARG;
-    LPWSTR path = nullptr;
-    // An item without a file-system path (a library, a phone) is no folder to map.
-    if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path)))
-        return E_INVALIDARG;
-    const UniqueTaskString owned(path);
-    return commands.SelectPath(owned.Get());
+    return SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, path.Receive())) ? S_OK
+                                                                              : E_INVALIDARG;
+}
+
+// The selection as the classic menu would take it.
+HRESULT SelectItems(DriveCommands& commands, IShellItemArray* items) {
+    UniqueTaskString path;
+    const HRESULT found = SelectedPath(items, path);
+    if (FAILED(found))
+        return found;
+    if (found == S_FALSE) {
+        commands.ClearSelection();
+        return S_OK;
+    }
+    return commands.SelectPath(path.Get());
 }
 
 } // namespace
@@ -82,7 +91,9 @@ HRESULT ExplorerCommand::Create(const ExtensionModule& module, UINT offset, IUnk
 ExplorerCommand::ExplorerCommand(const ExtensionModule& module, UINT offset) noexcept
     : m_lock(module.locks), m_refCount(0), m_module(module), m_offset(offset) {}
 
-ExplorerCommand::~ExplorerCommand() = default;
+ExplorerCommand::~ExplorerCommand() {
+    HeapDelete(m_commands);
+}
 
 STDMETHODIMP ExplorerCommand::QueryInterface(REFIID riid, void** ppv) {
     return QueryFromInterfaceMap(this, kExplorerCommandMap, riid, ppv);
@@ -113,7 +124,7 @@ STDMETHODIMP ExplorerCommand::GetIcon(IShellItemArray*, LPWSTR* ppszIcon) {
     if (!ppszIcon)
         return E_POINTER;
     *ppszIcon = nullptr;
-    if (!IsGroup())
+    if (!IsGroup() && !IsDelete())
         return E_NOTIMPL;
     // The icon in the module's own resources, as "path,-ID".
     wchar_t path[MAX_PATH];
@@ -139,40 +150,59 @@ STDMETHODIMP ExplorerCommand::GetToolTip(IShellItemArray*, LPWSTR* ppszInfotip) 
 STDMETHODIMP ExplorerCommand::GetCanonicalName(GUID* pguidCommandName) {
     if (!pguidCommandName)
         return E_POINTER;
-    *pguidCommandName = IsGroup() ? CLSID_ExplorerCommand : GUID_NULL;
-    return IsGroup() ? S_OK : E_NOTIMPL;
+    *pguidCommandName = IsGroup()    ? CLSID_ExplorerCommand
+                        : IsDelete() ? CLSID_ExplorerDeleteCommand
+                                     : GUID_NULL;
+    return IsGroup() || IsDelete() ? S_OK : E_NOTIMPL;
 }
 
-STDMETHODIMP ExplorerCommand::GetState(IShellItemArray* psiItemArray, BOOL,
+// Explorer asks on its UI thread for every right-click, first with fOkToBeSlow FALSE: that
+// pass answers from the path's text alone, and leaves anything that needs the disk or SUBST.DLL
+// to the second.
+STDMETHODIMP ExplorerCommand::GetState(IShellItemArray* psiItemArray, BOOL fOkToBeSlow,
                                        EXPCMDSTATE* pCmdState) {
     if (!pCmdState)
         return E_POINTER;
     *pCmdState = ECS_HIDDEN;
     if (!psiItemArray)
         return E_INVALIDARG;
-    if (!IsGroup()) {
+    if (!IsGroup() && !IsDelete()) {
         *pCmdState = ECS_ENABLED;
         return S_OK;
     }
-    // Shown exactly where the classic menu would show its popup.
-    DriveCommands commands(m_module);
-    if (SUCCEEDED(SelectItems(commands, psiItemArray)) && commands.OffersCommands() &&
-        commands.ReadFreeLetters())
+    UniqueTaskString path;
+    if (SelectedPath(psiItemArray, path) != S_OK || !DriveCommands::NameMayBeOffered(path.Get()) ||
+        (IsDelete() && !DriveCommands::NamesDriveRoot(path.Get())))
+        return S_OK;
+    if (!fOkToBeSlow)
+        return E_PENDING;
+    // Shown exactly where the classic menu would show the popup or the delete item.
+    DriveCommands* commands = Commands();
+    if (!commands || FAILED(commands->SelectPath(path.Get())) || !commands->OffersCommands())
+        return S_OK;
+    if (IsDelete() ? commands->OffersDelete() : commands->ReadFreeLetters() != 0)
         *pCmdState = ECS_ENABLED;
     return S_OK;
 }
 
+// As the classic menu does, a command whose SUBST.DLL went missing after the menu was shown
+// says so in its box.
 STDMETHODIMP ExplorerCommand::Invoke(IShellItemArray* psiItemArray, IBindCtx*) {
     if (IsGroup())
         return E_NOTIMPL;
-    DriveCommands commands(m_module);
-    const HRESULT selected = SelectItems(commands, psiItemArray);
+    DriveCommands* commands = Commands();
+    if (!commands)
+        return E_OUTOFMEMORY;
+    const HRESULT selected = SelectItems(*commands, psiItemArray);
     if (FAILED(selected))
         return selected;
-    if (!commands.OffersCommands())
-        return E_INVALIDARG;
-    commands.Invoke(m_offset, OwnerWindow());
-    return S_OK;
+    return commands->Invoke(m_offset, OwnerWindow()) ? S_OK : E_INVALIDARG;
+}
+
+DriveCommands* ExplorerCommand::Commands() noexcept {
+    if (!m_commands)
+        m_commands = HeapNew<DriveCommands>(m_module);
+    return m_commands;
 }
 
 STDMETHODIMP ExplorerCommand::GetFlags(EXPCMDFLAGS* pFlags) {

@@ -2,16 +2,21 @@
 #include <windows.h>
 #include <shobjidl.h>
 #include "extension/CommandOffsets.h"
+#include "extension/DriveCommands.h"
 #include "extension/ExtensionModule.h"
 #include "support/Handles.h"
 
-// {35D1BE52-E400-4ACF-B650-7BE3F6E8B01E}
+// Windows 11's commands: the group "Create virtual drive", and "Delete virtual drive" on a
+// virtual drive's root.
 extern const CLSID CLSID_ExplorerCommand;
+extern const CLSID CLSID_ExplorerDeleteCommand;
 
-// Lanterwell in Windows 11's compact context menu: "Create virtual drive" on a folder, whose
-// subcommands are the free drive letters. One class serves both levels: the group command
-// (kPopupOffset) and a letter's command, numbered as the classic menu numbers them. What is
-// offered and what a command does is DriveCommands', as in the classic menu.
+// Lanterwell in Windows 11's compact context menu: "Create virtual drive" on a folder or a drive
+// root, whose subcommands are the free drive letters, and "Delete virtual drive" on a virtual
+// drive's root. One class serves every command, numbered as the classic menu numbers them: the
+// group (kPopupOffset), a letter's command, the delete command (kDeleteOffset). What is offered
+// and what a command does is DriveCommands', as in the classic menu; SUBST.DLL is loaded once
+// per command object, and only when an answer needs it.
 class ExplorerCommand final : public IExplorerCommand, public IObjectWithSite {
 public:
     // Makes a command that holds one lock on the module while it lives, sited where the
@@ -44,6 +49,10 @@ public:
 
 private:
     bool IsGroup() const noexcept { return m_offset == kPopupOffset; }
+    bool IsDelete() const noexcept { return m_offset == kDeleteOffset; }
+    // The command model, made (and SUBST.DLL loaded) at the first call that needs it; null
+    // when there is no memory.
+    DriveCommands* Commands() noexcept;
     // The window that owns the error boxes: the site's, where it has one.
     HWND OwnerWindow() const noexcept;
 
@@ -53,4 +62,5 @@ private:
     ExtensionModule m_module;
     UINT m_offset;
     ComPtr<IUnknown> m_site;
+    DriveCommands* m_commands = nullptr;
 };

@@ -20,6 +20,7 @@
 #include <vector>
 #include "fuzz/RegistrySandbox.h"
 #include "fuzz/ScriptGenerator.h"
+#include "LanterwellIds.h"
 #include "registrar/Registrar.h"
 #include "registrar/ScriptTree.h"
 #include "registrar/ScriptRunner.h"
@@ -64,7 +65,7 @@ HRESULT Run(const std::string& entries, bool registering) {
     Registrar registrar;
     registrar.AddVariable(L"Module", L"C:\\It''s \u8868\\Lanterwell.dll");
     registrar.AddVariable(L"Module_Raw", L"C:\\It''s \u8868\\Lanterwell.dll");
-    registrar.AddVariable(L"APPID", L"{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}");
+    registrar.AddVariable(L"APPID", LANTERWELL_APPID_LANTERWELL_WIDE);
     registrar.AddVariable(L"Extra", L"\u30BD%");
     std::string text = Wrap(entries);
     g_current = &text;

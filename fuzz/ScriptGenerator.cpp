@@ -1,5 +1,6 @@
 #include "fuzz/ScriptGenerator.h"
 #include "registrar/ScriptLexer.h"
+#include "LanterwellIds.h"
 
 namespace fuzz {
 
@@ -12,8 +13,8 @@ const char* const kPlainNames[] = {"A",   "Key",    "it's", "100%",       "two w
 // 0x7C (ポ) and 0x7D (マ); in other code pages the same bytes are other characters.
 const char* const kDoubleByteNames[] = {"\x95\x5C", "\x83\x5C", "\x83\x7B\x83\x7C\x83\x7D",
                                         "\x88\xEA\x97\x97\x95\x5C", "\x83\x5C\x83\x74\x83\x67"};
-const char* const kGuids[] = {"{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}",
-                              "{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}", "{}", "{G}"};
+const char* const kGuids[] = {LANTERWELL_CLSID_SHELL_EXTENSION_TEXT,
+                              LANTERWELL_APPID_LANTERWELL_TEXT, "{}", "{G}"};
 const char* const kNumbers[] = {"0",    "1",    "4294967295", "4294967296", "-1",
                                 "0x10", "&H10", "12abc",      "",           " 7"};
 const char* const kBinaries[] = {"", "00", "0a1B", "ABC", "zz", "0102030405060708"};

@@ -11,6 +11,8 @@
 ; Built by CMake (target "installer") with:
 ;   /DVERSION=a.b.c.d /DPUBLISHER=... /DX64_DIR=... /DX86_DIR=... /DOUTFILE=...
 ;   /DPACKAGE_FILE=... /DALLOW_UNSIGNED=" -AllowUnsigned" (or empty for a signed package)
+;   /DCLASS_ID=... /DAPP_ID=... /DINTERFACE_ID=... /DLIBRARY_ID=... (in braces, from
+;   cmake/Identifiers.cmake)
 ; Silent mode: /S [/NORESTORE] [/D=folder]. Exit codes: 0 installed, 3010 when a restart
 ; finishes the job, 1 cancelled, 2 the setup program is damaged (NSIS's own check), 4 the
 ; handler could not be registered (nothing installed), 5 another setup is running.
@@ -29,7 +31,6 @@ SetCompressor /SOLID lzma
 !include FileFunc.nsh
 
 !define PRODUCT "Lanterwell"
-!define CLASS_ID "{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define VENDOR_KEY "Software\${PRODUCT}"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
@@ -183,13 +184,13 @@ FunctionEnd
 ; other product.
 !macro RemoveRegistration
   DeleteRegKey HKCR "CLSID\${CLASS_ID}"
-  DeleteRegKey HKCR "AppID\{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}"
+  DeleteRegKey HKCR "AppID\${APP_ID}"
   DeleteRegKey HKCR "AppID\Lanterwell.DLL"
   DeleteRegKey HKCR "Lanterwell.ShellExtension"
   DeleteRegKey HKCR "Lanterwell.ShellExtension.1"
   DeleteRegKey HKCR "Folder\ShellEx\ContextMenuHandlers\Lanterwell"
-  DeleteRegKey HKCR "Interface\{C62B8D47-91E5-4F0C-B3A6-58E4D7019F2B}"
-  DeleteRegKey HKCR "TypeLib\{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}"
+  DeleteRegKey HKCR "Interface\${INTERFACE_ID}"
+  DeleteRegKey HKCR "TypeLib\${LIBRARY_ID}"
   DeleteRegValue HKLM "Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved" "${CLASS_ID}"
 !macroend
 

@@ -32,6 +32,8 @@ execute_process(
             -DSOURCE_DIR=${SOURCE_DIR}
             -DX64_DIR=${X64_DIR} -DX86_DIR=${X86_DIR} -DESTIMATED_KB=${kilobytes}
             -DPACKAGE_FILE=${PACKAGE_FILE} "-DALLOW_UNSIGNED=${allow_unsigned}"
+            "-DCLASS_ID={${CLASS_ID}}" "-DAPP_ID={${APP_ID}}" "-DINTERFACE_ID={${INTERFACE_ID}}"
+            "-DLIBRARY_ID={${LIBRARY_ID}}"
             -DOUTFILE=${output} ${SOURCE_DIR}/installer/Lanterwell.nsi
     RESULT_VARIABLE result)
 if(NOT result EQUAL 0)

@@ -72,6 +72,13 @@ def certificate_subject(pfx, password_file):
     return windows_subject([line for line in listing.splitlines()[1:] if line.strip()])
 
 
+def bare_guid(text):
+    """A class ID as the manifest schema types it: hex digits 8-4-4-4-12, no braces."""
+    if not re.fullmatch(r"[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}", text):
+        raise argparse.ArgumentTypeError("%r is no bare GUID" % text)
+    return text
+
+
 def block_map(entries):
     """AppxBlockMap.xml for stored (uncompressed) files: a SHA-256 per 64 KiB block."""
     lines = ['<?xml version="1.0" encoding="UTF-8"?>',
@@ -123,7 +130,8 @@ def main():
     parser.add_argument("--arch", required=True, choices=sorted(ARCHITECTURES))
     parser.add_argument("--version", required=True)
     parser.add_argument("--publisher-display", required=True)
-    parser.add_argument("--clsid", required=True)
+    parser.add_argument("--group-clsid", required=True, type=bare_guid)
+    parser.add_argument("--delete-clsid", required=True, type=bare_guid)
     parser.add_argument("--dll", default="Lanterwell.dll")
     parser.add_argument("--source", required=True, help="the package folder of the sources")
     parser.add_argument("--output", required=True)
@@ -141,7 +149,8 @@ def main():
     for key, value in {"PUBLISHER": publisher, "VERSION": options.version,
                        "ARCHITECTURE": ARCHITECTURES[options.arch],
                        "PUBLISHER_DISPLAY": options.publisher_display,
-                       "CLSID": options.clsid, "DLL": options.dll}.items():
+                       "GROUP_CLSID": options.group_clsid, "DELETE_CLSID": options.delete_clsid,
+                       "DLL": options.dll}.items():
         manifest = manifest.replace("@%s@" % key, escape(value, {'"': "&quot;"}))
     files = [("AppxManifest.xml", manifest.replace("\n", "\r\n").encode("utf-8"))]
     assets = os.path.join(options.source, "Assets")

@@ -37,20 +37,30 @@ HRESULT UpdateExplorerCommandRegistration(bool) {
     return S_OK;
 }
 
-HRESULT CreateExplorerCommand(IUnknown* outer, REFIID riid, void** ppv) {
+template <UINT offset> HRESULT CreateExplorerCommand(IUnknown* outer, REFIID riid, void** ppv) {
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
     if (outer)
         return CLASS_E_NOAGGREGATION;
-    return ExplorerCommand::Create(ModuleForExtension(), kPopupOffset, nullptr, riid, ppv);
+    return ExplorerCommand::Create(ModuleForExtension(), offset, nullptr, riid, ppv);
 }
 
 ClassEntry explorerCommandEntry = {
     &CLSID_ExplorerCommand,
     UpdateExplorerCommandRegistration,
     CreateClassObject,
-    CreateExplorerCommand,
+    CreateExplorerCommand<kPopupOffset>,
+    nullptr,
+    ShellExtensionCategories,
+    nullptr,
+};
+
+ClassEntry explorerDeleteCommandEntry = {
+    &CLSID_ExplorerDeleteCommand,
+    UpdateExplorerCommandRegistration,
+    CreateClassObject,
+    CreateExplorerCommand<kDeleteOffset>,
     nullptr,
     ShellExtensionCategories,
     nullptr,
@@ -58,5 +68,6 @@ ClassEntry explorerCommandEntry = {
 
 } // namespace
 
-ClassEntry* const kClassTable[] = {&shellExtensionEntry, &explorerCommandEntry};
+ClassEntry* const kClassTable[] = {&shellExtensionEntry, &explorerCommandEntry,
+                                   &explorerDeleteCommandEntry};
 const int kClassCount = sizeof(kClassTable) / sizeof(kClassTable[0]);

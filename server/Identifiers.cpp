@@ -1,9 +1,8 @@
 #include "server/Identifiers.h"
+#include "LanterwellIds.h"
 
-const CLSID CLSID_ShellExtension = {
-    0x5B1D7E20, 0x3C44, 0x4A8F, {0x9E, 0x61, 0x2F, 0x0A, 0x7C, 0x9D, 0x4B, 0x13}};
-const GUID LIBID_LanterwellLib = {
-    0x3E9F4C61, 0x0B7A, 0x4D25, {0xA8, 0xC3, 0x7F, 0x16, 0xE2, 0xB9, 0xD0, 0x54}};
+const CLSID CLSID_ShellExtension = LANTERWELL_CLSID_SHELL_EXTENSION_INIT;
+const GUID LIBID_LanterwellLib = LANTERWELL_LIBID_LANTERWELL_INIT;
 
-const wchar_t kAppIdText[] = L"{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}";
-const char kShellExtensionClassIdText[] = "{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}";
+const wchar_t kAppIdText[] = LANTERWELL_APPID_LANTERWELL_WIDE;
+const char kShellExtensionClassIdText[] = LANTERWELL_CLSID_SHELL_EXTENSION_TEXT;

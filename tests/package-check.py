@@ -36,7 +36,7 @@ VERSION_PART = r"(0|[1-9][0-9]{0,3}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}
 # Both patterns of a restriction must match: the characters, then the segments.
 FILE_NAME = (r'(?=[^<>":%|?*\x01-\x1f]+$)'
              r"(([^/\\]*[^./\\]+)(\\[^/\\]*[^./\\]+)*|([^/\\]*[^./\\]+)(/[^/\\]*[^./\\]+)*)")
-TYPES = {
+SCHEMA_TYPES = {
     "ST_GUID": GUID,
     "ST_PackageName": r"[-.A-Za-z0-9]{3,50}",
     "ST_Publisher_2010": PUBLISHER,
@@ -78,7 +78,7 @@ def check_attribute_types(manifest):
             value = node.get(attribute)
             if value is None:
                 continue
-            check(re.fullmatch(TYPES[type_name], value) is not None,
+            check(re.fullmatch(SCHEMA_TYPES[type_name], value) is not None,
                   "%s/@%s %r is no %s" % (element.split("}")[-1], attribute, value, type_name))
 
 passed = failed = 0

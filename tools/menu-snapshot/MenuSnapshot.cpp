@@ -15,11 +15,11 @@
 #include <string>
 #include "tools/shell-host/DropDataObject.h"
 #include "tools/shell-host/HostSupport.h"
+#include "LanterwellIds.h"
 
 namespace {
 
-const CLSID kShellExtensionClass = {
-    0x5B1D7E20, 0x3C44, 0x4A8F, {0x9E, 0x61, 0x2F, 0x0A, 0x7C, 0x9D, 0x4B, 0x13}};
+const CLSID kShellExtensionClass = LANTERWELL_CLSID_SHELL_EXTENSION_INIT;
 const UINT kFirstId = 100;
 
 // Texts of the shell's own items around the handler's, in the user's language.

@@ -9,11 +9,12 @@
 #include <stdio.h>
 #include <string>
 #include "tools/shell-host/HostSupport.h"
+#include "LanterwellIds.h"
 
 namespace {
 
-const CLSID kExplorerCommandClass = {
-    0x35D1BE52, 0xE400, 0x4ACF, {0xB6, 0x50, 0x7B, 0xE3, 0xF6, 0xE8, 0xB0, 0x1E}};
+const CLSID kExplorerCommandClass = LANTERWELL_CLSID_EXPLORER_COMMAND_INIT;
+const CLSID kExplorerDeleteCommandClass = LANTERWELL_CLSID_EXPLORER_DELETE_COMMAND_INIT;
 
 // A text the command allocated, printed and freed.
 std::string Taken(HRESULT result, LPWSTR text) {
