@@ -54,8 +54,7 @@ HRESULT SelectedPath(IShellItemArray* items, UniqueTaskString& path) {
     ComPtr<IShellItem> item;
     if (FAILED(items->GetItemAt(0, item.Receive())) || !item)
         return E_INVALIDARG;
-    return SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, path.Receive())) ? S_OK
-                                                                              : E_INVALIDARG;
+    return SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, path.Receive())) ? S_OK : E_INVALIDARG;
 }
 
 // The selection as the classic menu would take it.

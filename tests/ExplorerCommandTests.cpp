@@ -17,8 +17,11 @@
 // The Explorer command of the built DLL, driven through COM as Windows 11's Explorer drives it.
 namespace {
 
+// The published class IDs, written out here on purpose.
 const CLSID kExplorerCommandClass = {
     0x35D1BE52, 0xE400, 0x4ACF, {0xB6, 0x50, 0x7B, 0xE3, 0xF6, 0xE8, 0xB0, 0x1E}};
+const CLSID kExplorerDeleteCommandClass = {
+    0x55C7F9CC, 0x54BA, 0x408E, {0x96, 0xAB, 0xA1, 0x7A, 0x69, 0xF8, 0x8C, 0xBE}};
 
 std::wstring Wide(const std::string& ascii) {
     return std::wstring(ascii.begin(), ascii.end());
@@ -89,12 +92,11 @@ class ExplorerCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dll.Loaded());
+        m_command = Make(kExplorerCommandClass);
+        ASSERT_NE(m_command, nullptr);
         IClassFactory* factory = nullptr;
         ASSERT_EQ(m_dll.getClassObject(kExplorerCommandClass, IID_IClassFactory,
                                        reinterpret_cast<void**>(&factory)),
-                  S_OK);
-        ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IExplorerCommand),
-                                          reinterpret_cast<void**>(&m_command)),
                   S_OK);
         IUnknown* aggregated = nullptr;
         EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), IID_IUnknown,
@@ -107,6 +109,18 @@ protected:
             m_command->Release();
         // Every command and enumerator went back: the module may go.
         EXPECT_EQ(m_dll.canUnloadNow(), S_OK);
+    }
+
+    IExplorerCommand* Make(REFCLSID classId) {
+        IClassFactory* factory = nullptr;
+        IExplorerCommand* command = nullptr;
+        if (SUCCEEDED(m_dll.getClassObject(classId, IID_IClassFactory,
+                                           reinterpret_cast<void**>(&factory)))) {
+            factory->CreateInstance(nullptr, __uuidof(IExplorerCommand),
+                                    reinterpret_cast<void**>(&command));
+            factory->Release();
+        }
+        return command;
     }
 
     // The letters' commands and their titles.
@@ -137,20 +151,28 @@ TEST_F(ExplorerCommandTest, ShownWhereTheClassicMenuOffersItsPopupAndHiddenElsew
     const std::wstring foreign = Wide(folder.Path()) + L"\\L\u0100W";
     ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
     PathItem network(L"\\\\server\\share\\folder");
+    // The fast pass answers from the text alone, or leaves the answer to the slow one.
     const struct {
         const char* name;
         IShellItemArray* items;
+        HRESULT fast;
         EXPCMDSTATE state;
     } rows[] = {
-        {"folder", ItemsFor({Wide(folder.Path())}), ECS_ENABLED},
-        {"drive root", ItemsFor({L"C:\\"}), ECS_ENABLED},
-        {"file", ItemsFor({Wide(file)}), ECS_HIDDEN},
-        {"two folders", ItemsFor({Wide(folder.Path()), L"C:\\"}), ECS_HIDDEN},
-        {"network path", &network, ECS_HIDDEN},
-        {"name the code page cannot hold", ItemsFor({foreign}), ECS_HIDDEN},
+        {"folder", ItemsFor({Wide(folder.Path())}), E_PENDING, ECS_ENABLED},
+        {"drive root", ItemsFor({L"C:\\"}), E_PENDING, ECS_ENABLED},
+        {"file", ItemsFor({Wide(file)}), E_PENDING, ECS_HIDDEN},
+        {"two folders", ItemsFor({Wide(folder.Path()), L"C:\\"}), S_OK, ECS_HIDDEN},
+        {"network path", &network, S_OK, ECS_HIDDEN},
+        {"name the code page cannot hold", ItemsFor({foreign}), S_OK, ECS_HIDDEN},
     };
     for (const auto& row : rows) {
         ASSERT_NE(row.items, nullptr) << row.name;
+        EXPCMDSTATE state = ECS_DISABLED;
+        EXPECT_EQ(m_command->GetState(row.items, FALSE, &state), row.fast) << row.name;
+        EXPECT_EQ(state, ECS_HIDDEN) << row.name;
+        EXPECT_EQ(test::LoadedSubst(), nullptr) << row.name << ": the fast pass loads nothing";
+    }
+    for (const auto& row : rows) {
         EXPCMDSTATE state = ECS_DISABLED;
         EXPECT_EQ(m_command->GetState(row.items, TRUE, &state), S_OK) << row.name;
         EXPECT_EQ(state, row.state) << row.name;
@@ -239,6 +261,66 @@ TEST_F(ExplorerCommandTest, AFailedMappingShowsTheClassicBox) {
     const auto calls = recorder.Calls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].path, test::RunFolder().substr(0, test::RunFolder().size() - 1));
+    items->Release();
+    for (IExplorerCommand* command : letters)
+        command->Release();
+}
+
+// "Delete virtual drive" stands on the root of a virtual drive only, as in the classic menu,
+// and deletes it.
+TEST_F(ExplorerCommandTest, TheDeleteCommandStandsOnVirtualDriveRootsOnly) {
+    test::PlacedSubst companion("subst_companion.dll");
+    test::ScratchFolder folder("explorer-command-delete");
+    IExplorerCommand* remove = Make(kExplorerDeleteCommandClass);
+    ASSERT_NE(remove, nullptr);
+    wchar_t letter = L'Z';
+    while (letter > L'D' && (GetLogicalDrives() & (1u << (letter - L'A'))))
+        --letter;
+    const wchar_t drive[] = {letter, L':', 0};
+    const wchar_t root[] = {letter, L':', L'\\', 0};
+    ASSERT_TRUE(DefineDosDeviceW(0, drive, Wide(folder.Path()).c_str()));
+    PathItem virtualRoot(root);
+    PathItem realRoot(L"C:\\");
+    PathItem plainFolder(Wide(folder.Path()).c_str());
+    const struct {
+        const char* name;
+        IShellItemArray* items;
+        HRESULT fast;
+        EXPCMDSTATE state;
+    } rows[] = {
+        {"virtual drive root", &virtualRoot, E_PENDING, ECS_ENABLED},
+        {"real drive root", &realRoot, E_PENDING, ECS_HIDDEN},
+        {"folder", &plainFolder, S_OK, ECS_HIDDEN},
+    };
+    for (const auto& row : rows) {
+        EXPCMDSTATE state = ECS_DISABLED;
+        EXPECT_EQ(remove->GetState(row.items, FALSE, &state), row.fast) << row.name;
+        EXPECT_EQ(remove->GetState(row.items, TRUE, &state), S_OK) << row.name;
+        EXPECT_EQ(state, row.state) << row.name;
+    }
+    LPWSTR text = nullptr;
+    ASSERT_EQ(remove->GetTitle(nullptr, &text), S_OK);
+    EXPECT_EQ(Taken(text), expected::ShownUtf16(103));
+    EXPCMDFLAGS flags = ECF_HASSUBCOMMANDS;
+    EXPECT_EQ(remove->GetFlags(&flags), S_OK);
+    EXPECT_EQ(flags, static_cast<EXPCMDFLAGS>(ECF_DEFAULT));
+    EXPECT_EQ(remove->Invoke(&virtualRoot, nullptr), S_OK);
+    wchar_t target[MAX_PATH] = {};
+    EXPECT_EQ(QueryDosDeviceW(drive, target, MAX_PATH), 0u) << "the drive went";
+    remove->Release();
+}
+
+// SUBST.DLL gone after the menu was shown: the command says so in the classic box.
+TEST_F(ExplorerCommandTest, AVanishedLibraryShowsTheClassicBox) {
+    std::vector<IExplorerCommand*> letters = SubCommands();
+    ASSERT_FALSE(letters.empty());
+    IShellItemArray* items = ItemsFor({Wide(test::RunFolder())});
+    ASSERT_NE(items, nullptr);
+    ASSERT_TRUE(DeleteFileA(test::InRunFolder("SUBST.DLL").c_str()));
+    test::MessageBoxCatcher catcher;
+    EXPECT_EQ(letters[0]->Invoke(items, nullptr), S_OK);
+    ASSERT_EQ(catcher.boxes.size(), 1u);
+    EXPECT_TRUE(catcher.boxes[0].hasErrorIcon);
     items->Release();
     for (IExplorerCommand* command : letters)
         command->Release();
