@@ -103,7 +103,8 @@ inline void PrintServer() {
            static_cast<unsigned>(sizeof(void*) * 8));
 }
 
-// The Explorer command's mode: prints the command for one path and runs a letter's command.
-int RunExplorerCommand(bool cocreate, const std::string& path, const std::string& invoke);
+// The Explorer command's mode: prints the command for one path, given in UTF-16 as Explorer
+// has it, and runs a letter's command or the delete command.
+int RunExplorerCommand(bool cocreate, const wchar_t* path, const std::string& invoke);
 
 } // namespace host

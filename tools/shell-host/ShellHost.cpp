@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
     std::string holdUntil;
     std::string invoke;
     std::vector<std::string> paths;
+    int lastPath = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--cocreate")
@@ -82,8 +83,10 @@ int main(int argc, char** argv) {
             invoke = argv[++i];
         else if (argument.compare(0, 2, "--") == 0)
             return Usage();
-        else
+        else {
             paths.push_back(argument);
+            lastPath = i;
+        }
     }
     if (paths.empty())
         return Usage();
@@ -92,9 +95,13 @@ int main(int argc, char** argv) {
     if (shift)
         host::HoldShift();
     if (explorerCommand) {
-        if (paths.size() != 1 || (!invoke.empty() && invoke == "delete"))
+        // The path as the command line has it in UTF-16: any name the file system holds.
+        int count = 0;
+        wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+        if (paths.size() != 1 || !wide || count != argc)
             return Usage();
-        const int status = host::RunExplorerCommand(cocreate, paths[0], invoke);
+        const int status = host::RunExplorerCommand(cocreate, wide[lastPath], invoke);
+        LocalFree(wide);
         CoUninitialize();
         return status;
     }
