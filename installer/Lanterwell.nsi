@@ -34,6 +34,11 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define VENDOR_KEY "Software\${PRODUCT}"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; Windows runs each component listed here once for every user at that user's next sign-in, as
+; the user, unelevated, and again when the component's Version grows.
+!define ACTIVE_SETUP_KEY "Software\Microsoft\Active Setup\Installed Components\${PRODUCT}"
+; Active Setup compares versions written with commas.
+!searchreplace ACTIVE_SETUP_VERSION "${VERSION}" "." ","
 ; Help is the README's section for Windows users, installed beside the handler.
 !define HELP_FILE "README.md"
 
@@ -57,6 +62,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_TEXT "$(FinishText)"
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -78,6 +84,8 @@ LangString AlreadyRunning ${LANG_ENGLISH} "Another Lanterwell setup is running."
 LangString AlreadyRunning ${LANG_JAPANESE} "別の Lanterwell セットアップが実行中です。"
 LangString Usage ${LANG_ENGLISH} "Lanterwell-${VERSION}-setup.exe [/S] [/NORESTORE] [/D=folder]$\r$\n$\r$\n/S  install without any question$\r$\n/NORESTORE  without restoring drives at sign-in$\r$\n/D=folder  install there (last, no quotes)$\r$\n$\r$\nExit codes: 0 installed, 3010 restart needed, 1 cancelled, 2 setup damaged, 4 could not be registered, 5 another setup is running."
 LangString Usage ${LANG_JAPANESE} "Lanterwell-${VERSION}-setup.exe [/S] [/NORESTORE] [/D=フォルダ]$\r$\n$\r$\n/S  確認なしでインストール$\r$\n/NORESTORE  サインイン時の復元なし$\r$\n/D=フォルダ  そのフォルダにインストール (最後に、引用符なし)$\r$\n$\r$\n終了コード: 0 完了、3010 再起動が必要、1 取り消し、2 セットアップの破損、4 登録できない、5 別のセットアップが実行中。"
+LangString FinishText ${LANG_ENGLISH} "Lanterwell is installed: right-click a folder and choose $\"Create virtual drive$\".$\r$\n$\r$\nOn Windows 11 the command comes to Explorer's first menu once Explorer starts again: after you sign out and sign in (every other user at their next sign-in). Until then it is under $\"Show more options$\"."
+LangString FinishText ${LANG_JAPANESE} "Lanterwell をインストールしました。フォルダーを右クリックして「仮想ドライブの作成」を選んでください。$\r$\n$\r$\nWindows 11 では、エクスプローラーが次に起動したとき (サインアウトしてもう一度サインインしたとき。ほかのユーザーは次回のサインイン時) から、最初のメニューにもこのコマンドが表示されます。それまでは「その他のオプションを確認」の中にあります。"
 LangString UninstallTitle ${LANG_ENGLISH} "Lanterwell Uninstall"
 LangString UninstallTitle ${LANG_JAPANESE} "Lanterwell のアンインストール"
 
@@ -113,6 +121,10 @@ Var X86Dir ; where the x86 set goes
   ${EnableX64FSRedirection}
 !macroend
 
+; A package with external location registers for one user at a time and cannot be provisioned
+; for the machine: each user registers it at their own next sign-in through Active Setup, and
+; the account running this setup now, when it is the user signed in to this session. An
+; administrator elevating for another user (over the shoulder) gets nothing of it.
 Function RegisterPackage
   !insertmacro ReadWindowsBuild
   ${If} $0 < 22000
@@ -123,10 +135,49 @@ Function RegisterPackage
   ; PowerShell's single quotes take a doubled quote for one.
   ${WordReplace} "$INSTDIR" "'" "''" "+" $2
   StrCpy $1 "Add-AppxPackage -Path '$2\${PACKAGE_FILE}' -ExternalLocation '$2'${ALLOW_UNSIGNED}"
-  !insertmacro RunPowerShell
+  SetRegView 64
+  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "" "${PRODUCT}"
+  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "StubPath" '"$WINDIR\System32\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive -WindowStyle Hidden -Command "$1"'
+  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "Version" "${ACTIVE_SETUP_VERSION}"
+  WriteRegDWORD HKLM "${ACTIVE_SETUP_KEY}" "IsInstalled" 1
+  SetRegView 32
+  Call IsSessionUser
+  Pop $6
+  ${If} $6 == 1
+    !insertmacro RunPowerShell
+    ; Done for this user: their next sign-in need not do it again.
+    SetRegView 64
+    WriteRegStr HKCU "${ACTIVE_SETUP_KEY}" "Version" "${ACTIVE_SETUP_VERSION}"
+    SetRegView 32
+  ${Else}
+    DetailPrint "The Windows 11 command comes to each user at their next sign-in."
+  ${EndIf}
 FunctionEnd
 
+; Pushes 1 when this setup runs as the user signed in to its session, 0 when another account
+; elevated it (or the session's user cannot be told). Uses $6 to $9 only.
+Function IsSessionUser
+  System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r6, *i .r7) i .r9'
+  ${If} $9 = 0
+    Push 0
+    Return
+  ${EndIf}
+  System::Call '*$6(&w256 .r8)'
+  System::Call 'wtsapi32::WTSFreeMemory(p r6)'
+  System::Call 'advapi32::GetUserNameW(w .r9, *i 256)'
+  ${If} $8 == $9
+    Push 1
+  ${Else}
+    Push 0
+  ${EndIf}
+FunctionEnd
+
+; Removed for every user who has it; no sign-in registers it again.
 !macro RemovePackageBody
+  SetRegView 64
+  DeleteRegKey HKLM "${ACTIVE_SETUP_KEY}"
+  DeleteRegKey HKCU "${ACTIVE_SETUP_KEY}"
+  SetRegView 32
   !insertmacro ReadWindowsBuild
   ${If} $0 >= 22000
     StrCpy $1 "Get-AppxPackage -AllUsers -Name ${PRODUCT} | Remove-AppxPackage -AllUsers"

@@ -10,6 +10,8 @@ set -u
 . "$(dirname "$0")/checks.sh"
 setup=$1 work=$2 arch=$3 x64=$4 x86=$5 recorder=$6
 [ -f "$setup" ] || { echo "installer: no setup program at $setup"; exit 1; }
+version=$(basename "$setup" -setup.exe)
+version=${version#Lanterwell-}
 rm -rf "$work" && mkdir -p "$work/Sample Folder"
 export WINEPREFIX=$work/prefix WINEARCH=$arch WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
 # No menu entries or file associations outside the prefix; no debugger, no Mono, no Gecko.
@@ -70,6 +72,21 @@ hold() {
 release() {
     touch "$work/release.flag"
     wait $holder
+}
+# Windows' Active Setup at a user's sign-in: a component whose Version is above the user's
+# runs its StubPath as the user, then the user's Version is set. Succeeds when it ran.
+wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
+active_setup='HKCU\Software\Microsoft\Active Setup\Installed Components\Lanterwell'
+machine_setup=${active_setup/HKCU/HKLM}
+signed_in_registers() {
+    local stub version
+    stub=$(value 64 "$machine_setup" StubPath) version=$(value 64 "$machine_setup" Version)
+    [ -n "$stub" ] && [ "$(value 64 "$active_setup" Version)" != "$version" ] || return 1
+    printf '@%s\r\n' "$stub" >signin.bat
+    # Explorer's 64-bit side runs it: the 64-bit command processor, and the stand-in rather
+    # than Wine's own powershell.exe.
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;powershell.exe=n" quiet "$wine64" cmd /c signin.bat
+    quiet wine reg add "$active_setup" /v Version /d "$version" /f /reg:64
 }
 snapshot() { # FILE: the registry of both views and the files of drive_c, one line each
     local view
@@ -159,13 +176,23 @@ if [ "$arch" = win64 ]; then
     check "before Windows 11 no package is registered" test ! -e "$powershell.log"
     windows_build 22000
     check "a reinstall on Windows 11 succeeds" test "$(exit_code "$(winepath -w "$setup")" /S)" = 0
-    package=Lanterwell-1.1.2.0-x64.msix
+    package=Lanterwell-$version-x64.msix
     unsigned=$(grep -qa AppxSignature.p7x "$main/$package" || echo " -AllowUnsigned")
     folder=$(winepath -w "$main" 2>/dev/null)
     check "the package is in the install folder" cmp -s "$main/$package" "$x64/$package"
-    check "it is registered with the install folder as its external location" grep -qxF \
-        "\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -NonInteractive -Command \"Add-AppxPackage -Path '$folder\\$package' -ExternalLocation '$folder'$unsigned\"" \
+    register="Add-AppxPackage -Path '$folder\\$package' -ExternalLocation '$folder'$unsigned"
+    check "it is registered for the installing user, who is the session's" grep -qxF \
+        "\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -NonInteractive -Command \"$register\"" \
         "$powershell.log"
+    stub="\"C:\\windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -NonInteractive -WindowStyle Hidden -Command \"$register\""
+    check "each user's sign-in registers it (Active Setup)" \
+        test "$(value 64 "$machine_setup" StubPath)" = "$stub"
+    check "for this release" test "$(value 64 "$machine_setup" Version)" = "$(tr . , <<<"$version")"
+    check "the installing user's own sign-in does not again" not signed_in_registers
+    quiet wine reg delete "$active_setup" /f /reg:64
+    check "another user's first sign-in registers it, as that user" signed_in_registers
+    check "exactly as the setup program wrote it" test "$(tail -n 1 "$powershell.log")" = "$stub"
+    check "their second sign-in does not" not signed_in_registers
 fi
 
 # Two setups at once: while one waits in its wizard (its user has not answered yet), another
@@ -238,6 +265,8 @@ if [ "$arch" = win64 ]; then
     check "the package is removed for every user" grep -qF -e \
         "-Command \"Get-AppxPackage -AllUsers -Name Lanterwell | Remove-AppxPackage -AllUsers\"" \
         "$powershell.log"
+    quiet wine reg delete "$active_setup" /f /reg:64
+    check "and no user's sign-in registers it again" not signed_in_registers
 fi
 check "nothing of ours is left in the registry or drive_c" test ! -s left.txt
 cat left.txt
