@@ -169,12 +169,22 @@ STDMETHODIMP ExplorerCommand::GetState(IShellItemArray* psiItemArray, BOOL fOkTo
         *pCmdState = ECS_ENABLED;
         return S_OK;
     }
+    // The slow pass after a pending fast one takes the path that pass read: the array is the
+    // same object, held since.
     UniqueTaskString path;
-    if (SelectedPath(psiItemArray, path) != S_OK || !DriveCommands::NameMayBeOffered(path.Get()) ||
-        (IsDelete() && !DriveCommands::NamesDriveRoot(path.Get())))
+    const bool pending = fOkToBeSlow && m_pendingItems && m_pendingItems.Get() == psiItemArray;
+    m_pendingItems.Reset();
+    if (pending)
+        path.Reset(m_pendingPath.Detach());
+    else if (SelectedPath(psiItemArray, path) != S_OK ||
+             !DriveCommands::NameMayBeOffered(path.Get()) ||
+             (IsDelete() && !DriveCommands::NamesDriveRoot(path.Get())))
         return S_OK;
-    if (!fOkToBeSlow)
+    if (!fOkToBeSlow) {
+        m_pendingItems.Assign(psiItemArray);
+        m_pendingPath.Reset(path.Detach());
         return E_PENDING;
+    }
     // Shown exactly where the classic menu would show the popup or the delete item.
     DriveCommands* commands = Commands();
     if (!commands || FAILED(commands->SelectPath(path.Get())) || !commands->OffersCommands())

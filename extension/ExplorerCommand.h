@@ -63,4 +63,7 @@ private:
     UINT m_offset;
     ComPtr<IUnknown> m_site;
     DriveCommands* m_commands = nullptr;
+    // The selection and its path between a pending fast pass and the slow one.
+    ComPtr<IShellItemArray> m_pendingItems;
+    UniqueTaskString m_pendingPath;
 };
