@@ -86,7 +86,7 @@ Result Lwsubst(const std::wstring& arguments) {
         DWORD got = 0;
         while (ReadFile(read, buffer, sizeof(buffer), &got, nullptr) && got)
             result.output.append(buffer, got);
-        WaitForSingleObject(process.hProcess, 30000);
+        WaitForSingleObject(process.hProcess, test::kHangDeadline);
         GetExitCodeProcess(process.hProcess, &result.code);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);

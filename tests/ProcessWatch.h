@@ -4,6 +4,7 @@
 #include <winternl.h>
 #include <set>
 #include <string>
+#include "tests/TestSupport.h"
 
 namespace test {
 
@@ -22,7 +23,7 @@ public:
 
     // Waits up to the given time for a new process of the name; it is ended once read. The
     // default deadline is one that only a hang reaches.
-    StartedProcess FindNew(DWORD waitMs = 120000) {
+    StartedProcess FindNew(DWORD waitMs = kHangDeadline) {
         for (DWORD waited = 0;; waited += 50) {
             for (DWORD id : Running()) {
                 if (m_before.count(id))
@@ -66,7 +67,7 @@ private:
             started.image = image;
         started.commandLine = CommandLine(process);
         TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
+        WaitForSingleObject(process, kHangDeadline);
         CloseHandle(process);
         started.id = id;
         return started;

@@ -58,7 +58,7 @@ int RunRegsvr32(const std::string& arguments) {
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process))
         return -1;
-    WaitForSingleObject(process.hProcess, 60000);
+    WaitForSingleObject(process.hProcess, test::kHangDeadline);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);

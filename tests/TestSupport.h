@@ -4,6 +4,10 @@
 
 namespace test {
 
+// How long a test waits for a condition before it calls the wait a hang: far longer than any
+// busy machine takes, so that only a hang reaches it.
+constexpr DWORD kHangDeadline = 600000;
+
 // The folder that holds the running test program, with its final backslash.
 inline std::string RunFolder() {
     char path[MAX_PATH];
