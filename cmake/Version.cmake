@@ -1,14 +1,22 @@
-# The product's version and publisher, read from the module's version block so that they are
-# never typed twice: LANTERWELL_VERSION (a.b.c.d) and LANTERWELL_PUBLISHER.
+# The release's version, the module's own and the publisher, each in one place:
+# - LANTERWELL_VERSION (a.b.c) and LANTERWELL_VERSION4 (a.b.c.0): the release, from the
+#   project's VERSION; it names and numbers everything a release ships (the setup program, its
+#   Apps & features entry, the Windows 11 package, lwsubst.exe and SUBST.DLL);
+# - LANTERWELL_MODULE_VERSION (a.b.c.d): Lanterwell.dll's own file version, which its version
+#   block keeps as it is whatever the release;
+# - LANTERWELL_PUBLISHER: the version block's company name.
+set(LANTERWELL_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
+set(LANTERWELL_VERSION4 ${LANTERWELL_VERSION}.0)
 set(version_block ${CMAKE_SOURCE_DIR}/resources/Version.rc)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${version_block})
 file(STRINGS ${version_block} version_line REGEX "^FILEVERSION ")
 string(REGEX REPLACE "^FILEVERSION +([0-9]+), *([0-9]+), *([0-9]+), *([0-9]+).*" "\\1.\\2.\\3.\\4"
-    LANTERWELL_VERSION "${version_line}")
+    LANTERWELL_MODULE_VERSION "${version_line}")
 file(STRINGS ${version_block} publisher_line REGEX "\"CompanyName\"")
 string(REGEX REPLACE ".*\"CompanyName\", *\"([^\"]*)\".*" "\\1" LANTERWELL_PUBLISHER
     "${publisher_line}")
-if(NOT LANTERWELL_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+$" OR
+if(NOT LANTERWELL_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$" OR
+   NOT LANTERWELL_MODULE_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+$" OR
    LANTERWELL_PUBLISHER STREQUAL "")
-    message(FATAL_ERROR "no version or publisher in ${version_block}")
+    message(FATAL_ERROR "no release version, module version or publisher")
 endif()

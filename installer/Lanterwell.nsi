@@ -9,7 +9,7 @@
 ; into the compact context menu, with the x64 install folder as its external location.
 ;
 ; Built by CMake (target "installer") with:
-;   /DVERSION=a.b.c.d /DPUBLISHER=... /DX64_DIR=... /DX86_DIR=... /DOUTFILE=...
+;   /DVERSION=a.b.c (the release) /DVERSION4=a.b.c.0 /DPUBLISHER=... /DX64_DIR=... /DX86_DIR=... /DOUTFILE=...
 ;   /DPACKAGE_FILE=... /DALLOW_UNSIGNED=" -AllowUnsigned" (or empty for a signed package)
 ;   /DCLASS_ID=... /DAPP_ID=... /DINTERFACE_ID=... /DLIBRARY_ID=... (in braces, from
 ;   cmake/Identifiers.cmake)
@@ -38,7 +38,9 @@ SetCompressor /SOLID lzma
 ; the user, unelevated, and again when the component's Version grows.
 !define ACTIVE_SETUP_KEY "Software\Microsoft\Active Setup\Installed Components\${PRODUCT}"
 ; Active Setup compares versions written with commas.
-!searchreplace ACTIVE_SETUP_VERSION "${VERSION}" "." ","
+!searchreplace ACTIVE_SETUP_VERSION "${VERSION4}" "." ","
+; The release's major and minor numbers, for Apps & features.
+!searchparse "${VERSION}" "" VERSION_MAJOR "." VERSION_MINOR "."
 ; Help is the README's section for Windows users, installed beside the handler.
 !define HELP_FILE "README.md"
 
@@ -47,10 +49,11 @@ UninstallCaption "$(UninstallTitle)"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES\${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
-VIProductVersion "${VERSION}"
+VIProductVersion "${VERSION4}"
 VIAddVersionKey /LANG=0 "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
-VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "FileVersion" "${VERSION4}"
+VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "FileDescription" "${PRODUCT} Setup"
 VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 
@@ -449,6 +452,8 @@ Section "Lanterwell" SectionMain
   ${EndIf}
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "VersionMajor" ${VERSION_MAJOR}
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "VersionMinor" ${VERSION_MINOR}
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\uninstall.exe,0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"

@@ -28,7 +28,8 @@ endif()
 find_program(MAKENSIS makensis REQUIRED)
 set(output ${OUTPUT_DIR}/Lanterwell-${VERSION}-setup.exe)
 execute_process(
-    COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${VERSION} "-DPUBLISHER=${PUBLISHER}"
+    COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${VERSION} -DVERSION4=${VERSION4}
+            "-DPUBLISHER=${PUBLISHER}"
             -DSOURCE_DIR=${SOURCE_DIR}
             -DX64_DIR=${X64_DIR} -DX86_DIR=${X86_DIR} -DESTIMATED_KB=${kilobytes}
             -DPACKAGE_FILE=${PACKAGE_FILE} "-DALLOW_UNSIGNED=${allow_unsigned}"

@@ -91,8 +91,8 @@ TEST_F(CompanionTest, NeverTreatsOrRemovesARealDriveAsASubstitution) {
     EXPECT_NE(GetFileAttributesA("C:\\windows"), INVALID_FILE_ATTRIBUTES);
 }
 
-// The tools carry the module's own file version, so that an installer compares like with like.
-TEST(ToolVersions, TheToolsCarryTheModulesFileVersion) {
+// The tools carry the release's version; the module keeps its own.
+TEST(ToolVersions, TheToolsCarryTheReleaseVersion) {
     const auto fileVersion = [](const std::string& name) {
         const std::string path = test::InRunFolder(name);
         DWORD ignored = 0;
@@ -105,10 +105,12 @@ TEST(ToolVersions, TheToolsCarryTheModulesFileVersion) {
         return std::make_pair(static_cast<unsigned long>(fixed->dwFileVersionMS),
                               static_cast<unsigned long>(fixed->dwFileVersionLS));
     };
-    const auto module = fileVersion("Lanterwell.dll");
-    EXPECT_EQ(module, std::make_pair(0x00010001ul, 0x00020000ul));
-    EXPECT_EQ(fileVersion("lwsubst.exe"), module);
-    EXPECT_EQ(fileVersion("subst_companion.dll"), module);
+    EXPECT_EQ(fileVersion("Lanterwell.dll"), std::make_pair(0x00010001ul, 0x00020000ul));
+    const auto release = std::make_pair(static_cast<unsigned long>(LANTERWELL_RELEASE_MS),
+                                        static_cast<unsigned long>(LANTERWELL_RELEASE_LS));
+    EXPECT_GT(release, std::make_pair(0x00010001ul, 0x00020000ul)) << "above the module's";
+    EXPECT_EQ(fileVersion("lwsubst.exe"), release);
+    EXPECT_EQ(fileVersion("subst_companion.dll"), release);
 }
 
 } // namespace

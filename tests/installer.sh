@@ -149,8 +149,11 @@ check "restoring is on by default for every user" \
 check "and the installing user's own hive is left alone" \
     test -z "$(value $native 'HKCU\Software\Lanterwell' RestoreAtSignIn)"
 check "Apps & features: name" test "$(value $native "$uninstall" DisplayName)" = Lanterwell
-check "Apps & features: version from the version block" \
-    test "$(value $native "$uninstall" DisplayVersion)" = 1.1.2.0
+check "Apps & features: the release's version" \
+    test "$(value $native "$uninstall" DisplayVersion)" = "$version"
+check "Apps & features: its major and minor numbers" test \
+    "$(value $native "$uninstall" VersionMajor).$(value $native "$uninstall" VersionMinor)" = \
+    "$(printf '0x%x.0x%x' "$(cut -d. -f1 <<<"$version")" "$(cut -d. -f2 <<<"$version")")"
 check "Apps & features: publisher" test "$(value $native "$uninstall" Publisher)" = \
     "Lanterwell Developers"
 check "Apps & features: no modify" test "$(value $native "$uninstall" NoModify)" = 0x1
@@ -187,7 +190,7 @@ if [ "$arch" = win64 ]; then
     stub="\"C:\\windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -NonInteractive -WindowStyle Hidden -Command \"$register\""
     check "each user's sign-in registers it (Active Setup)" \
         test "$(value 64 "$machine_setup" StubPath)" = "$stub"
-    check "for this release" test "$(value 64 "$machine_setup" Version)" = "$(tr . , <<<"$version")"
+    check "for this release" test "$(value 64 "$machine_setup" Version)" = "$(tr . , <<<"$version.0")"
     check "the installing user's own sign-in does not again" not signed_in_registers
     quiet wine reg delete "$active_setup" /f /reg:64
     check "another user's first sign-in registers it, as that user" signed_in_registers
