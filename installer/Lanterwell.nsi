@@ -66,6 +66,8 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TEXT "$(FinishText)"
+; Where a restart finishes the job, the user restarts when it suits them.
+!define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -96,6 +98,18 @@ LangString UninstallTitle ${LANG_JAPANESE} "Lanterwell のアンインストー�
 !define EXIT_ALREADY_RUNNING 5
 
 Var X86Dir ; where the x86 set goes
+
+; One setup program or uninstaller at a time: a second one would race for the same files and
+; registrations. The mutex is held until the process ends.
+!macro OneAtATime
+  System::Call 'kernel32::CreateMutexW(p 0, i 1, w "Global\LanterwellSetup") p .r1 ?e'
+  Pop $2
+  ${If} $2 = 183
+    MessageBox MB_OK|MB_ICONSTOP "$(AlreadyRunning)" /SD IDOK
+    SetErrorLevel ${EXIT_ALREADY_RUNNING}
+    Quit
+  ${EndIf}
+!macroend
 
 ; ---------------------------------------------------------------------------------------
 ; The package for Windows 11's compact context menu, registered and removed through
@@ -135,8 +149,13 @@ Function RegisterPackage
   ${EndIf}
   SetOutPath "$INSTDIR"
   File "${X64_DIR}\${PACKAGE_FILE}"
-  ; PowerShell's single quotes take a doubled quote for one.
+  ; Inside PowerShell's single quotes each of its five single-quote characters (' ‘ ’ ‚ ‛)
+  ; stands for itself only when doubled: C:\Bob’s\LW is a folder like any other.
   ${WordReplace} "$INSTDIR" "'" "''" "+" $2
+  ${WordReplace} "$2" "‘" "‘‘" "+" $2
+  ${WordReplace} "$2" "’" "’’" "+" $2
+  ${WordReplace} "$2" "‚" "‚‚" "+" $2
+  ${WordReplace} "$2" "‛" "‛‛" "+" $2
   StrCpy $1 "Add-AppxPackage -Path '$2\${PACKAGE_FILE}' -ExternalLocation '$2'${ALLOW_UNSIGNED}"
   SetRegView 64
   WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "" "${PRODUCT}"
@@ -339,14 +358,7 @@ Function .onInit
     SetErrorLevel 0
     Quit
   ${EndIf}
-  ; One setup at a time: a second one would race for the same files and registrations.
-  System::Call 'kernel32::CreateMutexW(p 0, i 1, w "Global\LanterwellSetup") p .r1 ?e'
-  Pop $2
-  ${If} $2 = 183
-    MessageBox MB_OK|MB_ICONSTOP "$(AlreadyRunning)" /SD IDOK
-    SetErrorLevel ${EXIT_ALREADY_RUNNING}
-    Quit
-  ${EndIf}
+  !insertmacro OneAtATime
   Call ApplyRestoreSwitch
   ${If} ${RunningX64}
     SetRegView 64
@@ -519,6 +531,7 @@ FunctionEnd
 ; restart; Explorer is never stopped), the entry and every key the installer wrote.
 
 Function un.onInit
+  !insertmacro OneAtATime
   ${If} ${RunningX64}
     SetRegView 64
   ${EndIf}

@@ -210,20 +210,25 @@ for _ in $(seq 1 600); do
     sleep 0.5
 done
 check "while a setup runs, a second one exits with 5" test "$second" = 5
+check "and so does the uninstaller" test "$(exit_code "$(winepath -w "$main/uninstall.exe")" /S \
+    "_?=$(winepath -w "$main" 2>/dev/null)")" = 5
 kill -9 $wizard 2>/dev/null
 wait $wizard 2>/dev/null
 # The killed wizard leaves its plug-in folder behind: the test's doing, not the setup's.
 rm -rf "$drive_c"/users/*/Temp/ns*.tmp
 
-# A move, into a folder given the long way round (.. and a doubled backslash), without the
-# sign-in option: the earlier copy goes, one entry remains, the option's writes go.
-moved="$drive_c/Tools/LanterwellMoved"
+# A move, into a folder given the long way round (.. and a doubled backslash) whose name has
+# a typographic apostrophe, without the sign-in option: the earlier copy goes, one entry
+# remains, the option's writes go.
+moved="$drive_c/Tools/Lanterwell’s"
 old_main=$main
 check "a move into another folder succeeds" test "$(exit_code "$(winepath -w "$setup")" /S \
-    /NORESTORE '/D=C:\Tools\..\Tools\\LanterwellMoved')" = 0
+    /NORESTORE '/D=C:\Tools\..\Tools\\Lanterwell’s')" = 0
 check "the earlier copy is gone" test ! -e "$old_main" -a ! -e "$dir32/Lanterwell.dll"
 check "the entry names the new folder" test "$(value $native "$uninstall" InstallLocation)" = \
-    'C:\Tools\LanterwellMoved'
+    'C:\Tools\Lanterwell’s'
+[ "$arch" = win64 ] && check "PowerShell gets its apostrophe doubled" grep -qF -e \
+    "-Path 'C:\Tools\Lanterwell’’s\\Lanterwell-$version-x64.msix'" "$powershell.log"
 check "without the option the sign-in entry is gone" test -z "$(value $native "$run" Lanterwell)"
 check "and so is the machine's restore default" \
     test -z "$(value $native 'HKLM\Software\Lanterwell' RestoreAtSignIn)"
