@@ -44,8 +44,10 @@ exit_code() { wine cmd /c run.bat "$@" </dev/null 2>/dev/null | tr -d '\r' | sed
 value() { # VIEW KEY NAME|'' : a value's data as reg prints it
     local view=$1 key=$2 name=$3 which=(/ve)
     [ -n "$name" ] && which=(/v "$name")
+    # reg prints in the console's code page, 932 here.
     wine reg query "$key" "${which[@]}" "/reg:$view" </dev/null 2>/dev/null |
-        tr -d '\r' | LC_ALL=C sed -n 's/.*REG_[A-Z_]*[[:space:]]*//p' | head -n 1
+        iconv -f CP932 -t UTF-8 | tr -d '\r' | LC_ALL=C sed -n 's/.*REG_[A-Z_]*[[:space:]]*//p' |
+        head -n 1
 }
 serves() { # x64|x86 DIR: that architecture's host reaches the installed DLL and gets the menu
     local out
@@ -210,8 +212,10 @@ for _ in $(seq 1 600); do
     sleep 0.5
 done
 check "while a setup runs, a second one exits with 5" test "$second" = 5
-check "and so does the uninstaller" test "$(exit_code "$(winepath -w "$main/uninstall.exe")" /S \
-    "_?=$(winepath -w "$main" 2>/dev/null)")" = 5
+# _?= takes the rest of the line unquoted: the folder's short name has no blank.
+short_main=$(winepath -s "$(winepath -w "$main" 2>/dev/null)" 2>/dev/null)
+check "and so does the uninstaller" test "$(exit_code "$short_main\\uninstall.exe" /S \
+    "_?=$short_main")" = 5
 kill -9 $wizard 2>/dev/null
 wait $wizard 2>/dev/null
 # The killed wizard leaves its plug-in folder behind: the test's doing, not the setup's.
