@@ -153,10 +153,9 @@ template <typename Char> bool LeadsElsewhere(HKEY parent, const Char* name, HKEY
 }
 
 // In the 32-bit view the platform reaches the keys both views share through links of its own:
-// the 64-bit view names the shared key itself there, and the ordinary open reaches it.
+// the 64-bit view names the shared key itself there, and the ordinary open reaches it. Asked
+// of WOW64 processes only.
 bool IsViewLink(HKEY parent, const char* name) {
-    if (!Platform::IsWow64())
-        return false;
     KeyHandle shared;
     KeyHandle followed;
     return shared.OpenLink(parent, name, KEY_QUERY_VALUE | KEY_WOW64_64KEY) == ERROR_SUCCESS &&

@@ -105,11 +105,23 @@ void ReportCreateFailure(int drive, const wchar_t* folder, int error) {
 
 LONG UpdateRunEntry(bool on);
 
+// The user's restore made their own, with their own sign-in entry; says so where it was off.
+int MakeRestoreTheUsersOwn(int drive) {
+    const DriveStore::Restoring setting = DriveStore::RestoreSetting();
+    if (setting == DriveStore::Restoring::ByUser)
+        return 0;
+    int error = DriveStore::SetRestoreAtSignIn(true);
+    if (!error)
+        error = UpdateRunEntry(true);
+    if (!error && setting != DriveStore::Restoring::ByMachine)
+        Console::Print(IDS_RESTORE_TURNED_ON, Letter(drive));
+    return error;
+}
+
 // /save keeps the drive whatever the setting, and turns the user's restore on: a drive kept
-// that nothing would restore would be a promise broken.
-// The choice is stored as the user's own, with their own sign-in entry, even where the
-// machine-wide default already restores: an administrator turning that off later must not
-// take the user's saved drives with it.
+// that nothing would restore would be a promise broken. The choice is stored as the user's
+// own, with their own sign-in entry, even where the machine-wide default already restores: an
+// administrator turning that off later must not take the user's saved drives with it.
 int Make(int drive, const wchar_t* folder, bool save) {
     if (!*folder) {
         Console::Print(IDS_NO_FOLDER, Letter(drive));
@@ -119,15 +131,7 @@ int Make(int drive, const wchar_t* folder, bool save) {
         ReportCreateFailure(drive, folder, error);
         return kFailed;
     }
-    int error = 0;
-    if (save && !DriveStore::UserTurnedOn()) {
-        const bool wasOn = DriveStore::RestoreAtSignIn();
-        error = DriveStore::SetRestoreAtSignIn(true);
-        if (!error)
-            error = UpdateRunEntry(true);
-        if (!error && !wasOn)
-            Console::Print(IDS_RESTORE_TURNED_ON, Letter(drive));
-    }
+    int error = save ? MakeRestoreTheUsersOwn(drive) : 0;
     if (!error)
         error = save ? DriveStore::SaveMade(drive) : DriveStore::KeepMade(drive);
     if (error) {

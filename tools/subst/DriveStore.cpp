@@ -50,10 +50,6 @@ bool RestoreAtSignIn() noexcept {
     return setting == Restoring::ByUser || setting == Restoring::ByMachine;
 }
 
-bool UserTurnedOn() noexcept {
-    return RestoreSetting() == Restoring::ByUser;
-}
-
 int SetRestoreAtSignIn(bool on) noexcept {
     KeyHandle key;
     if (const LONG error = key.Create(HKEY_CURRENT_USER, kSettingsKey, KEY_SET_VALUE))

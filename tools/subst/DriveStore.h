@@ -19,8 +19,6 @@ namespace DriveStore {
 enum class Restoring { ByUser, OffByUser, ByMachine, OffOnMachine };
 Restoring RestoreSetting() noexcept;
 bool RestoreAtSignIn() noexcept;
-// Whether the user has turned restoring on themselves, which no machine-wide change undoes.
-bool UserTurnedOn() noexcept;
 // The user's own setting, which from now on overrides the machine-wide default.
 int SetRestoreAtSignIn(bool on) noexcept;
 
