@@ -13,6 +13,7 @@
 ;   /DPACKAGE_FILE=... /DALLOW_UNSIGNED=" -AllowUnsigned" (or empty for a signed package)
 ;   /DCLASS_ID=... /DAPP_ID=... /DINTERFACE_ID=... /DLIBRARY_ID=... (in braces, from
 ;   cmake/Identifiers.cmake)
+;   /DSIGN_PYTHON=... /DSIGN_SCRIPT=... (tools/sign.py) when a certificate is given
 ; Silent mode: /S [/NORESTORE] [/D=folder]. Exit codes: 0 installed, 3010 when a restart
 ; finishes the job, 1 cancelled, 2 the setup program is damaged (NSIS's own check), 4 the
 ; handler could not be registered (nothing installed), 5 another setup is running.
@@ -22,6 +23,11 @@ ManifestSupportedOS all
 ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+!ifdef SIGN_SCRIPT
+  ; Signed as they are written: the uninstaller before it is packed, then the setup program.
+  !uninstfinalize '"${SIGN_PYTHON}" "${SIGN_SCRIPT}" "%1"' = 0
+  !finalize '"${SIGN_PYTHON}" "${SIGN_SCRIPT}" "%1"' = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh

@@ -5,7 +5,7 @@ an MSIX. The DLL itself stays in the install folder (the external location).
 
 Signing: with LANTERWELL_SIGNING_PFX (and LANTERWELL_SIGNING_PASSWORD_FILE, a file holding the
 password, which never goes on a command line) in the environment the package is signed with
-osslsigncode and its Publisher is the certificate's subject as Windows renders it; a subject
+tools/sign.py (osslsigncode) and its Publisher is the certificate's subject as Windows renders it; a subject
 that no Publisher can express stops the build, naming the field. Without, it is unsigned and
 its Publisher is the one Windows requires of unsigned packages."""
 import argparse
@@ -18,6 +18,9 @@ import sys
 import tempfile
 import zipfile
 from xml.sax.saxutils import escape
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import sign  # noqa: E402  (the one signing rule for everything that ships)
 
 BLOCK = 65536
 UNSIGNED_PUBLISHER = "CN=Lanterwell, OID.2.25.311729368913984317654407730594956997722=1"
@@ -164,11 +167,7 @@ def main():
     with tempfile.TemporaryDirectory() as scratch:
         unsigned = os.path.join(scratch, "unsigned.msix")
         write_package(unsigned, files)
-        if os.path.exists(options.output):
-            os.remove(options.output)
-        subprocess.run(["osslsigncode", "sign", "-pkcs12", pfx, "-readpass", password_file,
-                        "-h", "sha256", "-in", unsigned, "-out", options.output], check=True,
-                       stdout=subprocess.DEVNULL)
+        sign.sign(unsigned, options.output)
     return 0
 
 

@@ -36,11 +36,8 @@ else
 fi
 cp "$x64/tools/shell-host.exe" "$work/host-x64.exe" 2>/dev/null
 cp "$x86/tools/shell-host.exe" "$work/host-x86.exe"
-printf '@echo off\r\n%%*\r\necho exit code %%ERRORLEVEL%%\r\n' >"$work/run.bat"
 cd "$work"
 
-# The full exit code: Wine's own process status keeps only its low byte.
-exit_code() { wine cmd /c run.bat "$@" </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^exit code //p'; }
 value() { # VIEW KEY NAME|'' : a value's data as reg prints it
     local view=$1 key=$2 name=$3 which=(/ve)
     [ -n "$name" ] && which=(/v "$name")

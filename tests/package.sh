@@ -36,12 +36,8 @@ rows=(
 )
 for index in "${!rows[@]}"; do
     IFS='|' read -r subject publisher field <<<"${rows[$index]}"
-    pfx=$run/test$index.pfx
-    openssl req -x509 -newkey rsa:2048 -nodes -days 1 -utf8 -multivalue-rdn \
-        -keyout "$run/key$index.pem" -out "$run/cert$index.pem" -subj "$subject" \
-        -addext "extendedKeyUsage=codeSigning" 2>/dev/null
-    openssl pkcs12 -export -out "$pfx" -inkey "$run/key$index.pem" -in "$run/cert$index.pem" \
-        -passout "file:$run/password"
+    pfx=$run/cert$index.pfx
+    throwaway_certificate "$subject" "$run/cert$index" "$run/password"
     signed=$run/signed$index.msix
     export LANTERWELL_SIGNING_PFX=$pfx LANTERWELL_SIGNING_PASSWORD_FILE=$run/password
     if [ -n "$publisher" ]; then

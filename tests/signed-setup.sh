@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# A release signed with a throwaway certificate made here: both sets and the package are
+# signed, the setup program made from them signs the uninstaller before packing it and then
+# itself; osslsigncode verifies every file, and the signed setup program installs and
+# uninstalls under Wine.
+# usage: signed-setup.sh WORKDIR STAGE PACKAGE-NAME MAKE-INSTALLER.cmake ::: MAKE-PACKAGE...
+#                        ::: CMAKE -D...
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/checks.sh"
+work=$1 stage=$2 msix=$3 make_installer=$4
+shift 5
+package=() installer=()
+while [ "$1" != ::: ]; do package+=("$1") && shift; done
+shift
+installer=("$@")
+rm -rf "$work" && mkdir -p "$work" && cd "$work"
+
+printf 'throwaway' >password
+throwaway_certificate "/CN=Lanterwell Test/O=Lanterwell Developers/C=JP" signer password
+export LANTERWELL_SIGNING_PFX=$work/signer.pfx LANTERWELL_SIGNING_PASSWORD_FILE=$work/password
+cp -r "$stage/x64" "$stage/x86" .
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
+check "the package is made signed" quiet "${package[@]}" --output "x64/$msix"
+check "the setup program is made signed" quiet "${installer[@]}" -DX64_DIR="$work/x64" \
+    -DX86_DIR="$work/x86" -DOUTPUT_DIR="$work" -P "$make_installer"
+unset LANTERWELL_SIGNING_PFX LANTERWELL_SIGNING_PASSWORD_FILE
+setup=$(ls -- *-setup.exe)
+verifies() { osslsigncode verify -CAfile signer.pem -in "$1" >verify.txt 2>&1; }
+for file in "$setup" x64/* x86/*; do
+    check "$file verifies" verifies "$file"
+done
+
+# Installed and uninstalled in a fresh 64-bit prefix.
+bash "$here/wine-prefix.sh" start "$work/prefix" win64 >/dev/null
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
+trap 'bash "$here/wine-prefix.sh" stop "$WINEPREFIX" >/dev/null' EXIT
+folder="$WINEPREFIX/drive_c/Program Files/Lanterwell"
+check "the signed setup program installs" test "$(exit_code "$setup" /S)" = 0
+check "what it installed is what was signed" cmp -s "$folder/lwsubst.exe" x64/lwsubst.exe
+check "the uninstaller was signed before it was packed" verifies "$folder/uninstall.exe"
+short=$(winepath -s "$(winepath -w "$folder" 2>/dev/null)" 2>/dev/null)
+code=$(exit_code "$short\\uninstall.exe" /S "_?=$short")
+# Under Wine the running uninstaller's own file waits for the restart, and says so.
+check "the signed uninstaller uninstalls ($code)" test "$code" = 0 -o "$code" = 3010
+check "and nothing of it stays" test "$(ls "$folder")" = uninstall.exe
+summary "signed setup"

@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Signs a file that ships (a PE file or the Windows 11 package) with osslsigncode, SHA-256.
+
+    sign.py FILE [OUTPUT]     signs FILE in place, or into OUTPUT
+
+The certificate comes from the environment, never from a command line:
+  LANTERWELL_SIGNING_PFX            the PKCS#12 file; unset or empty: nothing is signed (FILE is
+                                    only copied to OUTPUT) and the exit code is 0
+  LANTERWELL_SIGNING_PASSWORD_FILE  a file holding its password
+  LANTERWELL_TIMESTAMP_URL          an RFC 3161 timestamp server, when the signer wants one
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+
+def signing_enabled():
+    return bool(os.environ.get("LANTERWELL_SIGNING_PFX"))
+
+
+def sign(path, output):
+    if not signing_enabled():
+        if output != path:
+            shutil.copyfile(path, output)
+        return
+    command = ["osslsigncode", "sign", "-pkcs12", os.environ["LANTERWELL_SIGNING_PFX"],
+               "-readpass", os.environ.get("LANTERWELL_SIGNING_PASSWORD_FILE", os.devnull),
+               "-h", "sha256"]
+    timestamp = os.environ.get("LANTERWELL_TIMESTAMP_URL")
+    if timestamp:
+        command += ["-ts", timestamp]
+    # osslsigncode writes a new file; signed over the old one only once it is whole.
+    folder = os.path.dirname(os.path.abspath(output))
+    handle, scratch = tempfile.mkstemp(dir=folder, suffix=os.path.splitext(output)[1])
+    os.close(handle)
+    os.remove(scratch)
+    try:
+        subprocess.run(command + ["-in", path, "-out", scratch], check=True,
+                       stdout=subprocess.DEVNULL)
+        os.replace(scratch, output)
+    finally:
+        if os.path.exists(scratch):
+            os.remove(scratch)
+
+
+def main():
+    if len(sys.argv) not in (2, 3):
+        sys.exit(__doc__)
+    try:
+        sign(sys.argv[1], sys.argv[-1])
+    except (OSError, subprocess.CalledProcessError) as error:
+        sys.exit("sign: %s: %s" % (sys.argv[1], error))
+
+
+if __name__ == "__main__":
+    main()
