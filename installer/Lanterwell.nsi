@@ -47,6 +47,9 @@ SetCompressor /SOLID lzma
 !searchreplace ACTIVE_SETUP_VERSION "${VERSION4}" "." ","
 ; The release's major and minor numbers, for Apps & features.
 !searchparse "${VERSION}" "" VERSION_MAJOR "." VERSION_MINOR "."
+; What the setup program did about the Windows 11 package, for the administrator: in the
+; install folder, written anew by every setup run that registers the package.
+!define SETUP_LOG "setup.log"
 ; Help is the README's section for Windows users, installed beside the handler.
 !define HELP_FILE "README.md"
 
@@ -63,6 +66,8 @@ VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "FileDescription" "${PRODUCT} Setup"
 VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 
+Var PackageNote ; what the finish page adds when the Windows 11 package was not registered
+
 !define MUI_ABORTWARNING
 !define MUI_ICON "${SOURCE_DIR}\resources\Lanterwell.ico"
 !define MUI_UNICON "${SOURCE_DIR}\resources\Lanterwell.ico"
@@ -71,7 +76,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_TEXT "$(FinishText)"
+!define MUI_FINISHPAGE_TEXT "$(FinishText)$PackageNote"
 ; Where a restart finishes the job, the user restarts when it suits them.
 !define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
 !insertmacro MUI_PAGE_FINISH
@@ -97,6 +102,8 @@ LangString Usage ${LANG_ENGLISH} "Lanterwell-${VERSION}-setup.exe [/S] [/NORESTO
 LangString Usage ${LANG_JAPANESE} "Lanterwell-${VERSION}-setup.exe [/S] [/NORESTORE] [/D=フォルダ]$\r$\n$\r$\n/S  確認なしでインストール$\r$\n/NORESTORE  サインイン時の復元なし$\r$\n/D=フォルダ  そのフォルダにインストール (最後に、引用符なし)$\r$\n$\r$\n終了コード: 0 完了、3010 再起動が必要、1 取り消し、2 セットアップの破損、4 登録できない、5 別のセットアップが実行中。"
 LangString FinishText ${LANG_ENGLISH} "Lanterwell is installed: right-click a folder and choose $\"Create virtual drive$\".$\r$\n$\r$\nOn Windows 11 the command comes to Explorer's first menu once Explorer starts again: after you sign out and sign in (every other user at their next sign-in). Until then it is under $\"Show more options$\"."
 LangString FinishText ${LANG_JAPANESE} "Lanterwell をインストールしました。フォルダーを右クリックして「仮想ドライブの作成」を選んでください。$\r$\n$\r$\nWindows 11 では、エクスプローラーが次に起動したとき (サインアウトしてもう一度サインインしたとき。ほかのユーザーは次回のサインイン時) から、最初のメニューにもこのコマンドが表示されます。それまでは「その他のオプションを確認」の中にあります。"
+LangString PackageFailed ${LANG_ENGLISH} "The Windows 11 command could not be registered; $INSTDIR\${SETUP_LOG} says why. The menu under $\"Show more options$\" works all the same."
+LangString PackageFailed ${LANG_JAPANESE} "Windows 11 のコマンドを登録できませんでした。理由は $INSTDIR\${SETUP_LOG} にあります。「その他のオプションを確認」のメニューはこのまま使えます。"
 LangString UninstallTitle ${LANG_ENGLISH} "Lanterwell Uninstall"
 LangString UninstallTitle ${LANG_JAPANESE} "Lanterwell のアンインストール"
 
@@ -131,17 +138,18 @@ Var X86Dir ; where the x86 set goes
 !macroend
 
 ; Runs one PowerShell command ($1) from the 64-bit system folder, where the package cmdlets
-; are, and prints what came of it.
+; are, and prints what came of it: $0 its exit code ("error" when it could not start), $2 what
+; it wrote.
 !macro RunPowerShell
   ${DisableX64FSRedirection}
-  ClearErrors
-  ExecWait '"$SYSDIR\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive -Command "$1"' $0
-  ${If} ${Errors}
-    DetailPrint "PowerShell could not be started: $1"
-  ${Else}
-    DetailPrint "PowerShell ($0): $1"
-  ${EndIf}
+  nsExec::ExecToStack '"$SYSDIR\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive -Command "$1"'
+  Pop $0
+  Pop $2
   ${EnableX64FSRedirection}
+  DetailPrint "PowerShell ($0): $1"
+  ${If} $2 != ""
+    DetailPrint "$2"
+  ${EndIf}
 !macroend
 
 ; A package with external location registers for one user at a time and cannot be provisioned
@@ -173,6 +181,15 @@ Function RegisterPackage
   Pop $6
   ${If} $6 == 1
     !insertmacro RunPowerShell
+    Call LogPackageRegistration
+    ${If} $0 != 0
+      ; The install stands (the classic menu works), but nobody may miss it: the details
+      ; stay open, the finish page says it, and the log says why.
+      SetAutoClose false
+      DetailPrint "$(PackageFailed)"
+      StrCpy $PackageNote "$\r$\n$\r$\n$(PackageFailed)"
+      Return
+    ${EndIf}
     ; Done for this user: their next sign-in need not do it again.
     SetRegView 64
     WriteRegStr HKCU "${ACTIVE_SETUP_KEY}" "Version" "${ACTIVE_SETUP_VERSION}"
@@ -180,6 +197,14 @@ Function RegisterPackage
   ${Else}
     DetailPrint "The Windows 11 command comes to each user at their next sign-in."
   ${EndIf}
+FunctionEnd
+
+; The log of the registration just run: $1 the command, $0 its exit code, $2 what it wrote.
+Function LogPackageRegistration
+  FileOpen $3 "$INSTDIR\${SETUP_LOG}" w
+  FileWriteUTF16LE /BOM $3 "${PRODUCT} ${VERSION} setup: registering the Windows 11 package$\r$\n"
+  FileWriteUTF16LE $3 "Command: $1$\r$\nExit code: $0$\r$\n$2$\r$\n"
+  FileClose $3
 FunctionEnd
 
 ; Pushes 1 when this setup runs as the user signed in to its session, 0 when another account
@@ -220,6 +245,7 @@ FunctionEnd
 Function un.RemovePackage
   !insertmacro RemovePackageBody
   Delete "$INSTDIR\${PACKAGE_FILE}"
+  Delete "$INSTDIR\${SETUP_LOG}"
 FunctionEnd
 
 ; ---------------------------------------------------------------------------------------
@@ -230,8 +256,8 @@ FunctionEnd
 
 !macro InstallSet SOURCE DEST
   SetOutPath "${DEST}"
-  File "${SOURCE}\lwsubst.exe"
   !define LIBRARY_IGNORE_VERSION
+  !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\lwsubst.exe" "${DEST}\lwsubst.exe" "${DEST}"
   !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\SUBST.DLL" "${DEST}\SUBST.DLL" "${DEST}"
   !define LIBRARY_SHELL_EXTENSION
   !define LIBRARY_COM
@@ -248,15 +274,58 @@ FunctionEnd
   ; An upgrade that still waits for its restart: its copies go, and with them what the restart
   ; would have put back; so does its registering tool (run or not), and the entry that names it.
   Delete "${DEST}\ns*.tmp"
-  Delete "${DEST}\NSIS.Library.RegTool.v3.*.exe"
-  ReadRegStr $3 HKLM "Software\Microsoft\Windows\CurrentVersion\RunOnce" "NSIS.Library.RegTool.v3"
+!macroend
+
+; Library.nsh registers a DLL that was in use at the next restart: each setup run lists its
+; files under a key of its own below a key every NSIS setup shares, and one tool named in
+; RunOnce works through all the runs. Ours go: the runs whose every file lies in $R8 or $R9,
+; the tool copied there (it stays behind once it has run) and the RunOnce entry naming it.
+; Another product's run stays, for the next tool that runs.
+!define REGTOOL_RUNS "Software\NSIS.Library.RegTool.v3"
+!define RUN_ONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
+!macro ForgetPendingRegistrationsBody
+  StrCpy $5 0
+  ${Do}
+    EnumRegKey $6 HKLM "${REGTOOL_RUNS}" $5
+    ${If} $6 == ""
+      ${Break}
+    ${EndIf}
+    ReadRegDWORD $7 HKLM "${REGTOOL_RUNS}\$6" "count"
+    StrCpy $8 1
+    ${For} $9 1 $7
+      ReadRegStr $3 HKLM "${REGTOOL_RUNS}\$6" "$9.file"
+      ${GetParent} "$3" $3
+      ${If} $3 != $R8
+      ${AndIf} $3 != $R9
+        StrCpy $8 0
+      ${EndIf}
+    ${Next}
+    ${If} $8 = 1
+    ${AndIf} $7 > 0
+      DeleteRegKey HKLM "${REGTOOL_RUNS}\$6"
+    ${Else}
+      IntOp $5 $5 + 1
+    ${EndIf}
+  ${Loop}
+  DeleteRegKey /ifempty HKLM "${REGTOOL_RUNS}"
+  ReadRegStr $3 HKLM "${RUN_ONCE_KEY}" "NSIS.Library.RegTool.v3"
   StrCpy $4 $3 -4 1
   ${GetParent} "$4" $5
-  ${If} $5 == "${DEST}"
-    DeleteRegValue HKLM "Software\Microsoft\Windows\CurrentVersion\RunOnce" "NSIS.Library.RegTool.v3"
-    DeleteRegKey HKLM "Software\NSIS.Library.RegTool.v3"
+  ${If} $5 != ""
+    ${If} $5 == $R8
+    ${OrIf} $5 == $R9
+      DeleteRegValue HKLM "${RUN_ONCE_KEY}" "NSIS.Library.RegTool.v3"
+    ${EndIf}
   ${EndIf}
+  Delete "$R8\NSIS.Library.RegTool.v3.*.exe"
+  Delete "$R9\NSIS.Library.RegTool.v3.*.exe"
 !macroend
+Function ForgetPendingRegistrations
+  !insertmacro ForgetPendingRegistrationsBody
+FunctionEnd
+Function un.ForgetPendingRegistrations
+  !insertmacro ForgetPendingRegistrationsBody
+FunctionEnd
 
 ; What registration writes, removed directly in the current registry view: the uninstaller's
 ; fallback when a DLL is no longer there to unregister itself. Nothing here is shared with any
@@ -274,15 +343,40 @@ FunctionEnd
 !macroend
 
 ; Registration is checked where it lands: the class's server in the current registry view
-; must be the installed file. regsvr32's exit code does not reach Library.nsh for the x64 set.
+; must be the installed file, or, where that file was in use, this run must have it listed
+; for registration at the restart. regsvr32's exit code does not reach Library.nsh for the
+; x64 set.
 !macro CheckRegistered DEST
   ReadRegStr $0 HKCR "CLSID\${CLASS_ID}\InprocServer32" ""
-  ${IfNot} ${RebootFlag}
-  ${AndIf} $0 != "${DEST}\Lanterwell.dll"
-    StrCpy $0 "${DEST}"
-    Call RollBack
+  ${If} $0 != "${DEST}\Lanterwell.dll"
+    StrCpy $0 "${DEST}\Lanterwell.dll"
+    Call IsRegisteredAtRestart
+    ${If} $0 != 1
+      StrCpy $0 "${DEST}"
+      Call RollBack
+    ${EndIf}
   ${EndIf}
 !macroend
+
+; $0: a file; becomes 1 when this run listed it for registration at the restart, else 0.
+; Leaves the registry view at 32 bits, Library.nsh's. The run's key is named by Library.nsh's
+; session variable, declared here as Library.nsh declares it.
+!ifndef __InstallLib_SessionGUID_Defined
+  !define __InstallLib_SessionGUID_Defined
+  Var /GLOBAL __INSTALLLLIB_SESSIONGUID
+!endif
+Function IsRegisteredAtRestart
+  SetRegView 32
+  ReadRegDWORD $7 HKLM "${REGTOOL_RUNS}\$__INSTALLLLIB_SESSIONGUID" "count"
+  StrCpy $8 $0
+  StrCpy $0 0
+  ${For} $9 1 $7
+    ReadRegStr $3 HKLM "${REGTOOL_RUNS}\$__INSTALLLLIB_SESSIONGUID" "$9.file"
+    ${If} $3 == $8
+      StrCpy $0 1
+    ${EndIf}
+  ${Next}
+FunctionEnd
 
 Function RollBack
   ; Whatever was registered or copied goes again; then the failure is reported.
@@ -293,6 +387,9 @@ Function RollBack
     !undef LIBRARY_X64
   ${EndIf}
   !insertmacro UninstallSet "$X86Dir"
+  StrCpy $R8 $INSTDIR
+  StrCpy $R9 $X86Dir
+  Call ForgetPendingRegistrations
   ; Out of the folders first: the current directory cannot be removed.
   SetOutPath "$TEMP"
   RMDir "$X86Dir"
@@ -311,11 +408,12 @@ Function RollBack
   Quit
 FunctionEnd
 
-; The folders above the install folder that this setup made (a /D= deep in a new tree): gone
-; again when they are empty.
+; The folders above the install folder that a setup made (a /D= deep in a new tree), deepest
+; first: gone again when they are empty. Noted after an earlier copy has gone, in front of
+; that copy's own that are still there, so that no folder drops out of the record.
 Var CreatedParents
 Function NoteCreatedParents
-  StrCpy $CreatedParents ""
+  StrCpy $2 ""
   StrCpy $1 "$INSTDIR"
   ${Do}
     ${GetParent} "$1" $1
@@ -323,7 +421,25 @@ Function NoteCreatedParents
     ${OrIf} ${FileExists} "$1\*.*"
       ${Break}
     ${EndIf}
-    StrCpy $CreatedParents "$CreatedParents$1|"
+    StrCpy $2 "$2$1|"
+  ${Loop}
+  StrCpy $CreatedParents "$2$CreatedParents"
+FunctionEnd
+
+; Keeps in $CreatedParents only the folders that are still there.
+Function KeepExistingParents
+  StrCpy $1 "$CreatedParents"
+  StrCpy $CreatedParents ""
+  ${Do}
+    ${WordFind} "$1" "|" "+1{" $2
+    ${If} $2 == $1
+    ${OrIf} $1 == ""
+      ${Break}
+    ${EndIf}
+    ${If} ${FileExists} "$2\*.*"
+      StrCpy $CreatedParents "$CreatedParents$2|"
+    ${EndIf}
+    ${WordFind} "$1" "|" "+1}" $1
   ${Loop}
 FunctionEnd
 
@@ -372,9 +488,13 @@ Function .onInit
   ReadRegStr $PrevDir HKLM "${VENDOR_KEY}" "InstallLocation"
   ReadRegStr $PrevDir32 HKLM "${VENDOR_KEY}" "InstallLocation32"
   SetRegView 32
-  ; /D= replaces the default before this runs, and only when given: without it, the product
-  ; is offered where it lives now.
-  ${If} $INSTDIR == "$PROGRAMFILES\${PRODUCT}"
+  ; /D= replaces the default before this runs, and the default itself may be what it named:
+  ; only the process's own command line still tells (NSIS cuts /D= off its copy). Without
+  ; /D=, the product is offered where it lives now.
+  System::Call 'kernel32::GetCommandLineW() w .r1'
+  ClearErrors
+  ${WordFindS} "$1" " /D=" "E#" $2
+  ${If} ${Errors}
     ${If} $PrevDir != ""
       StrCpy $INSTDIR $PrevDir
     ${ElseIf} ${RunningX64}
@@ -401,33 +521,60 @@ Function RemovePreviousCopy
     StrCpy $PrevDir32 $PrevDir
   ${EndIf}
   !insertmacro UninstallSet "$PrevDir32"
+  StrCpy $R8 $PrevDir
+  StrCpy $R9 $PrevDir32
+  Call ForgetPendingRegistrations
   Delete "$PrevDir\uninstall.exe"
   Delete "$PrevDir\${HELP_FILE}"
   Delete "$PrevDir\${PACKAGE_FILE}"
+  Delete "$PrevDir\${SETUP_LOG}"
   RMDir /REBOOTOK "$PrevDir32"
   RMDir /REBOOTOK "$PrevDir"
   ${If} ${RunningX64}
     SetRegView 64
   ${EndIf}
-  ReadRegStr $1 HKLM "${VENDOR_KEY}" "CreatedParents"
+  ReadRegStr $CreatedParents HKLM "${VENDOR_KEY}" "CreatedParents"
   DeleteRegValue HKLM "${VENDOR_KEY}" "CreatedParents"
   SetRegView 32
-  Push $CreatedParents
-  StrCpy $CreatedParents $1
   Call RemoveCreatedParents
-  Pop $CreatedParents
+  Call KeepExistingParents
+FunctionEnd
+
+; Releases before 1.2.0 turned restoring on in the installing user's own hive. The rule now
+; is the machine's default, and a user's own choice comes with that user's own sign-in entry;
+; the old value, without such an entry, was the old setup program's: it goes, so that this
+; setup's option decides for that user as for everyone.
+Function ForgetOldRestoreSetting
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "DisplayVersion"
+  SetRegView 32
+  ${If} $1 == ""
+    Return
+  ${EndIf}
+  ${VersionCompare} "$1" "1.2.0" $2
+  ReadRegDWORD $3 HKCU "${VENDOR_KEY}" "RestoreAtSignIn"
+  ReadRegStr $4 HKCU "${RUN_KEY}" "${PRODUCT}"
+  ${If} $2 = 2
+  ${AndIf} $3 = 1
+  ${AndIf} $4 == ""
+    DeleteRegValue HKCU "${VENDOR_KEY}" "RestoreAtSignIn"
+  ${EndIf}
 FunctionEnd
 
 Section "Lanterwell" SectionMain
   SectionIn RO
+  Call ForgetOldRestoreSetting
   ; The folder as the platform names it ("C:\Tools\..\Tools\LW" is "C:\Tools\LW"): what the
   ; DLL registers is compared with it.
   System::Call 'kernel32::GetFullPathNameW(w "$INSTDIR", i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
   ${If} $2 > 0
     StrCpy $INSTDIR $1
   ${EndIf}
-  Call NoteCreatedParents
+  StrCpy $CreatedParents ""
   Call RemovePreviousCopy
+  Call NoteCreatedParents
   ${If} ${RunningX64}
     ${If} $INSTDIR == "$PROGRAMFILES64\${PRODUCT}"
       StrCpy $X86Dir "$PROGRAMFILES32\${PRODUCT}"
@@ -559,6 +706,9 @@ Section "Uninstall"
     !undef LIBRARY_X64
   ${EndIf}
   !insertmacro UninstallSet "$X86Dir"
+  StrCpy $R8 $INSTDIR
+  StrCpy $R9 $X86Dir
+  Call un.ForgetPendingRegistrations
   ; Whether or not the DLLs were still there to unregister themselves, nothing of their
   ; registration stays.
   !insertmacro RemoveRegistration

@@ -1,5 +1,7 @@
 // Stands in for a program that a test cannot run here (PowerShell under Wine): appends its
-// command line, as UTF-8, to a file named after itself with ".log" added, and exits with 0.
+// command line, as UTF-8, to a file named after itself with ".log" added, and exits with 0;
+// or, while a file named after itself with ".fail" added exists, fails as the program would:
+// writes that file's text to its output and exits with 1.
 #include <windows.h>
 
 int main() {
@@ -21,5 +23,15 @@ int main() {
         WriteFile(log, line, static_cast<DWORD>(bytes), &written, nullptr);
     }
     CloseHandle(log);
-    return 0;
+
+    lstrcpyW(path + length, L".fail");
+    const HANDLE failure = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (failure == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD read = 0;
+    if (ReadFile(failure, line, sizeof(line), &read, nullptr) && read > 0)
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, read, &written, nullptr);
+    CloseHandle(failure);
+    return 1;
 }

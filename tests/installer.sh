@@ -9,6 +9,8 @@
 set -u
 . "$(dirname "$0")/checks.sh"
 setup=$1 work=$2 arch=$3 x64=$4 x86=$5 recorder=$6
+# A program that keeps its own file in use, runnable on both kinds of Windows.
+planted=$x86/tests/planted_program.exe
 [ -f "$setup" ] || { echo "installer: no setup program at $setup"; exit 1; }
 version=$(basename "$setup" -setup.exe)
 version=${version#Lanterwell-}
@@ -53,20 +55,33 @@ serves() { # x64|x86 DIR: that architecture's host reaches the installed DLL and
     grep -qF "server: $(winepath -w "$2/Lanterwell.dll" 2>/dev/null) (" <<<"$out" &&
         grep -q '^QueryContextMenu: 0x0000001B' <<<"$out"
 }
+# until PID COMMAND...: waits while PID runs until COMMAND succeeds (the deadline is one only
+# a hang reaches).
+until_true() {
+    local pid=$1
+    shift
+    for _ in $(seq 1 1200); do
+        "$@" && return 0
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.25
+    done
+    return 1
+}
 # hold HOST: a host keeps the installed DLL loaded, as Explorer does, until `release`; returns
-# once it has loaded it (the deadline is one only a hang reaches).
+# once it has loaded it.
 hold() {
     rm -f hold.txt release.flag
     wine "$1" --cocreate --hold-until "$(winepath -w "$work/release.flag" 2>/dev/null)" \
         "$(winepath -w "$work/Sample Folder" 2>/dev/null)" </dev/null >hold.txt 2>&1 &
     holder=$!
-    for _ in $(seq 1 1200); do
-        grep -q '^QueryContextMenu' hold.txt 2>/dev/null && return 0
-        kill -0 $holder 2>/dev/null || break
-        sleep 0.25
-    done
+    until_true $holder grep -qs '^QueryContextMenu' hold.txt && return 0
     echo "the host never loaded the DLL: $(cat hold.txt)" >&2
     return 1
+}
+# A command line as an administrator types it (/D= unquoted, blanks and all): its exit code.
+typed_exit_code() {
+    printf '@echo off\r\n%s\r\necho exit code %%ERRORLEVEL%%\r\n' "$1" >typed.bat
+    wine cmd /c typed.bat </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^exit code //p'
 }
 release() {
     touch "$work/release.flag"
@@ -162,21 +177,35 @@ check "Apps & features: a size" test -n "$(value $native "$uninstall" EstimatedS
 # An upgrade while a host keeps the DLL loaded: the installed copy is marked first, so that the
 # replacement shows.
 set=${hosts%% *}
+build=$([ $set = x64 ] && echo "$x64" || echo "$x86")
 printf 'an older build' >>"$main/Lanterwell.dll"
 hold "host-$set.exe"
+# lwsubst.exe running too, as a restore at sign-in keeps it.
+cp "$planted" "$main/lwsubst.exe"
+rm -f running.flag
+wine "$main/lwsubst.exe" "$(winepath -w "$work/running.flag" 2>/dev/null)" </dev/null >/dev/null 2>&1 &
+runner=$!
+check "a program keeps lwsubst.exe in use" until_true $runner test -f running.flag
 check "installing over a loaded DLL asks for a restart (3010)" \
     test "$(exit_code "$(winepath -w "$setup")" /S)" = 3010
-check "the loaded DLL is not replaced yet" not cmp -s "$main/Lanterwell.dll" \
-    "$([ $set = x64 ] && echo "$x64" || echo "$x86")/Lanterwell.dll"
+check "the loaded DLL is not replaced yet" not cmp -s "$main/Lanterwell.dll" "$build/Lanterwell.dll"
+check "nor the running lwsubst.exe" cmp -s "$main/lwsubst.exe" "$planted"
 release
+kill -9 $runner && wait $runner 2>/dev/null
 quiet wineboot -r
-check "after the restart the new DLL is in place" cmp -s "$main/Lanterwell.dll" \
-    "$([ $set = x64 ] && echo "$x64" || echo "$x86")/Lanterwell.dll"
+check "after the restart the new DLL is in place" cmp -s "$main/Lanterwell.dll" "$build/Lanterwell.dll"
+check "and the new lwsubst.exe" cmp -s "$main/lwsubst.exe" "$build/tools/lwsubst.exe"
 check "and the host still reaches it" serves $set "$main"
 
 if [ "$arch" = win64 ]; then
     check "before Windows 11 no package is registered" test ! -e "$powershell.log"
     windows_build 22000
+    echo 'Add-AppxPackage : Deployment failed with HRESULT: 0x80073CF3' >"$powershell.fail"
+    check "a failed package registration leaves the install standing" \
+        test "$(exit_code "$(winepath -w "$setup")" /S)" = 0
+    check "and the log in the install folder says why" grep -q 'Exit code: 1.*0x80073CF3' \
+        <(iconv -f UTF-16 -t UTF-8 "$main/setup.log" | tr -d '\r\n')
+    rm "$powershell.fail"
     check "a reinstall on Windows 11 succeeds" test "$(exit_code "$(winepath -w "$setup")" /S)" = 0
     package=Lanterwell-$version-x64.msix
     unsigned=$(grep -qa AppxSignature.p7x "$main/$package" || echo " -AllowUnsigned")
@@ -223,6 +252,9 @@ rm -rf "$drive_c"/users/*/Temp/ns*.tmp
 # remains, the option's writes go.
 moved="$drive_c/Tools/Lanterwell’s"
 old_main=$main
+# Installed over 1.1.2.0, which turned restoring on in the installing user's own hive.
+quiet wine reg add "$uninstall" /v DisplayVersion /d 1.1.2.0 /f /reg:$native
+quiet wine reg add 'HKCU\Software\Lanterwell' /v RestoreAtSignIn /t REG_DWORD /d 1 /f
 check "a move into another folder succeeds" test "$(exit_code "$(winepath -w "$setup")" /S \
     /NORESTORE '/D=C:\Tools\..\Tools\\Lanterwell’s')" = 0
 check "the earlier copy is gone" test ! -e "$old_main" -a ! -e "$dir32/Lanterwell.dll"
@@ -233,8 +265,20 @@ check "the entry names the new folder" test "$(value $native "$uninstall" Instal
 check "without the option the sign-in entry is gone" test -z "$(value $native "$run" Lanterwell)"
 check "and so is the machine's restore default" \
     test -z "$(value $native 'HKLM\Software\Lanterwell' RestoreAtSignIn)"
-main=$moved
-if [ "$arch" = win64 ]; then dir64=$moved dir32=$moved/x86; else dir32=$moved; fi
+check "and 1.1.2.0's setting for the installing user" \
+    test -z "$(value $native 'HKCU\Software\Lanterwell' RestoreAtSignIn)"
+# On into a folder beside it in the tree the first move made, then into the folder the setup
+# program starts from, named by /D=: both honoured, and every folder either /D= made goes.
+check "a move into a tree beside it succeeds" test "$(exit_code "$(winepath -w "$setup")" /S \
+    /NORESTORE '/D=C:\Tools\Again\Lanterwell')" = 0
+if [ "$arch" = win64 ]; then start_folder='C:\Program Files (x86)\Lanterwell'
+else start_folder='C:\Program Files\Lanterwell'; fi
+check "/D= naming the folder the setup program starts from is honoured" \
+    test "$(typed_exit_code "\"$(winepath -w "$setup")\" /S /NORESTORE /D=$start_folder")" = 0
+check "the entry names it" test "$(value $native "$uninstall" InstallLocation)" = "$start_folder"
+check "the folders that both /D= made are gone" test ! -e "$drive_c/Tools"
+main=$(winepath -u "$start_folder" 2>/dev/null)
+if [ "$arch" = win64 ]; then dir64=$main dir32=$main/x86; else dir32=$main; fi
 set=${hosts%% *}
 check "the host reaches the moved class" serves $set "$main"
 
@@ -253,20 +297,33 @@ if [ "$arch" = win64 ]; then
     check "an upgrade over the held DLL waits for the restart (3010)" \
         test "$(exit_code "$(winepath -w "$setup")" /S)" = 3010
     check "its copy waits in the install folder" compgen -G "$dir64/ns*.tmp"
+    # Another product's registration waiting for the same restart, in the key every NSIS
+    # setup shares.
+    other='HKLM\Software\NSIS.Library.RegTool.v3\{0DD5E0A2-5E1F-4C21-9F0B-6A1D2C3B4E5F}'
+    quiet wine reg add "$other" /v count /t REG_DWORD /d 1 /f /reg:32
+    quiet wine reg add "$other" /v 1.file /d 'C:\windows\system32\other.dll' /f /reg:32
+    quiet wine reg add "$other" /v 1.mode /d D /f /reg:32
 fi
 quiet_uninstall=$(value $native "$uninstall" QuietUninstallString)
 check "the quiet uninstall string runs the uninstaller in place" \
     test "$quiet_uninstall" = "\"$(winepath -w "$main" 2>/dev/null)\\uninstall.exe\" /S _?=$(winepath -w "$main" 2>/dev/null)"
-code=$(exit_code "$(winepath -w "$main/uninstall.exe")" /S "_?=$(winepath -w "$main" 2>/dev/null)")
+# Run as a deployment tool runs it: the command line exactly as registered.
+code=$(typed_exit_code "$quiet_uninstall")
 # Returned once done: 3010 exactly when something waits for the restart (the held DLL; and
 # under Wine the running uninstaller's own file, which Wine does not let it move away).
 waiting=0
 [ -n "$(ls -A "$main" 2>/dev/null)" ] && waiting=3010
 check "the silent uninstall waits and returns its real code ($code)" test "$code" = $waiting
-[ "$arch" = win64 ] && check "a held DLL makes it 3010" test "$code" = 3010
+if [ "$arch" = win64 ]; then
+    check "a held DLL makes it 3010" test "$code" = 3010
+    check "another product's waiting registration stays" \
+        test "$(value 32 "$other" 1.file)" = 'C:\windows\system32\other.dll'
+    # Its own tool, at the restart, takes the shared key with it.
+    quiet wine reg delete "${other%\\*}" /f /reg:32
+fi
 [ "$arch" = win64 ] && release
 quiet wineboot -r
-check "after the restart the folder is gone, the parent made for it too" test ! -e "$drive_c/Tools"
+check "after the restart the folder is gone" test ! -e "$main"
 snapshot after.txt
 diff before.txt after.txt | grep -E '^[<>]' | grep -E "$ours" >left.txt
 check "the sign-in entry is gone" test -z "$(value $native "$run" Lanterwell)"
