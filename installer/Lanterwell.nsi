@@ -71,7 +71,10 @@ Var PackageNote ; what the finish page adds when the Windows 11 package was not 
 !define MUI_ABORTWARNING
 !define MUI_ICON "${SOURCE_DIR}\resources\Lanterwell.ico"
 !define MUI_UNICON "${SOURCE_DIR}\resources\Lanterwell.ico"
-!define MUI_COMPONENTSPAGE_SMALLDESC
+; The description beside the list, where the longest one fits at any DPI.
+!include "${SOURCE_DIR}\installer\PageLayout.nsh"
+!define MUI_CUSTOMFUNCTION_GUIINIT WidenNextButton
+!define MUI_CUSTOMFUNCTION_UNGUIINIT un.WidenNextButton
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
@@ -80,6 +83,7 @@ Var PackageNote ; what the finish page adds when the Windows 11 package was not 
 ; Where a restart finishes the job, the user restarts when it suits them.
 !define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
 !insertmacro MUI_PAGE_FINISH
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW un.WidenFolderLabel
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 ; The first language is the one used when the user's language is neither.
