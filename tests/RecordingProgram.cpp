@@ -15,8 +15,8 @@ int main() {
     if (log == INVALID_HANDLE_VALUE)
         return 1;
     char line[8192];
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, line,
-                                          sizeof(line) - 2, nullptr, nullptr);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, line, sizeof(line) - 2,
+                                          nullptr, nullptr);
     DWORD written = 0;
     if (bytes > 0) {
         line[bytes - 1] = '\n';
@@ -25,8 +25,8 @@ int main() {
     CloseHandle(log);
 
     lstrcpyW(path + length, L".fail");
-    const HANDLE failure = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE failure = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (failure == INVALID_HANDLE_VALUE)
         return 0;
     DWORD read = 0;

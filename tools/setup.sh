@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 cmake ninja-build
           googletest wine wine32:i386 wine64 locales python3 nsis xvfb xauth imagemagick
-          fonts-ipafont-gothic procps openssl osslsigncode python3-yaml"
+          fonts-ipafont-gothic procps openssl osslsigncode python3-yaml xdotool"
 missing=
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||
