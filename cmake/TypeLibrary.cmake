@@ -3,7 +3,8 @@
 # (its help strings are Japanese), widl writes the MSFT library for the build's architecture
 # (SYS_WIN32 or SYS_WIN64) with IDispatch taken from that architecture's stdole2.tlb, and the
 # listed type flags are made exact.
-if(LANTERWELL_ARCH STREQUAL "x64")
+# ARM64 Windows reads the same 64-bit library as x64.
+if(NOT LANTERWELL_ARCH STREQUAL "x86")
     set(LANTERWELL_WIDL_TARGET --win64)
     set(windows_dir x86_64-windows)
     set(unix_dirs /usr/lib/x86_64-linux-gnu/wine /usr/lib64/wine /usr/lib/wine)
