@@ -24,7 +24,7 @@ import sign  # noqa: E402  (the one signing rule for everything that ships)
 
 BLOCK = 65536
 UNSIGNED_PUBLISHER = "CN=Lanterwell, OID.2.25.311729368913984317654407730594956997722=1"
-ARCHITECTURES = {"x86": "x86", "x64": "x64"}
+ARCHITECTURES = {"x86": "x86", "x64": "x64", "arm64": "arm64"}
 
 
 # The names Windows gives a subject's attributes, by OID; any other is written "OID.n.n...".

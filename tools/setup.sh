@@ -2,7 +2,8 @@
 # Installs what building and testing Lanterwell needs on a Debian machine: the mingw-w64
 # cross compilers for 32-bit and 64-bit Windows, CMake, GoogleTest's sources, 32-bit and
 # 64-bit Wine, NSIS for the setup program, and the Japanese, English and Hindi locales that
-# give Wine its ANSI code pages 932, 1252 and 65001 (UTF-8).
+# give Wine its ANSI code pages 932, 1252 and 65001 (UTF-8), and LLVM's PE reader for the
+# checks of the built files.
 set -eu
 [ "$(id -u)" = 0 ] || exec sudo -E bash "$0" "$@"
 export DEBIAN_FRONTEND=noninteractive
@@ -10,7 +11,8 @@ export DEBIAN_FRONTEND=noninteractive
 packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 cmake ninja-build
           googletest wine wine32:i386 wine64 locales python3 nsis xvfb xauth imagemagick
-          fonts-ipafont-gothic procps openssl osslsigncode python3-yaml xdotool"
+          fonts-ipafont-gothic procps openssl osslsigncode python3-yaml xdotool
+          llvm-14"
 missing=
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# What each shipped PE file of a tree is, read from the file itself: the machine of its
+# architecture, exactly its own exports (nothing of a runtime linked into it), imports of
+# system DLLs only, and the resources the server reads at run time.
+# usage: pe-check.sh BUILD-DIR x86|x64|arm64
+set -u
+. "$(dirname "$0")/checks.sh"
+build=$1 arch=$2
+case $arch in
+x86) machine=0x14C ;;
+x64) machine=0x8664 ;;
+arm64) machine=0xAA64 ;;
+esac
+readobj() { llvm-readobj-14 "$@" 2>/dev/null; }
+exports() { readobj --coff-exports "$1" | sed -n 's/^ *Name: //p' | sort | paste -sd' '; }
+# The DLLs every Windows has in its system folder, and only those.
+system='^(KERNEL32|USER32|ADVAPI32|OLE32|OLEAUT32|SHELL32|SHLWAPI|VERSION|msvcrt)\.dll$'
+for file in Lanterwell.dll companion/SUBST.DLL tools/lwsubst.exe; do
+    path=$build/$file
+    check "$file: machine $machine" grep -q "($machine)" <(readobj --file-headers "$path")
+    check "$file: imports only system DLLs" not grep -viE "$system" \
+        <(readobj --coff-imports "$path" | sed -n 's/^ *Name: //p')
+done
+check "Lanterwell.dll: exactly its four exports" test "$(exports "$build/Lanterwell.dll")" = \
+    "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer"
+check "SUBST.DLL: exactly its three exports" test "$(exports "$build/companion/SUBST.DLL")" = \
+    "CreateSubst DeleteSubst QuerySubst"
+resources=$(readobj --coff-resources "$build/Lanterwell.dll" | sed -n 's/^ *Type: //p')
+for type in REGISTRY TYPELIB 'STRINGTABLE (ID 6)' 'VERSIONINFO (ID 16)' 'GROUP_ICON (ID 14)'; do
+    check "Lanterwell.dll: its $type resource" grep -qF "$type" <<<"$resources"
+done
+summary "pe-check ($arch)"
