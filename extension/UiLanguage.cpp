@@ -1,5 +1,7 @@
 #include "extension/UiLanguage.h"
 
+#include "support/ChosenOnce.h"
+
 namespace {
 
 using GetUserDefaultUILanguageProc = LANGID(WINAPI*)();
@@ -13,17 +15,10 @@ GetUserDefaultUILanguageProc LookUpLanguageProc() {
     return proc ? proc : GetUserDefaultLangID;
 }
 
-// Two threads may look it up at once; both find the same function.
 GetUserDefaultUILanguageProc volatile languageProc = nullptr;
 
 LANGID UserInterfaceLanguage() {
-    GetUserDefaultUILanguageProc proc = languageProc;
-    if (!proc) {
-        proc = LookUpLanguageProc();
-        InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&languageProc),
-                                   reinterpret_cast<PVOID>(proc));
-    }
-    return proc();
+    return ChosenOnce(languageProc, LookUpLanguageProc)();
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "support/CodePage.h"
+#include "support/ChosenOnce.h"
 #include "support/Platform.h"
 
 namespace {
@@ -24,17 +25,10 @@ CodePageRule ChooseRule() {
     return Platform::IsNt5OrLater() ? ThreadAnsiCodePage : ThreadLocaleCodePage;
 }
 
-// Two threads may choose at once; both choose the same rule.
 CodePageRule volatile chosenRule = nullptr;
 
 } // namespace
 
 UINT GetConversionCodePage() noexcept {
-    CodePageRule rule = chosenRule;
-    if (!rule) {
-        rule = ChooseRule();
-        InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&chosenRule),
-                                   reinterpret_cast<PVOID>(rule));
-    }
-    return rule();
+    return ChosenOnce(chosenRule, ChooseRule)();
 }
