@@ -16,11 +16,19 @@ summary() {
     echo "$1: $passed passed, $failed failed"
     [ "$failed" = 0 ]
 }
-# exit_code PROGRAM [ARGS...]: a Windows program's full exit code, run under Wine through the
-# command processor from the current folder (Wine's own process status keeps only its low byte).
+# A Windows program's full exit code, run under Wine through the command processor from the
+# current folder (Wine's own process status keeps only its low byte):
+#   exit_code PROGRAM [ARGS...]   with each argument as Wine quotes it;
+#   typed_exit_code LINE          with the command line as typed (/D= and _?= unquoted).
 exit_code() {
-    [ -f run.bat ] || printf '@echo off\r\n%%*\r\necho exit code %%ERRORLEVEL%%\r\n' >run.bat
-    wine cmd /c run.bat "$@" </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^exit code //p'
+    batch_exit_code run.bat '%*' "$@"
+}
+typed_exit_code() {
+    batch_exit_code typed.bat "$1"
+}
+batch_exit_code() { # BATCH LINE [ARGS...]: runs LINE from BATCH, then says its exit code
+    printf '@echo off\r\n%s\r\necho exit code %%ERRORLEVEL%%\r\n' "$2" >"$1"
+    wine cmd /c "$1" "${@:3}" </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^exit code //p'
 }
 # throwaway_certificate SUBJECT STEM PASSWORD-FILE: a code-signing certificate for one day,
 # STEM.pem, and it with its key as STEM.pfx, locked with the password in PASSWORD-FILE.

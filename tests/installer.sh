@@ -78,11 +78,6 @@ hold() {
     echo "the host never loaded the DLL: $(cat hold.txt)" >&2
     return 1
 }
-# A command line as an administrator types it (/D= unquoted, blanks and all): its exit code.
-typed_exit_code() {
-    printf '@echo off\r\n%s\r\necho exit code %%ERRORLEVEL%%\r\n' "$1" >typed.bat
-    wine cmd /c typed.bat </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^exit code //p'
-}
 release() {
     touch "$work/release.flag"
     wait $holder
