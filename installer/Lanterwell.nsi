@@ -276,7 +276,7 @@ FunctionEnd
   !insertmacro UnInstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DEST}\SUBST.DLL"
   Delete /REBOOTOK "${DEST}\lwsubst.exe"
   ; An upgrade that still waits for its restart: its copies go, and with them what the restart
-  ; would have put back; so does its registering tool (run or not), and the entry that names it.
+  ; would have put back (its registrations: ForgetPendingRegistrations).
   Delete "${DEST}\ns*.tmp"
 !macroend
 
@@ -430,25 +430,11 @@ Function NoteCreatedParents
   StrCpy $CreatedParents "$2$CreatedParents"
 FunctionEnd
 
-; Keeps in $CreatedParents only the folders that are still there.
-Function KeepExistingParents
-  StrCpy $1 "$CreatedParents"
-  StrCpy $CreatedParents ""
-  ${Do}
-    ${WordFind} "$1" "|" "+1{" $2
-    ${If} $2 == $1
-    ${OrIf} $1 == ""
-      ${Break}
-    ${EndIf}
-    ${If} ${FileExists} "$2\*.*"
-      StrCpy $CreatedParents "$CreatedParents$2|"
-    ${EndIf}
-    ${WordFind} "$1" "|" "+1}" $1
-  ${Loop}
-FunctionEnd
-
+; Removes the folders of $CreatedParents that are empty, in order; those still there (or
+; left to the restart) stay in $CreatedParents.
 !macro RemoveCreatedParentsBody
   StrCpy $1 "$CreatedParents"
+  StrCpy $CreatedParents ""
   ${Do}
     ${WordFind} "$1" "|" "+1{" $2
     ${If} $2 == $1
@@ -460,6 +446,9 @@ FunctionEnd
       RMDir /REBOOTOK "$2"
     ${Else}
       RMDir "$2"
+    ${EndIf}
+    ${If} ${FileExists} "$2\*.*"
+      StrCpy $CreatedParents "$CreatedParents$2|"
     ${EndIf}
     ${WordFind} "$1" "|" "+1}" $1
   ${Loop}
@@ -541,7 +530,6 @@ Function RemovePreviousCopy
   DeleteRegValue HKLM "${VENDOR_KEY}" "CreatedParents"
   SetRegView 32
   Call RemoveCreatedParents
-  Call KeepExistingParents
 FunctionEnd
 
 ; Releases before 1.2.0 turned restoring on in the installing user's own hive. The rule now
