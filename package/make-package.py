@@ -4,8 +4,8 @@ Explorer command a package identity, its logos, the block map and the content ty
 an MSIX. The DLL itself stays in the install folder (the external location).
 
 Signing: with LANTERWELL_SIGNING_PFX (and LANTERWELL_SIGNING_PASSWORD_FILE, a file holding the
-password, which never goes on a command line) in the environment the package is signed with
-tools/sign.py (osslsigncode) and its Publisher is the certificate's subject as Windows renders it; a subject
+password, which never goes on a command line) in the environment the package is signed by
+tools/sign.py and its Publisher is the certificate's subject as Windows renders it; a subject
 that no Publisher can express stops the build, naming the field. Without, it is unsigned and
 its Publisher is the one Windows requires of unsigned packages."""
 import argparse

@@ -20,49 +20,75 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# shoot NAME: the wizard's window as it is now, once it has settled.
-shoot() {
-    local window
-    window=$(xdotool search --sync --onlyvisible --name Lanterwell | tail -n 1)
-    sleep 1 # a picture: the page may still be drawing
-    import -window "$window" "$out/$1.png"
-    echo "$out/$1.png"
+# The wizard's window; waits for it (a deadline only a hang reaches).
+window() { timeout 600 xdotool search --sync --onlyvisible --name Lanterwell | tail -n 1; }
+same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+# settled FILE: waits until the wizard shows a page other than the last one taken, drawn to
+# the end (two takes in a row alike), and keeps it as FILE.
+last=
+settled() {
+    local take=$work/take.png previous=$work/previous.png
+    rm -f "$previous"
+    for _ in $(seq 1 3000); do
+        if import -window "$(window)" "$take" 2>/dev/null; then
+            if [ -f "$previous" ] && same "$take" "$previous" &&
+                { [ -z "$last" ] || ! same "$take" "$last"; }; then
+                mv "$take" "$1"
+                last=$1
+                return 0
+            fi
+            mv "$take" "$previous"
+        fi
+        sleep 0.2
+    done
+    echo "setup-pictures: no page settled for $1" >&2
+    return 1
 }
-next() { xdotool key --window "$(xdotool search --onlyvisible --name Lanterwell | tail -n 1)" Return; }
+shoot() { settled "$out/$1.png" && echo "$out/$1.png"; }
+next() { xdotool key --window "$(window)" Return; }
+# The welcome and finish pages have the wizard's picture down their left side, the pages
+# between have not: its dark blue at a tenth of the width, half the height.
+side_picture() {
+    local colour
+    colour=$(convert "$1" -format '%[fx:int(255*p{w/10,h/2}.r)] %[fx:int(255*p{w/10,h/2}.b)]' info:)
+    [ "${colour#* }" -gt $((${colour% *} + 64)) ]
+}
 
+work=$build/runs/setup-pictures
 for dpi in 96 144; do
-    export WINEPREFIX=$build/runs/setup-pictures/prefix-$dpi
+    export WINEPREFIX=$work/prefix-$dpi
     rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX"
     WINEARCH=win32 wineboot -i >/dev/null 2>&1
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
     wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
     wineserver -k >/dev/null 2>&1 || true
+    folder="$WINEPREFIX/drive_c/Program Files/Lanterwell"
     for language in ja_JP en_US; do
         export LC_ALL=$language.UTF-8
         stem=${language%_*}-$dpi
+        last=
         wine "$setup" >/dev/null 2>&1 &
         setup_pid=$!
         shoot "$stem-setup-welcome"
         next
         # The option chosen, so that its description shows.
-        xdotool search --sync --onlyvisible --name Lanterwell >/dev/null
-        sleep 1
-        xdotool key --window "$(xdotool search --onlyvisible --name Lanterwell | tail -n 1)" Down
+        settled "$work/components-unchosen.png"
+        xdotool key --window "$(window)" Down
         shoot "$stem-setup-components"
         next
         shoot "$stem-setup-folder"
         next
         # Installing, then the finish page.
-        until xdotool search --onlyvisible --name Lanterwell >/dev/null &&
-            [ -f "$WINEPREFIX/drive_c/Program Files/Lanterwell/uninstall.exe" ]; do sleep 0.5; done
-        sleep 2
-        shoot "$stem-setup-finish"
+        settled "$work/installing.png"
+        until side_picture "$last"; do settled "$work/installing.png"; done
+        cp "$last" "$out/$stem-setup-finish.png" && echo "$out/$stem-setup-finish.png"
         next
         wait $setup_pid || true
         wine "C:\\Program Files\\Lanterwell\\uninstall.exe" >/dev/null 2>&1 &
         shoot "$stem-uninstall-confirm"
         next
-        until [ ! -f "$WINEPREFIX/drive_c/Program Files/Lanterwell/Lanterwell.dll" ]; do sleep 0.5; done
+        # The uninstaller's last step takes the folder away; its page then says it is done.
+        for _ in $(seq 1 1200); do [ -e "$folder" ] && sleep 0.5; done
         shoot "$stem-uninstall-done"
         next
         wineserver -w
