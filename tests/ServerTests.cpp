@@ -39,8 +39,13 @@ TEST_F(ServerTest, ExportsCarryTheirOrdinalsAndTheModuleName) {
     const BYTE* base = reinterpret_cast<const BYTE*>(m_dll.Module());
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    EXPECT_EQ(nt->FileHeader.Machine,
-              sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
+#if defined(__aarch64__)
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_ARM64);
+#elif defined(__x86_64__)
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+#else
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+#endif
     const IMAGE_DATA_DIRECTORY& directory =
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     const auto* exports =

@@ -437,7 +437,6 @@ TEST_F(CommandTest, ASuccessfulMappingOpensTheFileManagerUnlessShiftIsHeld) {
     const test::StartedProcess started = explorer.FindNew();
     SetCurrentDirectoryA(test::RunFolder().c_str());
     ASSERT_NE(started.id, 0u);
-    EXPECT_EQ(started.commandLine, L"explorer.exe \"Q:\\\"");
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
     // Wine reports its own explorer with the system folder's path.
@@ -449,6 +448,9 @@ TEST_F(CommandTest, ASuccessfulMappingOpensTheFileManagerUnlessShiftIsHeld) {
     EXPECT_EQ(calls[1].drive, 17);
     EXPECT_STREQ(calls[1].path, "C:\\windows");
     EXPECT_TRUE(m_catcher.boxes.empty());
+    if (test::Emulated())
+        GTEST_SKIP() << "the started program's command line cannot be read under emulation";
+    EXPECT_EQ(started.commandLine, L"explorer.exe \"Q:\\\"");
 }
 
 TEST(ErrorBox, ShowsNothingWhenATextIsMissing) {

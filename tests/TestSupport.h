@@ -20,6 +20,12 @@ inline std::string InRunFolder(const std::string& name) {
     return RunFolder() + name;
 }
 
+// Whether the tests run under an emulated Wine (tools/arm64-wine.sh says so). There one
+// process cannot read another's memory: the read stops the process, which qemu does not survive.
+inline bool Emulated() {
+    return GetEnvironmentVariableA("LANTERWELL_EMULATED", nullptr, 0) != 0;
+}
+
 // The type library's platform on this build: its SYSKIND and the subkey it registers under.
 constexpr SYSKIND kNativeSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
 constexpr const char* kNativePlatformKey = sizeof(void*) == 8 ? "win64" : "win32";

@@ -18,6 +18,10 @@ MAGIC = r"\x7fELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\xb7\x0
 MASK = r"\xff\xff\xff\xff\xff\xff\xff\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff"
 # F opens the emulator at registration, so it also runs inside a changed root.
 RULE = f":qemu-aarch64:M::{MAGIC}:{MASK}:{EMULATOR}:FP"
+# The processor emulated: an ARMv8.2 core without branch target identification. With it (qemu's
+# default, "max"), the pages of a library built for it are guarded, and Wine's Unix side,
+# which is, faults where its PE side jumps into its dispatchers without a landing pad.
+PROCESSOR = "cortex-a76"
 BINFMT = "/proc/sys/fs/binfmt_misc"
 
 
@@ -32,6 +36,7 @@ def child(ready_write, go_read):
         os._exit(125)
     with open(f"{BINFMT}/register", "w") as register:
         register.write(RULE)
+    os.environ["QEMU_CPU"] = PROCESSOR
     os.execvp(sys.argv[1], sys.argv[1:])
 
 

