@@ -3,17 +3,25 @@
 ; On 64-bit Windows it installs the x64 set (Lanterwell.dll, its SUBST.DLL, lwsubst.exe) into the
 ; 64-bit Program Files and registers it in the 64-bit registry view, and the x86 set into
 ; Program Files (x86), registered in the 32-bit view; on 32-bit Windows only the x86 set.
-; With /D=folder the x64 set goes into the folder and the x86 set into its "x86" subfolder.
+; On Windows on ARM the ARM64 set takes the x64 set's place: Explorer there is an ARM64 process
+; and loads ARM64 extensions only. x64 programs there share the 64-bit registry view with it,
+; where the class has one server, so the x64 set is not installed (their dialogs go without
+; the menu); 32-bit programs get the x86 set as everywhere.
+; With /D=folder the native set goes into the folder and the x86 set into its "x86" subfolder.
 ;
 ; On Windows 11 (build 22000 on) it also registers the package that puts the Explorer command
-; into the compact context menu, with the x64 install folder as its external location.
+; into the compact context menu (the native set's package), with the native set's folder as
+; its external location.
 ;
 ; Built by CMake (target "installer") with:
-;   /DVERSION=a.b.c (the release) /DVERSION4=a.b.c.0 /DPUBLISHER=... /DX64_DIR=... /DX86_DIR=... /DOUTFILE=...
-;   /DPACKAGE_FILE=... /DALLOW_UNSIGNED=" -AllowUnsigned" (or empty for a signed package)
+;   /DVERSION=a.b.c (the release) /DVERSION4=a.b.c.0 /DPUBLISHER=... /DX64_DIR=... /DX86_DIR=...
+;   /DARM64_DIR=... /DOUTFILE=... /DPACKAGE_FILE=... /DARM64_PACKAGE_FILE=... (the packages in
+;   X64_DIR and ARM64_DIR) /DALLOW_UNSIGNED=" -AllowUnsigned" (or empty for signed packages)
 ;   /DCLASS_ID=... /DAPP_ID=... /DINTERFACE_ID=... /DLIBRARY_ID=... (in braces, from
 ;   cmake/Identifiers.cmake)
 ;   /DSIGN_PYTHON=... /DSIGN_SCRIPT=... (tools/sign.py) when a certificate is given
+;   /DTEST_NATIVE_ARM64 only for the tests: Windows on ARM taken for the native platform, which
+;   Wine cannot be
 ; Silent mode: /S [/NORESTORE] [/D=folder]. Exit codes: 0 installed, 3010 when a restart
 ; finishes the job, 1 cancelled, 2 the setup program is damaged (NSIS's own check), 4 the
 ; handler could not be registered (nothing installed), 5 another setup is running.
@@ -35,6 +43,12 @@ SetCompressor /SOLID lzma
 !include Library.nsh
 !include WordFunc.nsh
 !include FileFunc.nsh
+
+!ifdef TEST_NATIVE_ARM64
+  !define OnArm64 `1 = 1`
+!else
+  !define OnArm64 `${IsNativeARM64}`
+!endif
 
 !define PRODUCT "Lanterwell"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
@@ -166,7 +180,13 @@ Function RegisterPackage
     Return
   ${EndIf}
   SetOutPath "$INSTDIR"
-  File "${X64_DIR}\${PACKAGE_FILE}"
+  ${If} ${OnArm64}
+    File "${ARM64_DIR}\${ARM64_PACKAGE_FILE}"
+    StrCpy $3 "${ARM64_PACKAGE_FILE}"
+  ${Else}
+    File "${X64_DIR}\${PACKAGE_FILE}"
+    StrCpy $3 "${PACKAGE_FILE}"
+  ${EndIf}
   ; Inside PowerShell's single quotes each of its five single-quote characters (' ‘ ’ ‚ ‛)
   ; stands for itself only when doubled: C:\Bob’s\LW is a folder like any other.
   ${WordReplace} "$INSTDIR" "'" "''" "+" $2
@@ -174,7 +194,7 @@ Function RegisterPackage
   ${WordReplace} "$2" "’" "’’" "+" $2
   ${WordReplace} "$2" "‚" "‚‚" "+" $2
   ${WordReplace} "$2" "‛" "‛‛" "+" $2
-  StrCpy $1 "Add-AppxPackage -Path '$2\${PACKAGE_FILE}' -ExternalLocation '$2'${ALLOW_UNSIGNED}"
+  StrCpy $1 "Add-AppxPackage -Path '$2\$3' -ExternalLocation '$2'${ALLOW_UNSIGNED}"
   SetRegView 64
   WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "" "${PRODUCT}"
   WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "StubPath" '"$WINDIR\System32\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive -WindowStyle Hidden -Command "$1"'
@@ -249,6 +269,7 @@ FunctionEnd
 Function un.RemovePackage
   !insertmacro RemovePackageBody
   Delete "$INSTDIR\${PACKAGE_FILE}"
+  Delete "$INSTDIR\${ARM64_PACKAGE_FILE}"
   Delete "$INSTDIR\${SETUP_LOG}"
 FunctionEnd
 
@@ -270,6 +291,21 @@ FunctionEnd
   !undef LIBRARY_SHELL_EXTENSION
   !undef LIBRARY_IGNORE_VERSION
 !macroend
+
+; The native set, in $INSTDIR: the x64 set, or the ARM64 set on Windows on ARM. Functions of
+; their own, as each use of InstallSet must be.
+Function InstallX64Set
+  !define LIBRARY_X64
+  !insertmacro InstallSet "${X64_DIR}" "$INSTDIR"
+  !undef LIBRARY_X64
+FunctionEnd
+
+Function InstallArm64Set
+  ; Registered by the native regsvr32, as the x64 set is on x64 Windows.
+  !define LIBRARY_X64
+  !insertmacro InstallSet "${ARM64_DIR}" "$INSTDIR"
+  !undef LIBRARY_X64
+FunctionEnd
 
 !macro UninstallSet DEST
   !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DEST}\Lanterwell.dll"
@@ -520,6 +556,7 @@ Function RemovePreviousCopy
   Delete "$PrevDir\uninstall.exe"
   Delete "$PrevDir\${HELP_FILE}"
   Delete "$PrevDir\${PACKAGE_FILE}"
+  Delete "$PrevDir\${ARM64_PACKAGE_FILE}"
   Delete "$PrevDir\${SETUP_LOG}"
   RMDir /REBOOTOK "$PrevDir32"
   RMDir /REBOOTOK "$PrevDir"
@@ -581,9 +618,11 @@ Section "Lanterwell" SectionMain
   ; where its restart tool looks for it: only the checks look at the 64-bit view.
   ${If} ${RunningX64}
     CreateDirectory "$INSTDIR"
-    !define LIBRARY_X64
-    !insertmacro InstallSet "${X64_DIR}" "$INSTDIR"
-    !undef LIBRARY_X64
+    ${If} ${OnArm64}
+      Call InstallArm64Set
+    ${Else}
+      Call InstallX64Set
+    ${EndIf}
     SetRegView 64
     !insertmacro CheckRegistered "$INSTDIR"
     SetRegView 32
@@ -591,7 +630,7 @@ Section "Lanterwell" SectionMain
   CreateDirectory "$X86Dir"
   !insertmacro InstallSet "${X86_DIR}" "$X86Dir"
   !insertmacro CheckRegistered "$X86Dir"
-  ; Windows 11 is 64-bit only: its Explorer loads the x64 set.
+  ; Windows 11 is 64-bit only: its Explorer loads the native set.
   ${If} ${RunningX64}
     Call RegisterPackage
   ${EndIf}

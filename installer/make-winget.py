@@ -20,7 +20,7 @@ PACKAGE = "Lanterwell"
 # know a nullsoft install.
 PRODUCT_CODE = "Lanterwell"
 # The architectures the one setup program serves, each a row of its own for winget.
-ARCHITECTURES = ["x86", "x64"]
+ARCHITECTURES = ["x86", "x64", "arm64"]
 # The setup program's exit codes other than 0, as winget should answer them.
 EXIT_CODES = [
     (1, "cancelledByUser"),

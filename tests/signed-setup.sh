@@ -3,13 +3,14 @@
 # signed, the setup program made from them signs the uninstaller before packing it and then
 # itself; osslsigncode verifies every file, and the signed setup program installs and
 # uninstalls under Wine.
-# usage: signed-setup.sh WORKDIR STAGE PACKAGE-NAME MAKE-INSTALLER.cmake ::: MAKE-PACKAGE...
+# usage: signed-setup.sh WORKDIR STAGE PACKAGE-NAME ARM64-PACKAGE-NAME MAKE-INSTALLER.cmake
+#                        ::: MAKE-PACKAGE...
 #                        ::: CMAKE -D...
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/checks.sh"
-work=$1 stage=$2 msix=$3 make_installer=$4
-shift 5
+work=$1 stage=$2 msix=$3 arm64_msix=$4 make_installer=$5
+shift 6
 package=() installer=()
 while [ "$1" != ::: ]; do package+=("$1") && shift; done
 shift
@@ -19,15 +20,16 @@ rm -rf "$work" && mkdir -p "$work" && cd "$work"
 printf 'throwaway' >password
 throwaway_certificate "/CN=Lanterwell Test/O=Lanterwell Developers/C=JP" signer password
 export LANTERWELL_SIGNING_PFX=$work/signer.pfx LANTERWELL_SIGNING_PASSWORD_FILE=$work/password
-cp -r "$stage/x64" "$stage/x86" .
+cp -r "$stage/x64" "$stage/x86" "$stage/arm64" .
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 check "the package is made signed" quiet "${package[@]}" --output "x64/$msix"
+check "the ARM64 package too" quiet "${package[@]}" --arch arm64 --output "arm64/$arm64_msix"
 check "the setup program is made signed" quiet "${installer[@]}" -DX64_DIR="$work/x64" \
-    -DX86_DIR="$work/x86" -DOUTPUT_DIR="$work" -P "$make_installer"
+    -DX86_DIR="$work/x86" -DARM64_DIR="$work/arm64" -DOUTPUT_DIR="$work" -P "$make_installer"
 unset LANTERWELL_SIGNING_PFX LANTERWELL_SIGNING_PASSWORD_FILE
 setup=$(ls -- *-setup.exe)
 verifies() { osslsigncode verify -CAfile signer.pem -in "$1" >verify.txt 2>&1; }
-for file in "$setup" x64/* x86/*; do
+for file in "$setup" x64/* x86/* arm64/*; do
     check "$file verifies" verifies "$file"
 done
 
