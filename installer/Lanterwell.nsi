@@ -44,6 +44,8 @@ SetCompressor /SOLID lzma
 !include WordFunc.nsh
 !include FileFunc.nsh
 
+; Whether the machine's native processor is ARM64 (IsWow64Process2), whatever this 32-bit
+; program runs as.
 !ifdef TEST_NATIVE_ARM64
   !define OnArm64 `1 = 1`
 !else
