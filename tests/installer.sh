@@ -268,8 +268,8 @@ check "a move into a tree beside it succeeds" test "$(exit_code "$(winepath -w "
     /NORESTORE '/D=C:\Tools\Again\Lanterwell')" = 0
 if [ "$arch" = win64 ]; then start_folder='C:\Program Files (x86)\Lanterwell'
 else start_folder='C:\Program Files\Lanterwell'; fi
-check "/D= naming the folder the setup program starts from is honoured" \
-    test "$(typed_exit_code "\"$(winepath -w "$setup")\" /S /NORESTORE /D=$start_folder")" = 0
+code=$(typed_exit_code "\"$(winepath -w "$setup")\" /S /NORESTORE /D=$start_folder")
+check "/D= naming the folder the setup program starts from is honoured ($code)" test "$code" = 0
 check "the entry names it" test "$(value $native "$uninstall" InstallLocation)" = "$start_folder"
 check "the folders that both /D= made are gone" test ! -e "$drive_c/Tools"
 main=$(winepath -u "$start_folder" 2>/dev/null)
