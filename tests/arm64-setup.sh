@@ -11,7 +11,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$1 stage=$2 recorder=$3 make_installer=$4
 shift 5
 rm -rf "$work" && mkdir -p "$work" && cd "$work"
-quiet() { "$@" </dev/null >/dev/null 2>&1; }
 check "a setup program for Windows on ARM is made" quiet "$@" -DX64_DIR="$stage/x64" \
     -DX86_DIR="$stage/x86" -DARM64_DIR="$stage/arm64" -DOUTPUT_DIR="$work" \
     -DTEST_NATIVE_ARM64=ON -P "$make_installer"
@@ -29,9 +28,6 @@ cp "$recorder" "$regsvr32" && cp "$recorder" "$powershell"
 quiet wine reg add 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber \
     /d 22000 /f /reg:64
 server='HKCR\CLSID\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}\InprocServer32'
-registers() { # VIEW FILE: the class's server in that view is FILE
-    wine reg query "$server" /ve "/reg:$1" </dev/null 2>/dev/null | grep -qF "REG_SZ    $2"
-}
 native='C:\Program Files\Lanterwell' x86='C:\Program Files (x86)\Lanterwell'
 quiet wine reg add "$server" /ve /d "$native\\Lanterwell.dll" /f /reg:64
 
@@ -44,7 +40,8 @@ for file in Lanterwell.dll SUBST.DLL lwsubst.exe; do
 done
 check "the native regsvr32 registers the ARM64 DLL" grep -qF "/s \"$native\\Lanterwell.dll\"" \
     "$regsvr32.log"
-check "the x86 DLL registers itself in the 32-bit view" registers 32 "$x86\\Lanterwell.dll"
+check "the x86 DLL registers itself in the 32-bit view" \
+    test "$(value 32 "$server" '')" = "$x86\\Lanterwell.dll"
 package=Lanterwell-$version-arm64.msix
 check "the ARM64 package is installed" cmp -s "$(unix "$native")/$package" "$stage/arm64/$package"
 check "and registered" grep -qF "Add-AppxPackage -Path '$native\\$package'" "$powershell.log"
@@ -56,7 +53,7 @@ check "it uninstalls ($code)" test "$code" = 0 -o "$code" = 3010
 # The uninstaller names its folder as it was started: in short form here.
 check "the native regsvr32 unregisters the ARM64 DLL" \
     grep -qF "/s /u \"$short\\Lanterwell.dll\"" "$regsvr32.log"
-check "no server is left in either view" not eval 'registers 64 "" || registers 32 ""'
+check "no server is left in either view" test -z "$(value 64 "$server" '')$(value 32 "$server" '')"
 check "and only the running uninstaller's file waits" test "$(ls "$(unix "$native")")" = uninstall.exe
 check "the x86 folder is gone" test ! -e "$(unix "$x86")"
 summary "arm64 setup"

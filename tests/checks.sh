@@ -30,6 +30,17 @@ batch_exit_code() { # BATCH LINE [ARGS...]: runs LINE from BATCH, then says its 
     printf '@echo off\r\n%s\r\necho exit code %%ERRORLEVEL%%\r\n' "$2" >"$1"
     wine cmd /c "$1" "${@:3}" </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^exit code //p'
 }
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
+# value VIEW KEY NAME|'': a registry value's data in that view (32 or 64) as reg prints it.
+value() {
+    local which=(/ve) codepage=CP1252
+    [ -n "$3" ] && which=(/v "$3")
+    # reg prints in the console's code page: 932 under a Japanese locale.
+    [[ ${LC_ALL:-} == ja_JP* ]] && codepage=CP932
+    wine reg query "$2" "${which[@]}" "/reg:$1" </dev/null 2>/dev/null |
+        iconv -f "$codepage" -t UTF-8 | tr -d '\r' |
+        LC_ALL=C sed -n 's/.*REG_[A-Z_]*[[:space:]]*//p' | head -n 1
+}
 # throwaway_certificate SUBJECT STEM PASSWORD-FILE: a code-signing certificate for one day,
 # STEM.pem, and it with its key as STEM.pfx, locked with the password in PASSWORD-FILE.
 throwaway_certificate() {

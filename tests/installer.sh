@@ -18,7 +18,6 @@ rm -rf "$work" && mkdir -p "$work/Sample Folder"
 export WINEPREFIX=$work/prefix WINEARCH=$arch WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
 # No menu entries or file associations outside the prefix; no debugger, no Mono, no Gecko.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml,winedbg.exe="
-quiet() { "$@" </dev/null >/dev/null 2>&1; }
 quiet wineboot -i
 quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
 quiet wineserver -k
@@ -40,14 +39,6 @@ cp "$x64/tools/shell-host.exe" "$work/host-x64.exe" 2>/dev/null
 cp "$x86/tools/shell-host.exe" "$work/host-x86.exe"
 cd "$work"
 
-value() { # VIEW KEY NAME|'' : a value's data as reg prints it
-    local view=$1 key=$2 name=$3 which=(/ve)
-    [ -n "$name" ] && which=(/v "$name")
-    # reg prints in the console's code page, 932 here.
-    wine reg query "$key" "${which[@]}" "/reg:$view" </dev/null 2>/dev/null |
-        iconv -f CP932 -t UTF-8 | tr -d '\r' | LC_ALL=C sed -n 's/.*REG_[A-Z_]*[[:space:]]*//p' |
-        head -n 1
-}
 serves() { # x64|x86 DIR: that architecture's host reaches the installed DLL and gets the menu
     local out
     out=$(wine "host-$1.exe" --cocreate "$(winepath -w "$work/Sample Folder" 2>/dev/null)" \

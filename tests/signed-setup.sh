@@ -21,7 +21,6 @@ printf 'throwaway' >password
 throwaway_certificate "/CN=Lanterwell Test/O=Lanterwell Developers/C=JP" signer password
 export LANTERWELL_SIGNING_PFX=$work/signer.pfx LANTERWELL_SIGNING_PASSWORD_FILE=$work/password
 cp -r "$stage/x64" "$stage/x86" "$stage/arm64" .
-quiet() { "$@" </dev/null >/dev/null 2>&1; }
 check "the package is made signed" quiet "${package[@]}" --output "x64/$msix"
 check "the ARM64 package too" quiet "${package[@]}" --arch arm64 --output "arm64/$arm64_msix"
 check "the setup program is made signed" quiet "${installer[@]}" -DX64_DIR="$work/x64" \
