@@ -82,6 +82,17 @@ bool HoldsLinkValue(HKEY key) {
            type == REG_LINK;
 }
 
+// The platform keeps a key's 32-bit view below a node of this name (the WOW64 registry
+// redirector's), and makes its view links there.
+#define LANTERWELL_VIEW_NODE "Wow6432Node"
+const char kViewNode[] = LANTERWELL_VIEW_NODE;
+const wchar_t kWideViewNode[] = L"" LANTERWELL_VIEW_NODE;
+
+bool SameText(const wchar_t* one, int oneUnits, const wchar_t* other, int otherUnits) {
+    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one, oneUnits, other, otherUnits) ==
+           CSTR_EQUAL;
+}
+
 template <typename Proc> Proc NtdllProc(const char* name) {
     return reinterpret_cast<Proc>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
@@ -111,11 +122,10 @@ public:
         m_name = reinterpret_cast<const wchar_t*>(info + 1);
         return status == 0 && length >= sizeof(ULONG) && m_bytes <= length - sizeof(ULONG);
     }
+    const wchar_t* Text() const { return m_name; }
+    int Units() const { return static_cast<int>(m_bytes / sizeof(wchar_t)); }
     bool operator==(const KeyFullName& other) const {
-        return m_bytes == other.m_bytes &&
-               CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, m_name,
-                              static_cast<int>(m_bytes / sizeof(wchar_t)), other.m_name,
-                              static_cast<int>(other.m_bytes / sizeof(wchar_t))) == CSTR_EQUAL;
+        return SameText(m_name, Units(), other.m_name, other.Units());
     }
 
 private:
@@ -136,53 +146,119 @@ private:
     const wchar_t* m_name = nullptr;
 };
 
-bool SameKey(HKEY one, HKEY other) {
-    KeyFullName oneName;
-    KeyFullName otherName;
-    return oneName.Read(one) && otherName.Read(other) && oneName == otherName;
+// The components of a full name one after the other, the view's nodes left out.
+class LogicalComponents {
+public:
+    explicit LogicalComponents(const KeyFullName& name)
+        : m_at(name.Text()), m_end(name.Text() + name.Units()) {}
+
+    // The next component; false at the end.
+    bool Next(const wchar_t*& start, int& units) {
+        for (;;) {
+            while (m_at < m_end && *m_at == L'\\')
+                ++m_at;
+            if (m_at == m_end)
+                return false;
+            start = m_at;
+            while (m_at < m_end && *m_at != L'\\')
+                ++m_at;
+            units = static_cast<int>(m_at - start);
+            if (!SameText(start, units, kWideViewNode, lstrlenW(kWideViewNode)))
+                return true;
+            m_leftOut = true;
+        }
+    }
+    // Whether a view node was among the components read.
+    bool LeftOut() const { return m_leftOut; }
+
+private:
+    const wchar_t* m_at;
+    const wchar_t* m_end;
+    bool m_leftOut = false;
+};
+
+// A link of the view's own lies in the view's tree and reaches the key of the same name, the
+// view's nodes taken out of both: the redirector's rule, whichever way a platform spells it
+// (Windows names the target's own view node; Wine the key below which it redirects).
+bool IsViewRedirection(const KeyFullName& link, const KeyFullName& target) {
+    LogicalComponents ours(link);
+    LogicalComponents theirs(target);
+    for (;;) {
+        const wchar_t* one = nullptr;
+        const wchar_t* other = nullptr;
+        int oneUnits = 0;
+        int otherUnits = 0;
+        const bool more = ours.Next(one, oneUnits);
+        if (more != theirs.Next(other, otherUnits))
+            return false;
+        if (!more)
+            return ours.LeftOut();
+        if (!SameText(one, oneUnits, other, otherUnits))
+            return false;
+    }
 }
 
-// A key that opening its name the ordinary way leaves for another (or for none, when its
-// target is gone), holding the link value that says so.
-template <typename Char> bool LeadsElsewhere(HKEY parent, const Char* name, HKEY asItself) {
+template <typename Char> KeyNature NatureAt(HKEY parent, const Char* name, HKEY asItself) {
     if (!HoldsLinkValue(asItself))
-        return false;
+        return KeyNature::Key;
+    // A link whose target is gone leads nowhere: it is removed as a link.
     KeyHandle followed;
-    return followed.Open(parent, name, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
-           !SameKey(asItself, followed.Get());
+    if (followed.Open(parent, name, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+        return KeyNature::Link;
+    KeyFullName link;
+    KeyFullName target;
+    if (!link.Read(asItself) || !target.Read(followed.Get()))
+        return KeyNature::Link;
+    // Any key may hold a value of that name and type: that makes no link of it.
+    if (link == target)
+        return KeyNature::Key;
+    return IsViewRedirection(link, target) ? KeyNature::ViewLink : KeyNature::Link;
 }
 
-// In the 32-bit view the platform reaches the keys both views share through links of its own:
-// the 64-bit view names the shared key itself there, and the ordinary open reaches it. Asked
-// of WOW64 processes only.
-bool IsViewLink(HKEY parent, const char* name) {
-    KeyHandle shared;
-    KeyHandle followed;
-    return shared.OpenLink(parent, name, KEY_QUERY_VALUE | KEY_WOW64_64KEY) == ERROR_SUCCESS &&
-           followed.Open(parent, name, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
-           !HoldsLinkValue(shared.Get()) && SameKey(shared.Get(), followed.Get());
+template <typename Char>
+LONG OpenInViewAt(KeyHandle& key, HKEY parent, const Char* name, REGSAM access, KeyNature& nature) {
+    nature = KeyNature::Key;
+    const LONG error = key.OpenLink(parent, name, access);
+    if (error)
+        return error;
+    nature = NatureAt(parent, name, key.Get());
+    return nature == KeyNature::ViewLink ? key.Open(parent, name, access) : ERROR_SUCCESS;
 }
 
-// In UTF-16, so that every subkey is found and deleted whatever its name; a symbolic link is
-// deleted as a link and never followed, so nothing outside the named key goes.
+LONG DeleteKeyTreeAt(HKEY parent, const wchar_t* name, int depth);
+
+// Deletes the subkeys of an open key tree by tree, each name read into a buffer as long as the
+// longest the key holds: the registry keeps names beyond the documented 255 units, and none
+// may stop a deletion. A subkey that cannot be read stays, and the key's own deletion says so.
+LONG DeleteSubkeyTrees(HKEY key, int depth) {
+    for (;;) {
+        DWORD longest = 0;
+        if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
+                             nullptr, nullptr, nullptr, nullptr))
+            return ERROR_SUCCESS;
+        ScratchBuffer<wchar_t, 256> subkey(static_cast<int>(longest) + 1);
+        if (!subkey.Get())
+            return ERROR_OUTOFMEMORY;
+        DWORD length = longest + 1;
+        // An empty name would open this key again, not the subkey.
+        if (RegEnumKeyExW(key, 0, subkey.Get(), &length, nullptr, nullptr, nullptr, nullptr) ||
+            !subkey.Get()[0])
+            return ERROR_SUCCESS;
+        if (const LONG error = DeleteKeyTreeAt(key, subkey.Get(), depth + 1))
+            return error;
+    }
+}
+
+// In UTF-16, so that every subkey is found and deleted whatever its name.
 LONG DeleteKeyTreeAt(HKEY parent, const wchar_t* name, int depth) {
     if (depth > kMaxTreeDepth)
         return ERROR_BADKEY;
     KeyHandle key;
-    LONG error = key.OpenLink(parent, name, KEY_READ | DELETE);
-    if (error)
+    KeyNature nature = KeyNature::Key;
+    if (const LONG error = OpenInViewAt(key, parent, name, KEY_READ | DELETE, nature))
         return error;
-    if (LeadsElsewhere(parent, name, key.Get()))
-        return DeleteOpenKey(key.Get());
-    for (;;) {
-        wchar_t subkey[256];
-        DWORD length = 256;
-        // An empty name would open this key again, not the subkey.
-        if (RegEnumKeyExW(key.Get(), 0, subkey, &length, nullptr, nullptr, nullptr, nullptr) ||
-            !subkey[0])
-            break;
-        error = DeleteKeyTreeAt(key.Get(), subkey, depth + 1);
-        if (error)
+    if (nature != KeyNature::Link) {
+        if (const LONG error = DeleteSubkeyTrees(key.Get(), depth))
             return error;
     }
     return DeleteOpenKey(key.Get());
@@ -218,15 +294,19 @@ HRESULT DeleteNamedValue(HKEY key, bool keyWritable, const char* name) noexcept 
     return S_OK;
 }
 
-LONG OpenAsItself(KeyHandle& key, HKEY parent, const char* name, REGSAM access) noexcept {
-    const LONG error = key.OpenLink(parent, name, access);
-    if (error || !Platform::IsWow64() || !HoldsLinkValue(key.Get()) || !IsViewLink(parent, name))
-        return error;
-    return key.Open(parent, name, access);
+bool ViewLinksBelow(bool aboveMay, const char* name) noexcept {
+    if (aboveMay || Platform::IsWow64())
+        return true;
+    return name && lstrcmpiA(name, kViewNode) == 0;
 }
 
-bool IsSymbolicLink(HKEY parent, const char* name, HKEY asItself) noexcept {
-    return LeadsElsewhere(parent, name, asItself);
+KeyNature NatureOf(HKEY parent, const char* name, HKEY asItself) noexcept {
+    return NatureAt(parent, name, asItself);
+}
+
+LONG OpenInView(KeyHandle& key, HKEY parent, const char* name, REGSAM access,
+                KeyNature& nature) noexcept {
+    return OpenInViewAt(key, parent, name, access, nature);
 }
 
 LONG DeleteOpenKey(HKEY key) noexcept {

@@ -14,15 +14,30 @@ HRESULT WriteScriptValue(HKEY key, const char* name, const char* type, const cha
 // again for the deletion.
 HRESULT DeleteNamedValue(HKEY key, bool keyWritable, const char* name) noexcept;
 
-// Opens a subkey as itself, never the key a symbolic link at that name points to; a link that
-// the 32-bit registry view makes to a key both views share is opened as the shared key.
-LONG OpenAsItself(KeyHandle& key, HKEY parent, const char* name, REGSAM access) noexcept;
+// What a key that a walk meets is, in the registry view of this process: the one rule for
+// links, which both walks and the tree deletion follow.
+enum class KeyNature {
+    Key,      // an ordinary key, whatever values it holds
+    Link,     // a symbolic link that anyone may have planted: removed as a link, never followed
+    ViewLink, // a link the platform made for the 32-bit view: it stands for the key it reaches
+};
 
-// Whether a key opened as itself is a symbolic link, and so not the script's to walk below.
-bool IsSymbolicLink(HKEY parent, const char* name, HKEY asItself) noexcept;
+// Whether the subkeys of a key may be the platform's view links: anywhere in a WOW64 process,
+// elsewhere only below the view's own node. `aboveMay` is the answer for the key's parent;
+// `name` is the key's own, null for a root key.
+bool ViewLinksBelow(bool aboveMay, const char* name) noexcept;
+
+// The nature of the subkey `name` of `parent`, opened as itself.
+KeyNature NatureOf(HKEY parent, const char* name, HKEY asItself) noexcept;
+
+// Opens a subkey as the walks treat it and says what it is: a view link as the key it
+// reaches, anything else as itself.
+LONG OpenInView(KeyHandle& key, HKEY parent, const char* name, REGSAM access,
+                KeyNature& nature) noexcept;
 
 // Deletes an open key through its own handle: a link deleted by name would take its target.
 LONG DeleteOpenKey(HKEY key) noexcept;
 
-// Deletes a subkey and everything below it, a symbolic link as a link.
+// Deletes a subkey and everything below it, whatever the length of its subkeys' names: a
+// symbolic link as a link, a view link as the key it reaches.
 LONG DeleteKeyTree(HKEY parent, const char* name) noexcept;

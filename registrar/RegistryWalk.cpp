@@ -64,33 +64,44 @@ enum class BlockValues {
     GoWithKey, // none: the key is to be deleted, and its values with it
 };
 
-// Whether a key opened as itself is a symbolic link: asked only once the walk is to go below
-// it, since its own values and its deletion need no answer.
-class LinkQuestion {
+// A key the unregistering walk opened, and whether it is a link the walk must not go below.
+// Where the platform may have made view links, that is asked at once, and a view link is
+// opened as the key it reaches; elsewhere only once the walk is to go below the key, since its
+// own values and its deletion need no answer.
+class WalkedKey {
 public:
-    LinkQuestion(HKEY parent, const char* name, HKEY key)
-        : m_parent(parent), m_name(name), m_key(key) {}
+    WalkedKey(HKEY parent, const char* name, bool viewLinks)
+        : m_parent(parent), m_name(name), m_asked(viewLinks) {}
+
+    LONG Open(REGSAM access) {
+        if (m_asked)
+            return OpenInView(m_key, m_parent, m_name, access, m_nature);
+        return m_key.OpenLink(m_parent, m_name, access);
+    }
     bool IsLink() {
         if (!m_asked)
-            m_isLink = IsSymbolicLink(m_parent, m_name, m_key);
+            m_nature = NatureOf(m_parent, m_name, m_key.Get());
         m_asked = true;
-        return m_isLink;
+        return m_nature == KeyNature::Link;
     }
+    HKEY Get() const { return m_key.Get(); }
+    LONG Close() { return m_key.Close(); }
 
 private:
     HKEY m_parent;
     const char* m_name;
-    HKEY m_key;
-    bool m_asked = false;
-    bool m_isLink = false;
+    bool m_asked;
+    KeyNature m_nature = KeyNature::Key;
+    KeyHandle m_key;
 };
 
 // The key whose block an unregistering walk reads.
 struct BlockKey {
-    HKEY key; // opened as itself
+    HKEY key; // as the walk treats it
     bool writable;
     BlockValues values;
-    LinkQuestion* link; // null for a root key
+    WalkedKey* walked; // null for a root key
+    bool viewLinks;    // whether its subkeys may be the platform's view links
 };
 
 // The named values among the block's entries [first, until), deleted one by one because
@@ -110,50 +121,47 @@ HRESULT DeleteValues(const ScriptTree& tree, int first, int until, HKEY key) {
 HRESULT UnregisterBlock(const ScriptTree& tree, int first, int end, const BlockKey& block,
                         int& reached);
 
-// The key itself, once its block is done: through its own handle where it was opened for
-// deleting, else opened as itself for nothing but that.
-HRESULT RemoveKey(const ScriptTree& tree, int index, HKEY parent, KeyHandle& key, bool writable) {
+// The key itself, once its block is done: through the handle the walk holds where it was
+// opened for deleting, else opened again, as the walk treats it, for nothing but that.
+HRESULT RemoveKey(const ScriptTree& tree, int index, WalkedKey& key, bool writable) {
     const ScriptEntry& entry = tree[index];
-    LONG deleted = writable ? DeleteOpenKey(key.Get()) : ERROR_SUCCESS;
-    if (const LONG closed = key.Close())
-        return FromWin32(closed);
     if (!writable) {
-        KeyHandle doomed;
-        deleted = doomed.OpenLink(parent, entry.name, DELETE);
-        if (!deleted)
-            deleted = DeleteOpenKey(doomed.Get());
+        if (const LONG closed = key.Close())
+            return FromWin32(closed);
+        if (const LONG opened = key.Open(DELETE))
+            return FromWin32(opened);
     }
+    const LONG deleted = DeleteOpenKey(key.Get());
     if (deleted && writable && entry.hasBlock) {
-        // Subkeys that stay keep the key: its named values go after all.
-        KeyHandle kept;
-        if (kept.Open(parent, entry.name, KEY_SET_VALUE) == ERROR_SUCCESS) {
-            const HRESULT result = DeleteValues(tree, index + 1, entry.end, kept.Get());
-            if (FAILED(result))
-                return result;
-        }
+        // Subkeys that stay keep the key: its named values go after all, through the same
+        // handle, which no link planted meanwhile can turn elsewhere.
+        const HRESULT result = DeleteValues(tree, index + 1, entry.end, key.Get());
+        if (FAILED(result))
+            return result;
     }
-    return FromWin32(deleted);
+    const LONG closed = key.Close();
+    return FromWin32(deleted ? deleted : closed);
 }
 
 HRESULT UnregisterKey(const ScriptTree& tree, int index, const BlockKey& parent) {
     // Below a link lies its target, which is not the script's.
-    if (parent.link && parent.link->IsLink())
+    if (parent.walked && parent.walked->IsLink())
         return S_OK;
     const ScriptEntry& entry = tree[index];
-    KeyHandle key;
-    LONG opened = OpenAsItself(key, parent.key, entry.name, kReadWrite | DELETE);
+    WalkedKey key(parent.key, entry.name, parent.viewLinks);
+    LONG opened = key.Open(kReadWrite | DELETE);
     const bool writable = opened == ERROR_SUCCESS;
     if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND)
-        opened = OpenAsItself(key, parent.key, entry.name, KEY_READ);
+        opened = key.Open(KEY_READ);
     if (opened == ERROR_FILE_NOT_FOUND)
         return S_OK;
     if (opened)
         return FromWin32(opened);
     const bool goes = writable && !entry.noRemove;
     if (entry.hasBlock) {
-        LinkQuestion link(parent.key, entry.name, key.Get());
         const BlockKey block = {key.Get(), writable,
-                                goes ? BlockValues::GoWithKey : BlockValues::Delete, &link};
+                                goes ? BlockValues::GoWithKey : BlockValues::Delete, &key,
+                                ViewLinksBelow(parent.viewLinks, entry.name)};
         int reached = index;
         const HRESULT result = UnregisterBlock(tree, index + 1, entry.end, block, reached);
         if (FAILED(result)) {
@@ -165,7 +173,7 @@ HRESULT UnregisterKey(const ScriptTree& tree, int index, const BlockKey& parent)
     }
     if (entry.noRemove)
         return FromWin32(key.Close());
-    return RemoveKey(tree, index, parent.key, key, writable);
+    return RemoveKey(tree, index, key, writable);
 }
 
 // Stops at the first failure, with `reached` at the entry that failed.
@@ -192,7 +200,8 @@ HRESULT Register(const ScriptTree& tree, HKEY parent) noexcept {
 }
 
 HRESULT Unregister(const ScriptTree& tree, HKEY parent) noexcept {
-    const BlockKey root = {parent, false, BlockValues::Delete, nullptr};
+    const BlockKey root = {parent, false, BlockValues::Delete, nullptr,
+                           ViewLinksBelow(false, nullptr)};
     int reached = 0;
     return UnregisterBlock(tree, 0, tree.Count(), root, reached);
 }

@@ -67,4 +67,40 @@ inline void DumpTree(HKEY root, const std::wstring& path, std::string& out, int 
     }
 }
 
+// Every symbolic link below a key of HKEY_LOCAL_MACHINE, one line each with its target, read
+// without following any: the registry's 32-bit view keeps its links of the platform's own
+// below "Software\Wow6432Node" and "Software\Classes\Wow6432Node".
+inline void ListLinks(const std::wstring& path, std::string& out, int depth = 0) {
+    HKEY key = nullptr;
+    if (depth > 16 || RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), REG_OPTION_OPEN_LINK,
+                                    KEY_READ | KEY_WOW64_64KEY, &key))
+        return;
+    wchar_t target[1024];
+    DWORD size = sizeof(target);
+    DWORD type = REG_NONE;
+    const bool link = RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type,
+                                       reinterpret_cast<BYTE*>(target), &size) == 0 &&
+                      type == REG_LINK;
+    std::vector<std::wstring> subkeys;
+    for (DWORD i = 0; !link; ++i) {
+        wchar_t name[1024];
+        DWORD length = 1024;
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr))
+            break;
+        subkeys.emplace_back(name, length);
+    }
+    RegCloseKey(key);
+    if (link)
+        out += Utf8(path) + " -> " + Utf8(std::wstring(target, size / sizeof(wchar_t))) + "\n";
+    for (const std::wstring& subkey : subkeys)
+        ListLinks(path + L"\\" + subkey, out, depth + 1);
+}
+
+inline std::string PlatformLinks() {
+    std::string out;
+    ListLinks(L"Software\\Wow6432Node", out);
+    ListLinks(L"Software\\Classes\\Wow6432Node", out);
+    return out;
+}
+
 } // namespace test

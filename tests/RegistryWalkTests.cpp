@@ -333,8 +333,9 @@ TEST_F(WalkTest, NamedValuesGoWhereTheirKeyStays) {
 TEST_F(WalkTest, ForceRemoveDeletesSubkeysTheAnsiFunctionsCannotNameAndReportsFailure) {
     Plant("K", "old");
     const std::wstring base = test::Wide(std::string("K\\"));
+    // Names past the documented 255 units exist too, and must not stop a deletion.
     for (const std::wstring& name : {std::wstring(L"caf\u00E9\u0416"), std::wstring(200, L'\u8868'),
-                                     std::wstring(255, L'x')}) {
+                                     std::wstring(255, L'x'), std::wstring(256, L'y')}) {
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExW(m_key.Get(), (base + name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                   nullptr, &key, nullptr),
