@@ -10,7 +10,12 @@
 // line, '#' comments) are those whose outcome a deliberate change made different. --print N
 // prints script N and stops.
 //
-// usage: ScriptFuzzer [--seed N] [--count N] [--regressions FOLDER]
+// With --wow64, run as a 32-bit program on 64-bit Windows, the scripts take turns at three
+// places of the 32-bit registry view (HKCR, HKLM\Software\Classes, HKLM\Software), and the
+// checks cover both views: the other view's key of the same name keeps its plants, and the
+// platform's own links are as they were at the start.
+//
+// usage: ScriptFuzzer [--wow64] [--seed N] [--count N] [--regressions FOLDER]
 //                     [--record FILE | --compare FILE] [--print N]
 #include <windows.h>
 #include <objbase.h>
@@ -18,12 +23,15 @@
 #include <string.h>
 #include <string>
 #include <vector>
+#include <memory>
 #include "fuzz/RegistrySandbox.h"
 #include "fuzz/ScriptGenerator.h"
 #include "LanterwellIds.h"
 #include "registrar/Registrar.h"
 #include "registrar/ScriptTree.h"
 #include "registrar/ScriptRunner.h"
+#include "support/Platform.h"
+#include "tests/RegistryTree.h"
 
 namespace {
 
@@ -56,18 +64,19 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-std::string Wrap(const std::string& entries) {
-    return "HKCU { NoRemove Software { NoRemove 'Lanterwell Fuzz' { NoRemove Scratch { " + entries +
-           "\r\n} } } }\r\n";
+// The entries inside the blocks that lead to the scratch key.
+std::string Wrap(const fuzz::Place& place, const std::string& entries) {
+    std::string text = place.script;
+    return text.replace(text.find("%s"), 2, entries);
 }
 
-HRESULT Run(const std::string& entries, bool registering) {
+HRESULT Run(const fuzz::Place& place, const std::string& entries, bool registering) {
     Registrar registrar;
     registrar.AddVariable(L"Module", L"C:\\It''s \u8868\\Lanterwell.dll");
     registrar.AddVariable(L"Module_Raw", L"C:\\It''s \u8868\\Lanterwell.dll");
     registrar.AddVariable(L"APPID", LANTERWELL_APPID_LANTERWELL_WIDE);
     registrar.AddVariable(L"Extra", L"\u30BD%");
-    std::string text = Wrap(entries);
+    std::string text = Wrap(place, entries);
     g_current = &text;
     g_runStartTick = GetTickCount();
     InterlockedExchange(&g_runStarted, 1);
@@ -118,13 +127,13 @@ std::string Check(fuzz::RegistrySandbox& sandbox, const fuzz::Case& c) {
     if (!sandbox.Reset(c.plants))
         return "the scratch key could not be emptied";
     const std::string outside = sandbox.Outside();
-    const HRESULT registered = Run(c.entries, true);
+    const HRESULT registered = Run(sandbox.Where(), c.entries, true);
     const std::string afterRegistration = g_outcome ? sandbox.Scratch() : std::string();
     if (sandbox.Outside() != outside)
         return "registration changed something outside the scratch key";
     if (c.clean && FAILED(registered) && !sandbox.Scratch().empty())
         return "a failed registration left keys behind";
-    const HRESULT unregistered = Run(c.entries, false);
+    const HRESULT unregistered = Run(sandbox.Where(), c.entries, false);
     NoteOutcome(registered, afterRegistration, unregistered,
                 g_outcome ? sandbox.Scratch() : std::string());
     if (sandbox.Outside() != outside)
@@ -255,6 +264,28 @@ bool ReadCase(const std::string& path, fuzz::Case& c) {
     return true;
 }
 
+// The kept cases in a folder, each run once at the sandbox's place.
+void RunRegressions(fuzz::RegistrySandbox& sandbox, const std::string& folder, long& ran,
+                    int& failures) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "\\*.rgs").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        fuzz::Case c;
+        if (!ReadCase(folder + "\\" + found.cFileName, c))
+            continue;
+        const std::string broken = !Confined(c.entries) || !LinksOnlyDeleted(c)
+                                       ? "the case reaches outside the scratch key itself"
+                                       : Check(sandbox, c);
+        ++ran;
+        if (!broken.empty()) {
+            printf("regression %s: %s\n", found.cFileName, broken.c_str());
+            ++failures;
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+}
+
 // The server's own scripts, read from the Lanterwell.dll beside this program, with their root
 // key and its braces taken off so that their entries run below the scratch key.
 std::vector<std::string> RealScripts() {
@@ -292,20 +323,32 @@ int main(int argc, char** argv) {
     std::string regressions;
     std::string record;
     std::string compare;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool wow64 = false;
+    for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--wow64") {
+            wow64 = true;
+            continue;
+        }
+        if (i + 1 == argc)
+            break;
+        const char* value = argv[++i];
         if (option == "--seed")
-            seed = static_cast<unsigned>(strtoul(argv[i + 1], nullptr, 10));
+            seed = static_cast<unsigned>(strtoul(value, nullptr, 10));
         else if (option == "--count")
-            count = strtol(argv[i + 1], nullptr, 10);
+            count = strtol(value, nullptr, 10);
         else if (option == "--regressions")
-            regressions = argv[i + 1];
+            regressions = value;
         else if (option == "--record")
-            record = argv[i + 1];
+            record = value;
         else if (option == "--compare")
-            compare = argv[i + 1];
+            compare = value;
         else if (option == "--print")
-            print = strtol(argv[i + 1], nullptr, 10);
+            print = strtol(value, nullptr, 10);
+    }
+    if (wow64 && !Platform::IsWow64()) {
+        printf("--wow64 runs as a 32-bit program on 64-bit Windows only\n");
+        return 1;
     }
     // The outcomes: written one line a script, or read to compare against.
     FILE* recordFile = record.empty() ? nullptr : fopen(record.c_str(), "wb");
@@ -328,29 +371,20 @@ int main(int argc, char** argv) {
     SetUnhandledExceptionFilter(OnCrash);
     CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
 
-    fuzz::RegistrySandbox sandbox;
+    // One sandbox a place; generated scripts take the places in turn.
+    std::vector<std::unique_ptr<fuzz::RegistrySandbox>> sandboxes;
+    if (wow64) {
+        for (const fuzz::Place& place : fuzz::kViewPlaces)
+            sandboxes.push_back(std::make_unique<fuzz::RegistrySandbox>(place));
+    } else {
+        sandboxes.push_back(std::make_unique<fuzz::RegistrySandbox>(fuzz::kHome));
+    }
+    const std::string platformLinks = wow64 ? test::PlatformLinks() : std::string();
     int failures = 0;
     long ran = 0;
-
     if (!regressions.empty()) {
-        WIN32_FIND_DATAA found;
-        const HANDLE search = FindFirstFileA((regressions + "\\*.rgs").c_str(), &found);
-        for (BOOL more = search != INVALID_HANDLE_VALUE; more;
-             more = FindNextFileA(search, &found)) {
-            fuzz::Case c;
-            if (!ReadCase(regressions + "\\" + found.cFileName, c))
-                continue;
-            const std::string broken = !Confined(c.entries) || !LinksOnlyDeleted(c)
-                                           ? "the case reaches outside the scratch key itself"
-                                           : Check(sandbox, c);
-            ++ran;
-            if (!broken.empty()) {
-                printf("regression %s: %s\n", found.cFileName, broken.c_str());
-                ++failures;
-            }
-        }
-        if (search != INVALID_HANDLE_VALUE)
-            FindClose(search);
+        for (const auto& sandbox : sandboxes)
+            RunRegressions(*sandbox, regressions, ran, failures);
     }
 
     const std::vector<std::string> real = RealScripts();
@@ -383,6 +417,7 @@ int main(int argc, char** argv) {
             continue;
         }
         g_outcome = recordFile || compareFile ? &outcome : nullptr;
+        fuzz::RegistrySandbox& sandbox = *sandboxes[i % sandboxes.size()];
         const std::string broken = Check(sandbox, c);
         g_outcome = nullptr;
         if (recordFile)
@@ -420,6 +455,14 @@ int main(int argc, char** argv) {
         printf("outcomes: %ld differ from the record as listed, %ld otherwise\n", listedChanges,
                differences);
         failures += differences ? 1 : 0;
+    }
+    // Compared with the last case's plants gone, which may be links too.
+    for (const auto& sandbox : sandboxes)
+        sandbox->Reset({});
+    if (wow64 && test::PlatformLinks() != platformLinks) {
+        printf("the platform's links changed: before\n%safter\n%s", platformLinks.c_str(),
+               test::PlatformLinks().c_str());
+        ++failures;
     }
     printf("fuzz: %ld passed, %d failed\n", ran - failures, failures);
     return failures ? 1 : 0;

@@ -31,10 +31,13 @@ inline std::string Utf8(const std::wstring& text) {
 }
 
 // Every key and value below a key, one line each (names in UTF-8, data in hex), read through
-// the UTF-16 functions; a symbolic link is listed as a link, never followed.
-inline void DumpTree(HKEY root, const std::wstring& path, std::string& out, int depth = 0) {
+// the UTF-16 functions; a symbolic link is listed as a link, never followed. `view` may name
+// the registry view the path is in.
+inline void DumpTree(HKEY root, const std::wstring& path, std::string& out, REGSAM view = 0,
+                     int depth = 0) {
     HKEY key = nullptr;
-    if (depth > 80 || RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key))
+    if (depth > 80 ||
+        RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | view, &key))
         return;
     for (DWORD i = 0;; ++i) {
         wchar_t name[16384];
@@ -63,7 +66,7 @@ inline void DumpTree(HKEY root, const std::wstring& path, std::string& out, int 
     RegCloseKey(key);
     for (const std::wstring& subkey : subkeys) {
         out += Utf8(path + L"\\" + subkey) + "\\\n";
-        DumpTree(root, path + L"\\" + subkey, out, depth + 1);
+        DumpTree(root, path + L"\\" + subkey, out, view, depth + 1);
     }
 }
 
