@@ -30,6 +30,18 @@ inline std::string Utf8(const std::wstring& text) {
     return out;
 }
 
+// The names of a key's subkeys, however long.
+inline std::vector<std::wstring> Subkeys(HKEY key) {
+    std::vector<std::wstring> names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[1024];
+        DWORD length = 1024;
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr))
+            return names;
+        names.emplace_back(name, length);
+    }
+}
+
 // Every key and value below a key, one line each (names in UTF-8, data in hex), read through
 // the UTF-16 functions; a symbolic link is listed as a link, never followed. `view` may name
 // the registry view the path is in.
@@ -55,14 +67,7 @@ inline void DumpTree(HKEY root, const std::wstring& path, std::string& out, REGS
         }
         out += "\n";
     }
-    std::vector<std::wstring> subkeys;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD length = 256;
-        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr))
-            break;
-        subkeys.emplace_back(name, length);
-    }
+    const std::vector<std::wstring> subkeys = Subkeys(key);
     RegCloseKey(key);
     for (const std::wstring& subkey : subkeys) {
         out += Utf8(path + L"\\" + subkey) + "\\\n";
@@ -84,14 +89,7 @@ inline void ListLinks(const std::wstring& path, std::string& out, int depth = 0)
     const bool link = RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type,
                                        reinterpret_cast<BYTE*>(target), &size) == 0 &&
                       type == REG_LINK;
-    std::vector<std::wstring> subkeys;
-    for (DWORD i = 0; !link; ++i) {
-        wchar_t name[1024];
-        DWORD length = 1024;
-        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr))
-            break;
-        subkeys.emplace_back(name, length);
-    }
+    const std::vector<std::wstring> subkeys = link ? std::vector<std::wstring>() : Subkeys(key);
     RegCloseKey(key);
     if (link)
         out += Utf8(path) + " -> " + Utf8(std::wstring(target, size / sizeof(wchar_t))) + "\n";
