@@ -4,7 +4,8 @@
 #   Apps & features entry, the Windows 11 package, lwsubst.exe and SUBST.DLL);
 # - LANTERWELL_MODULE_VERSION (a.b.c.d): Lanterwell.dll's own file version, which its version
 #   block keeps as it is whatever the release;
-# - LANTERWELL_PUBLISHER: the version block's company name.
+# - LANTERWELL_PUBLISHER: the version block's company name;
+# - LANTERWELL_COPYRIGHT: the version block's rights notice, with the licence's SPDX identifier.
 set(LANTERWELL_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
 set(LANTERWELL_VERSION4 ${LANTERWELL_VERSION}.0)
 set(version_block ${CMAKE_SOURCE_DIR}/resources/Version.rc)
@@ -15,8 +16,11 @@ string(REGEX REPLACE "^FILEVERSION +([0-9]+), *([0-9]+), *([0-9]+), *([0-9]+).*"
 file(STRINGS ${version_block} publisher_line REGEX "\"CompanyName\"")
 string(REGEX REPLACE ".*\"CompanyName\", *\"([^\"]*)\".*" "\\1" LANTERWELL_PUBLISHER
     "${publisher_line}")
+file(STRINGS ${version_block} copyright_line REGEX "\"LegalCopyright\"")
+string(REGEX REPLACE ".*\"LegalCopyright\", *\"([^\"]*)\".*" "\\1" LANTERWELL_COPYRIGHT
+    "${copyright_line}")
 if(NOT LANTERWELL_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$" OR
    NOT LANTERWELL_MODULE_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+$" OR
-   LANTERWELL_PUBLISHER STREQUAL "")
-    message(FATAL_ERROR "no release version, module version or publisher")
+   LANTERWELL_PUBLISHER STREQUAL "" OR NOT LANTERWELL_COPYRIGHT MATCHES "SPDX-License-Identifier")
+    message(FATAL_ERROR "no release version, module version, publisher or licence")
 endif()

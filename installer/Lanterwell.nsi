@@ -14,7 +14,8 @@
 ; its external location.
 ;
 ; Built by CMake (target "installer") with:
-;   /DVERSION=a.b.c (the release) /DVERSION4=a.b.c.0 /DPUBLISHER=... /DX64_DIR=... /DX86_DIR=...
+;   /DVERSION=a.b.c (the release) /DVERSION4=a.b.c.0 /DPUBLISHER=... /DCOPYRIGHT=...
+;   /DDOCS_DIR=... (the README, LICENSE.txt, THIRD-PARTY-NOTICES.txt) /DX64_DIR=... /DX86_DIR=...
 ;   /DARM64_DIR=... /DOUTFILE=... /DPACKAGE_FILE=... /DARM64_PACKAGE_FILE=... (the packages in
 ;   X64_DIR and ARM64_DIR) /DALLOW_UNSIGNED=" -AllowUnsigned" (or empty for signed packages)
 ;   /DCLASS_ID=... /DAPP_ID=... /DINTERFACE_ID=... /DLIBRARY_ID=... (in braces, from
@@ -66,8 +67,11 @@ SetCompressor /SOLID lzma
 ; What the setup program did about the Windows 11 package, for the administrator: in the
 ; install folder, written anew by every setup run that registers the package.
 !define SETUP_LOG "setup.log"
-; Help is the README's section for Windows users, installed beside the handler.
+; Help is the README's section for Windows users, installed beside the handler with the
+; licence and the notices of the toolchains' runtimes the binaries carry.
 !define HELP_FILE "README.md"
+!define LICENSE_FILE "LICENSE.txt"
+!define NOTICES_FILE "THIRD-PARTY-NOTICES.txt"
 
 Name "${PRODUCT} ${VERSION}"
 UninstallCaption "$(UninstallTitle)"
@@ -80,7 +84,7 @@ VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION4}"
 VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "FileDescription" "${PRODUCT} Setup"
-VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "${COPYRIGHT}"
 
 Var PackageNote ; what the finish page adds when the Windows 11 package was not registered
 
@@ -92,6 +96,7 @@ Var PackageNote ; what the finish page adds when the Windows 11 package was not 
 !define MUI_CUSTOMFUNCTION_GUIINIT WidenNextButton
 !define MUI_CUSTOMFUNCTION_UNGUIINIT un.WidenNextButton
 !insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${DOCS_DIR}\${LICENSE_FILE}"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -557,6 +562,8 @@ Function RemovePreviousCopy
   Call ForgetPendingRegistrations
   Delete "$PrevDir\uninstall.exe"
   Delete "$PrevDir\${HELP_FILE}"
+  Delete "$PrevDir\${LICENSE_FILE}"
+  Delete "$PrevDir\${NOTICES_FILE}"
   Delete "$PrevDir\${PACKAGE_FILE}"
   Delete "$PrevDir\${ARM64_PACKAGE_FILE}"
   Delete "$PrevDir\${SETUP_LOG}"
@@ -659,7 +666,9 @@ Section "Lanterwell" SectionMain
   ; _?= runs the uninstaller where it is, so that whoever starts it waits for its exit code;
   ; it takes itself out of the folder at the end.
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
-  File "/oname=${HELP_FILE}" "${SOURCE_DIR}\README.md"
+  File "${DOCS_DIR}\${HELP_FILE}"
+  File "${DOCS_DIR}\${LICENSE_FILE}"
+  File "${DOCS_DIR}\${NOTICES_FILE}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "$INSTDIR\${HELP_FILE}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$INSTDIR\${HELP_FILE}"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
@@ -750,6 +759,8 @@ Section "Uninstall"
     !insertmacro RemoveRegistration
   ${EndIf}
   Delete "$INSTDIR\${HELP_FILE}"
+  Delete "$INSTDIR\${LICENSE_FILE}"
+  Delete "$INSTDIR\${NOTICES_FILE}"
   ; Run where it is (_?=), the uninstaller cannot delete its own file while it runs: it moves
   ; it out of the folder where the platform lets it, else leaves it to the next restart, before
   ; the folder itself may be left to that restart (the restart deletes in order).

@@ -1,7 +1,8 @@
 # Runs makensis on installer/Lanterwell.nsi once the three architectures are built, with the
 # estimated size taken from the files.
-# cmake -DSOURCE_DIR=... -DVERSION=... -DPUBLISHER=... -DX64_DIR=... -DX86_DIR=...
-#       -DARM64_DIR=... -DOUTPUT_DIR=... [-DTEST_NATIVE_ARM64=ON] -P MakeInstaller.cmake
+# cmake -DSOURCE_DIR=... -DDOCS_DIR=... -DVERSION=... -DPUBLISHER=... -DCOPYRIGHT=...
+#       -DX64_DIR=... -DX86_DIR=... -DARM64_DIR=... -DOUTPUT_DIR=... [-DTEST_NATIVE_ARM64=ON]
+#       -P MakeInstaller.cmake
 set(x64_files ${X64_DIR}/Lanterwell.dll ${X64_DIR}/SUBST.DLL ${X64_DIR}/lwsubst.exe)
 set(x86_files ${X86_DIR}/Lanterwell.dll ${X86_DIR}/SUBST.DLL ${X86_DIR}/lwsubst.exe)
 set(arm64_files ${ARM64_DIR}/Lanterwell.dll ${ARM64_DIR}/SUBST.DLL ${ARM64_DIR}/lwsubst.exe)
@@ -21,7 +22,8 @@ endfunction()
 # program's own code).
 total_bytes(x64_bytes ${x64_files} ${X64_DIR}/${PACKAGE_FILE})
 total_bytes(arm64_bytes ${arm64_files} ${ARM64_DIR}/${ARM64_PACKAGE_FILE})
-total_bytes(bytes ${x86_files} ${SOURCE_DIR}/README.md)
+set(doc_files ${DOCS_DIR}/README.md ${DOCS_DIR}/LICENSE.txt ${DOCS_DIR}/THIRD-PARTY-NOTICES.txt)
+total_bytes(bytes ${x86_files} ${doc_files})
 if(x64_bytes GREATER arm64_bytes)
     math(EXPR bytes "${bytes} + ${x64_bytes}")
 else()
@@ -65,11 +67,17 @@ set(test_native "")
 if(TEST_NATIVE_ARM64)
     set(test_native -DTEST_NATIVE_ARM64)
 endif()
+# The setup program keeps each file's time: every file carries the one build time of the
+# release, so that the same source makes the same setup program.
+execute_process(COMMAND sh ${SOURCE_DIR}/tools/source-date-epoch OUTPUT_VARIABLE epoch
+    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND touch -d @${epoch} ${x64_files} ${x86_files} ${arm64_files} ${doc_files}
+    ${X64_DIR}/${PACKAGE_FILE} ${ARM64_DIR}/${ARM64_PACKAGE_FILE} COMMAND_ERROR_IS_FATAL ANY)
 set(output ${OUTPUT_DIR}/Lanterwell-${VERSION}-setup.exe)
 execute_process(
     COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${VERSION} -DVERSION4=${VERSION4}
-            "-DPUBLISHER=${PUBLISHER}"
-            -DSOURCE_DIR=${SOURCE_DIR}
+            "-DPUBLISHER=${PUBLISHER}" "-DCOPYRIGHT=${COPYRIGHT}"
+            -DSOURCE_DIR=${SOURCE_DIR} -DDOCS_DIR=${DOCS_DIR}
             -DX64_DIR=${X64_DIR} -DX86_DIR=${X86_DIR} -DARM64_DIR=${ARM64_DIR}
             -DESTIMATED_KB=${kilobytes} -DPACKAGE_FILE=${PACKAGE_FILE}
             -DARM64_PACKAGE_FILE=${ARM64_PACKAGE_FILE} "-DALLOW_UNSIGNED=${allow_unsigned}"

@@ -10,12 +10,14 @@ that no Publisher can express stops the build, naming the field. Without, it is 
 its Publisher is the one Windows requires of unsigned packages."""
 import argparse
 import base64
+import functools
 import hashlib
 import os
 import re
 import subprocess
 import sys
 import tempfile
+import time
 import zipfile
 from xml.sax.saxutils import escape
 
@@ -108,8 +110,17 @@ CONTENT_TYPES = ('<?xml version="1.0" encoding="UTF-8"?>\r\n'
                  '</Types>\r\n').encode("utf-8")
 
 
+@functools.lru_cache(None)
+def build_time():
+    """The time every entry carries: the one build time of the release (tools/source-date-epoch)."""
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools",
+                          "source-date-epoch")
+    seconds = int(subprocess.run(["sh", script], check=True, capture_output=True).stdout)
+    return time.gmtime(seconds)[:6]
+
+
 def stored(name, compression=zipfile.ZIP_STORED):
-    info = zipfile.ZipInfo(name, date_time=(2026, 1, 1, 0, 0, 0))
+    info = zipfile.ZipInfo(name, date_time=build_time())
     info.compress_type = compression
     info.create_system = 0
     return info

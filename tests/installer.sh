@@ -141,6 +141,9 @@ done
 main=${dir64:-$dir32}
 check "the uninstaller is in the install folder" test -f "$main/uninstall.exe"
 check "lwsubst.exe is beside the DLLs" test -f "$main/lwsubst.exe"
+check "the licence beside it" cmp -s "$main/LICENSE.txt" "$x64/installer/docs/LICENSE.txt"
+check "and the toolchains' notices" \
+    cmp -s "$main/THIRD-PARTY-NOTICES.txt" "$x64/installer/docs/THIRD-PARTY-NOTICES.txt"
 run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 check "each sign-in restores the user's drives" test "$(value $native "$run" Lanterwell)" = \
     "\"$(winepath -w "$main" 2>/dev/null)\\lwsubst.exe\" /restore"

@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Writes THIRD-PARTY-NOTICES.txt: the licences of the toolchain runtimes that Lanterwell's
+binaries carry, taken from the licence files the toolchains themselves ship.
+
+usage: third-party-notices.py --zig ZIG-DIR --output FILE
+
+- x86 and x64 (mingw-w64 with GCC, Debian's packages): the mingw-w64 runtime's startup code,
+  CRT and winpthreads, from the package's machine-readable copyright file
+  (/usr/share/doc/mingw-w64-common/copyright), and GCC's runtime library exception, which
+  covers libgcc and libstdc++ (/usr/share/doc/gcc-mingw-w64-base/copyright).
+- ARM64 (Zig): Zig's own licence (its compiler runtime), the mingw-w64 runtime's licence
+  and the licences of libc++, libc++abi and libunwind, from Zig's lib folder.
+
+The ZPL and the MIT-style licences ask that a binary distribution reproduce their notices;
+GCC's exception and the LLVM exception ask nothing of a program compiled with them, and are
+included so that a reader sees why.
+"""
+import argparse
+import re
+import sys
+
+MINGW_COPYRIGHT = "/usr/share/doc/mingw-w64-common/copyright"
+GCC_COPYRIGHT = "/usr/share/doc/gcc-mingw-w64-base/copyright"
+# What the runtime of a mingw-w64 program is made of; the rest of mingw-w64 (headers, tools,
+# tests, other libraries) is not in the binaries.
+MINGW_LINKED = ("mingw-w64-crt/", "mingw-w64-libraries/winpthreads/")
+GCC_EXCEPTION_FIRST = "GCC RUNTIME LIBRARY EXCEPTION"
+GCC_EXCEPTION_LAST = "requirements of the license of GCC."
+ZIG_FILES = [
+    ("Zig's compiler runtime (ARM64)", "LICENSE"),
+    ("mingw-w64 runtime (ARM64)", "lib/libc/mingw/COPYING"),
+    ("libc++ (ARM64)", "lib/libcxx/LICENSE.TXT"),
+    ("libc++abi (ARM64)", "lib/libcxxabi/LICENSE.TXT"),
+    ("libunwind (ARM64)", "lib/libunwind/LICENSE.TXT"),
+]
+RULE = "=" * 78
+
+
+def read(path):
+    try:
+        with open(path, encoding="utf-8") as source:
+            return source.read()
+    except OSError as error:
+        sys.exit(f"third-party-notices: {error}")
+
+
+def paragraphs(text):
+    """The paragraphs of a machine-readable copyright file, each a dict of field to lines."""
+    result = []
+    for block in text.split("\n\n"):
+        fields, name = {}, None
+        for line in block.splitlines():
+            if line[:1] in (" ", "\t") and name:
+                fields[name].append("" if line.strip() == "." else line[1:])
+            elif ":" in line:
+                name, value = line.split(":", 1)
+                fields[name] = [value.strip()]
+        if fields:
+            result.append(fields)
+    return result
+
+
+def linked(files):
+    return any(pattern == "*" or pattern.startswith(MINGW_LINKED) and "/tests" not in pattern
+               for pattern in files)
+
+
+def mingw_notices():
+    stanzas = paragraphs(read(MINGW_COPYRIGHT))
+    texts = {p["License"][0]: p["License"][1:] for p in stanzas
+             if "License" in p and "Files" not in p}
+    out, named = [], []
+    for stanza in stanzas:
+        files = " ".join(stanza.get("Files", [])).split()
+        if not files or not linked(files):
+            continue
+        licence = stanza["License"][0]
+        out += ["Files: " + "\n       ".join(files), "Copyright: " + "\n  ".join(stanza["Copyright"]),
+                "License: " + licence] + stanza["License"][1:] + [""]
+        # A licence named without its text has a paragraph of its own; "A and B" names two.
+        if len(stanza["License"]) == 1:
+            named += [part for part in re.split(r" and | or ", licence) if part not in named]
+    for licence in named:
+        if licence not in texts:
+            sys.exit(f"third-party-notices: no text for licence {licence} in {MINGW_COPYRIGHT}")
+        out += [f"License {licence}:"] + texts[licence] + [""]
+    return "\n".join(out)
+
+
+def gcc_exception():
+    text = read(GCC_COPYRIGHT)
+    first = text.find(GCC_EXCEPTION_FIRST)
+    last = text.find(GCC_EXCEPTION_LAST, first)
+    if first < 0 or last < 0:
+        sys.exit(f"third-party-notices: {GCC_COPYRIGHT} holds no GCC runtime library exception")
+    return ("libgcc and libstdc++ are GCC's runtime libraries, under the GNU GPL version 3 with "
+            "this exception:\n\n" + text[first:last + len(GCC_EXCEPTION_LAST)])
+
+
+def section(title, body):
+    return f"{RULE}\n{title}\n{RULE}\n\n{body.strip()}\n\n"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--zig", required=True, help="the Zig folder the ARM64 build uses")
+    parser.add_argument("--output", required=True)
+    options = parser.parse_args()
+    notices = ("Lanterwell's binaries include parts of the runtimes of the toolchains that "
+               "build them. Their licences follow.\n\n")
+    notices += section("mingw-w64 runtime (x86 and x64)", mingw_notices())
+    notices += section("GCC runtime libraries (x86 and x64)", gcc_exception())
+    for title, path in ZIG_FILES:
+        notices += section(title, read(f"{options.zig}/{path}"))
+    with open(options.output, "w", encoding="utf-8", newline="\r\n") as output:
+        output.write(notices)
+
+
+if __name__ == "__main__":
+    main()
