@@ -5,7 +5,8 @@
 # - LANTERWELL_MODULE_VERSION (a.b.c.d): Lanterwell.dll's own file version, which its version
 #   block keeps as it is whatever the release;
 # - LANTERWELL_PUBLISHER: the version block's company name;
-# - LANTERWELL_COPYRIGHT: the version block's rights notice, with the licence's SPDX identifier.
+# - LANTERWELL_COPYRIGHT: the version block's rights notice, which ends in the licence's SPDX
+#   identifier, LANTERWELL_LICENSE (the licence itself is LICENSE).
 set(LANTERWELL_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
 set(LANTERWELL_VERSION4 ${LANTERWELL_VERSION}.0)
 set(version_block ${CMAKE_SOURCE_DIR}/resources/Version.rc)
@@ -19,6 +20,8 @@ string(REGEX REPLACE ".*\"CompanyName\", *\"([^\"]*)\".*" "\\1" LANTERWELL_PUBLI
 file(STRINGS ${version_block} copyright_line REGEX "\"LegalCopyright\"")
 string(REGEX REPLACE ".*\"LegalCopyright\", *\"([^\"]*)\".*" "\\1" LANTERWELL_COPYRIGHT
     "${copyright_line}")
+string(REGEX REPLACE ".*SPDX-License-Identifier: *([^ ]+)$" "\\1" LANTERWELL_LICENSE
+    "${LANTERWELL_COPYRIGHT}")
 if(NOT LANTERWELL_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$" OR
    NOT LANTERWELL_MODULE_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+$" OR
    LANTERWELL_PUBLISHER STREQUAL "" OR NOT LANTERWELL_COPYRIGHT MATCHES "SPDX-License-Identifier")

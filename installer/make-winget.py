@@ -7,8 +7,9 @@ Package Manager's community repository takes (manifest version 1.6.0):
                                                      .locale.en-US.yaml            default locale
                                                      .locale.ja-JP.yaml            Japanese
 
-The download URL and the licence are the publisher's to fill (CMake options, with clear
-placeholders until then); everything else comes from the build."""
+The download URL is the publisher's to fill (a CMake option, with a clear placeholder until
+then; tools/release.sh fills it); the licence is its SPDX identifier, and everything else
+comes from the build."""
 import argparse
 import hashlib
 import os

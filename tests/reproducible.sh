@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The same source gives the same bytes: builds what a release ships a second time, from a copy
-# of the checkout in another, deeper folder, with the clock the build sees a day and seven
-# hours later, and compares every shipped file with the build trees' own.
+# The same source gives the same bytes: makes a release (tools/release.sh) from a copy of the
+# checkout in another, deeper folder, with the clock the build sees a day and seven hours
+# later, and compares every file it ships with the build trees' own.
 # usage: reproducible.sh SOURCE WORK X64-BUILD X86-BUILD ARM64-BUILD VERSION
 set -u
 . "$(dirname "$0")/checks.sh"
@@ -9,21 +9,34 @@ source=$1 work=$2 x64=$3 x86=$4 arm64=$5 version=$6
 rm -rf "$work"
 copy=$work/another/deeper/folder/lanterwell
 mkdir -p "$copy"
-# The checkout as it stands, its history too: the files' times are its commit's date.
+# The checkout as it stands, its history too, with the build time it has; a release is of a
+# commit, so changes not yet committed are committed in the copy.
+export SOURCE_DATE_EPOCH
+SOURCE_DATE_EPOCH=$(sh "$source/tools/source-date-epoch")
 (cd "$source" && tar --exclude=./build -cf - .) | (cd "$copy" && tar -xf -)
+quiet git -C "$copy" add -A
+quiet git -C "$copy" -c user.name=test -c user.email=test@invalid commit -m "as it stands"
+release=$work/release
+base=https://downloads.invalid/lanterwell
 # Only the clock is moved: the files' times read as they are (NO_FAKE_STAT).
-check "the second build succeeds" env NO_FAKE_STAT=1 \
-    faketime '+1 day 7 hours' bash "$copy/tools/build-shipped.sh" "$copy" "$work/build"
+check "the release is made" env NO_FAKE_STAT=1 faketime '+1 day 7 hours' \
+    bash "$copy/tools/release.sh" --url "$base/" --output "$release"
+check "its checksums hold" quiet sh -c "cd '$release' && sha256sum -c SHA256SUMS"
 for arch in x86 x64 arm64; do
     tree=$x64
     [ $arch = x86 ] && tree=$x86
     [ $arch = arm64 ] && tree=$arm64
-    for file in Lanterwell.dll companion/SUBST.DLL tools/lwsubst.exe \
-        "Lanterwell-$version-$arch.msix"; do
-        check "$arch: $file" cmp "$tree/$file" "$work/build/$arch/$file"
-    done
+    check "$arch: the package" \
+        cmp "$tree/Lanterwell-$version-$arch.msix" "$release/Lanterwell-$version-$arch.msix"
 done
-# The uninstaller and every file above are inside it.
-check "the setup program" \
-    cmp "$x64/Lanterwell-$version-setup.exe" "$work/build/x64/Lanterwell-$version-setup.exe"
+# Every PE file, the uninstaller among them, is inside it.
+check "the setup program" cmp "$x64/Lanterwell-$version-setup.exe" \
+    "$release/Lanterwell-$version-setup.exe"
+check "the licence" cmp "$source/LICENSE" "$release/LICENSE"
+check "the notices" cmp "$x64/installer/docs/THIRD-PARTY-NOTICES.txt" \
+    "$release/THIRD-PARTY-NOTICES.txt"
+check "the changelog's section for the version" \
+    grep -q "^## \[$version\]" "$release/CHANGELOG-$version.md"
+check "winget downloads from the base" \
+    grep -rq "InstallerUrl: \"$base/Lanterwell-$version-setup.exe\"" "$release/winget"
 summary reproducible
