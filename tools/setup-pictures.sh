@@ -71,6 +71,9 @@ for dpi in 96 144; do
         setup_pid=$!
         shoot "$stem-setup-welcome"
         next
+        # The licence, agreed to with the default button.
+        shoot "$stem-setup-licence"
+        next
         # The option chosen, so that its description shows.
         settled "$work/components-unchosen.png"
         xdotool key --window "$(window)" Down
