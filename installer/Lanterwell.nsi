@@ -70,6 +70,9 @@ SetCompressor /SOLID lzma
 ; Help is the README's section for Windows users, installed beside the handler with the
 ; licence and the notices of the toolchains' runtimes the binaries carry.
 !define HELP_FILE "README.md"
+; The window for the drives, on every user's Start menu.
+!define WINDOW_FILE "Lanterwell.exe"
+!define START_MENU_ENTRY "$SMPROGRAMS\${PRODUCT}.lnk"
 !define LICENSE_FILE "LICENSE.txt"
 !define NOTICES_FILE "THIRD-PARTY-NOTICES.txt"
 
@@ -290,6 +293,7 @@ FunctionEnd
   SetOutPath "${DEST}"
   !define LIBRARY_IGNORE_VERSION
   !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\lwsubst.exe" "${DEST}\lwsubst.exe" "${DEST}"
+  !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\${WINDOW_FILE}" "${DEST}\${WINDOW_FILE}" "${DEST}"
   !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${SOURCE}\SUBST.DLL" "${DEST}\SUBST.DLL" "${DEST}"
   !define LIBRARY_SHELL_EXTENSION
   !define LIBRARY_COM
@@ -318,6 +322,7 @@ FunctionEnd
   !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DEST}\Lanterwell.dll"
   !insertmacro UnInstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DEST}\SUBST.DLL"
   Delete /REBOOTOK "${DEST}\lwsubst.exe"
+  Delete /REBOOTOK "${DEST}\${WINDOW_FILE}"
   ; An upgrade that still waits for its restart: its copies go, and with them what the restart
   ; would have put back (its registrations: ForgetPendingRegistrations).
   Delete "${DEST}\ns*.tmp"
@@ -674,6 +679,8 @@ Section "Lanterwell" SectionMain
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" ${ESTIMATED_KB}
+  SetShellVarContext all
+  CreateShortCut "${START_MENU_ENTRY}" "$INSTDIR\${WINDOW_FILE}"
 SectionEnd
 
 ; Each user's sign-in restores that user's saved drives; restoring is on for every user who
@@ -758,6 +765,8 @@ Section "Uninstall"
     SetRegView 64
     !insertmacro RemoveRegistration
   ${EndIf}
+  SetShellVarContext all
+  Delete "${START_MENU_ENTRY}"
   Delete "$INSTDIR\${HELP_FILE}"
   Delete "$INSTDIR\${LICENSE_FILE}"
   Delete "$INSTDIR\${NOTICES_FILE}"

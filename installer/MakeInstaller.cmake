@@ -3,9 +3,12 @@
 # cmake -DSOURCE_DIR=... -DDOCS_DIR=... -DVERSION=... -DPUBLISHER=... -DCOPYRIGHT=...
 #       -DX64_DIR=... -DX86_DIR=... -DARM64_DIR=... -DOUTPUT_DIR=... [-DTEST_NATIVE_ARM64=ON]
 #       -P MakeInstaller.cmake
-set(x64_files ${X64_DIR}/Lanterwell.dll ${X64_DIR}/SUBST.DLL ${X64_DIR}/lwsubst.exe)
-set(x86_files ${X86_DIR}/Lanterwell.dll ${X86_DIR}/SUBST.DLL ${X86_DIR}/lwsubst.exe)
-set(arm64_files ${ARM64_DIR}/Lanterwell.dll ${ARM64_DIR}/SUBST.DLL ${ARM64_DIR}/lwsubst.exe)
+set(x64_files ${X64_DIR}/Lanterwell.dll ${X64_DIR}/SUBST.DLL ${X64_DIR}/lwsubst.exe
+    ${X64_DIR}/Lanterwell.exe)
+set(x86_files ${X86_DIR}/Lanterwell.dll ${X86_DIR}/SUBST.DLL ${X86_DIR}/lwsubst.exe
+    ${X86_DIR}/Lanterwell.exe)
+set(arm64_files ${ARM64_DIR}/Lanterwell.dll ${ARM64_DIR}/SUBST.DLL ${ARM64_DIR}/lwsubst.exe
+    ${ARM64_DIR}/Lanterwell.exe)
 function(total_bytes variable)
     set(bytes 0)
     foreach(file ${ARGN})

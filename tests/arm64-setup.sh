@@ -33,7 +33,7 @@ quiet wine reg add "$server" /ve /d "$native\\Lanterwell.dll" /f /reg:64
 
 check "it installs" test "$(exit_code "$setup" /S)" = 0
 unix() { winepath -u "$1" 2>/dev/null; }
-for file in Lanterwell.dll SUBST.DLL lwsubst.exe; do
+for file in Lanterwell.dll SUBST.DLL lwsubst.exe Lanterwell.exe; do
     check "the ARM64 $file goes into Program Files" cmp -s "$(unix "$native")/$file" \
         "$stage/arm64/$file"
     check "the x86 $file into Program Files (x86)" cmp -s "$(unix "$x86")/$file" "$stage/x86/$file"

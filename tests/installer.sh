@@ -141,6 +141,9 @@ done
 main=${dir64:-$dir32}
 check "the uninstaller is in the install folder" test -f "$main/uninstall.exe"
 check "lwsubst.exe is beside the DLLs" test -f "$main/lwsubst.exe"
+check "the drives window too" test -f "$main/Lanterwell.exe"
+check "on every user's Start menu" \
+    test -s "$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Lanterwell.lnk"
 check "the licence beside it" cmp -s "$main/LICENSE.txt" "$x64/installer/docs/LICENSE.txt"
 check "and the toolchains' notices" \
     cmp -s "$main/THIRD-PARTY-NOTICES.txt" "$x64/installer/docs/THIRD-PARTY-NOTICES.txt"

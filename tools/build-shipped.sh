@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds what a release ships, and nothing else, from a source tree into fresh build trees:
-# the three architectures' Lanterwell.dll, SUBST.DLL, lwsubst.exe and package, then the setup
+# the three architectures' Lanterwell.dll, SUBST.DLL, lwsubst.exe, the window Lanterwell.exe and
+# package, then the setup
 # program (with its winget manifest) from all three. Arguments after the two folders go to
 # the x64 tree's configuration.
 # usage: build-shipped.sh SOURCE BUILD-ROOT [CMAKE-ARGS...]
@@ -18,7 +19,7 @@ tree() { # ARCH TOOLCHAIN TARGETS [CMAKE-ARGS...]
     # shellcheck disable=SC2086
     cmake --build "$out/$arch" --target $targets >/dev/null
 }
-tree x86 mingw-i686.cmake "Lanterwell subst_companion lwsubst package"
-tree arm64 zig-aarch64.cmake "Lanterwell subst_companion lwsubst package"
-tree x64 mingw-x86_64.cmake "Lanterwell subst_companion lwsubst package installer" \
+tree x86 mingw-i686.cmake "Lanterwell subst_companion lwsubst drives package"
+tree arm64 zig-aarch64.cmake "Lanterwell subst_companion lwsubst drives package"
+tree x64 mingw-x86_64.cmake "Lanterwell subst_companion lwsubst drives package installer" \
     -DLANTERWELL_X86_BUILD="$out/x86" -DLANTERWELL_ARM64_BUILD="$out/arm64" "$@"

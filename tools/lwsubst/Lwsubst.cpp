@@ -10,6 +10,7 @@
 #include "support/KeyHandle.h"
 #include "tools/lwsubst/Console.h"
 #include "tools/lwsubst/MessageIds.h"
+#include "tools/subst/DriveActions.h"
 #include "tools/subst/DosDevices.h"
 #include "tools/subst/DriveStore.h"
 
@@ -20,8 +21,6 @@ const int kFailed = 1;
 const int kBadUsage = 2;
 const int kRestoreBusy = 3;
 
-const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const wchar_t kRunValue[] = L"Lanterwell";
 // One restore at a time in a sign-in session: a user's own sign-in entry and the machine-wide
 // one may both run, and two restores would race for the same letters.
 const wchar_t kRestoreMutex[] = L"Local\\Lanterwell.Restore";
@@ -46,10 +45,6 @@ int DriveFromArgument(const wchar_t* argument) {
     return letter >= L'A' && letter <= L'Z' ? letter - L'A' + 1 : 0;
 }
 
-bool SameFolder(const wchar_t* a, const wchar_t* b) {
-    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
-}
-
 // How a saved drive is labelled: restored at sign-in only where it will be, and otherwise why not.
 UINT SavedLabel() {
     switch (DriveStore::RestoreSetting()) {
@@ -65,19 +60,15 @@ UINT SavedLabel() {
 int List() {
     const UINT savedLabel = SavedLabel();
     for (int drive = 1; drive <= 26; ++drive) {
-        wchar_t mapped[MAX_PATH];
-        wchar_t saved[MAX_PATH];
-        const bool isMapped = DosDevices::Query(drive, mapped) == 0;
-        const int savedError = DriveStore::Saved(drive, saved);
-        const bool isSaved = savedError == 0;
-        if (savedError == ERROR_INVALID_DATA)
+        const DriveActions::Listing entry = DriveActions::Read(drive);
+        if (entry.unreadable)
             Console::Print(IDS_LIST_UNREADABLE, Letter(drive));
-        if (isMapped && isSaved && SameFolder(saved, mapped))
-            Console::Print(savedLabel, Letter(drive), mapped);
-        else if (isMapped)
-            Console::Print(IDS_LIST_ENTRY, Letter(drive), mapped);
-        else if (isSaved)
-            Console::Print(IDS_LIST_SAVED_ABSENT, Letter(drive), saved);
+        if (entry.sameFolder)
+            Console::Print(savedLabel, Letter(drive), entry.mappedFolder);
+        else if (entry.mapped)
+            Console::Print(IDS_LIST_ENTRY, Letter(drive), entry.mappedFolder);
+        else if (entry.saved)
+            Console::Print(IDS_LIST_SAVED_ABSENT, Letter(drive), entry.savedFolder);
     }
     return kDone;
 }
@@ -103,65 +94,37 @@ void ReportCreateFailure(int drive, const wchar_t* folder, int error) {
     }
 }
 
-LONG UpdateRunEntry(bool on);
-
-// The user's restore made their own, with their own sign-in entry; says so where it was off.
-int MakeRestoreTheUsersOwn(int drive) {
-    const DriveStore::Restoring setting = DriveStore::RestoreSetting();
-    if (setting == DriveStore::Restoring::ByUser)
-        return 0;
-    int error = DriveStore::SetRestoreAtSignIn(true);
-    if (!error)
-        error = UpdateRunEntry(true);
-    if (!error && setting != DriveStore::Restoring::ByMachine)
-        Console::Print(IDS_RESTORE_TURNED_ON, Letter(drive));
-    return error;
-}
-
-// /save keeps the drive whatever the setting, and turns the user's restore on: a drive kept
-// that nothing would restore would be a promise broken. The choice is stored as the user's
-// own, with their own sign-in entry, even where the machine-wide default already restores: an
-// administrator turning that off later must not take the user's saved drives with it.
 int Make(int drive, const wchar_t* folder, bool save) {
     if (!*folder) {
         Console::Print(IDS_NO_FOLDER, Letter(drive));
         return kBadUsage;
     }
-    if (const int error = DosDevices::Create(drive, folder)) {
-        ReportCreateFailure(drive, folder, error);
+    const DriveActions::Made made = DriveActions::Make(drive, folder, save);
+    if (made.created) {
+        ReportCreateFailure(drive, folder, made.created);
         return kFailed;
     }
-    int error = save ? MakeRestoreTheUsersOwn(drive) : 0;
-    if (!error)
-        error = save ? DriveStore::SaveMade(drive) : DriveStore::KeepMade(drive);
-    if (error) {
-        Console::PrintError(IDS_SAVE_FAILED, Letter(drive), error);
+    if (made.restoreTurnedOn)
+        Console::Print(IDS_RESTORE_TURNED_ON, Letter(drive));
+    if (made.saved) {
+        Console::PrintError(IDS_SAVE_FAILED, Letter(drive), static_cast<DWORD>(made.saved));
         return kFailed;
     }
     return kDone;
 }
 
 int Delete(int drive) {
-    wchar_t folder[MAX_PATH];
-    const bool isMapped = DosDevices::Query(drive, folder) == 0;
-    const int savedError = DriveStore::Saved(drive, folder);
-    const bool isSaved = savedError == 0 || savedError == ERROR_INVALID_DATA;
-    // A real drive, or nothing at all, is no virtual drive to delete.
-    if (!isMapped && !isSaved) {
+    int error = 0;
+    switch (DriveActions::Delete(drive, error)) {
+    case DriveActions::Deleted::NotVirtual:
         Console::Print(IDS_NOT_VIRTUAL, Letter(drive));
         return kFailed;
-    }
-    if (isMapped) {
-        if (const int error = DosDevices::Delete(drive)) {
-            Console::PrintError(IDS_DELETE_FAILED, Letter(drive), error);
-            return kFailed;
-        }
-    }
-    if (const int error = DriveStore::Forget(drive)) {
-        Console::PrintError(IDS_DELETE_FAILED, Letter(drive), error);
+    case DriveActions::Deleted::Failed:
+        Console::PrintError(IDS_DELETE_FAILED, Letter(drive), static_cast<DWORD>(error));
         return kFailed;
+    default:
+        return kDone;
     }
-    return kDone;
 }
 
 // Holds the session's restore mutex while it lives.
@@ -227,7 +190,7 @@ int Restore() {
         }
         // Already there, as another restore left it: nothing to do, and never defined twice.
         wchar_t mapped[MAX_PATH];
-        if (DosDevices::Query(drive, mapped) == 0 && SameFolder(mapped, saved[drive]))
+        if (DosDevices::Query(drive, mapped) == 0 && DriveActions::SameFolder(mapped, saved[drive]))
             continue;
         pending |= 1u << drive;
     }
@@ -253,34 +216,8 @@ int Restore() {
     return status;
 }
 
-// The current user's own sign-in entry, beside any machine-wide one the setup program made:
-// the two take turns (kRestoreMutex), and each outlives a change to the other.
-LONG UpdateRunEntry(bool on) {
-    KeyHandle key;
-    if (on) {
-        wchar_t program[MAX_PATH];
-        const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH)
-            return ERROR_FILENAME_EXCED_RANGE;
-        wchar_t command[MAX_PATH + 16];
-        wsprintfW(command, L"\"%s\" /restore", program);
-        if (const LONG error = key.Create(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE))
-            return error;
-        return RegSetValueExW(key.Get(), kRunValue, 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(command),
-                              static_cast<DWORD>((lstrlenW(command) + 1) * sizeof(wchar_t)));
-    }
-    LONG error = key.Open(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE);
-    if (error == ERROR_SUCCESS)
-        error = RegDeleteValueW(key.Get(), kRunValue);
-    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
-}
-
 int Persist(bool on) {
-    LONG error = DriveStore::SetRestoreAtSignIn(on);
-    if (!error)
-        error = UpdateRunEntry(on);
-    if (error) {
+    if (const int error = DriveActions::Persist(on)) {
         Console::PrintError(IDS_SETTING_FAILED, L'?', static_cast<DWORD>(error));
         return kFailed;
     }

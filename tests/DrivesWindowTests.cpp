@@ -1,0 +1,341 @@
+// The Lanterwell window driven as a user drives it: Lanterwell.exe started as a process of its
+// own, its controls worked through their own messages, its list read back from the window,
+// and what it did read from the platform and the drive store.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <memory>
+#include <string>
+#include <vector>
+#include "tests/ScratchKey.h"
+#include "tests/TestSupport.h"
+#include "tools/drives/DrivesIds.h"
+
+namespace {
+#ifndef DEADLINE
+#define DEADLINE test::kHangDeadline
+#endif
+
+const wchar_t kSettingsKey[] = L"Software\\Lanterwell";
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Polls until the condition holds; false only when the deadline that a hang reaches passes.
+template <typename Condition> bool WaitFor(Condition condition) {
+    for (DWORD waited = 0; waited < DEADLINE; waited += 20) {
+        if (condition())
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+// What the window says, in the language it chooses for this user.
+std::wstring Said(const wchar_t* english, const wchar_t* japanese) {
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? japanese : english;
+}
+const std::wstring kRestored = Said(L"restored at sign-in", L"サインイン時に復元");
+const std::wstring kNotSaved = Said(L"not saved", L"保存なし");
+
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+std::wstring Mapped(wchar_t letter) {
+    const wchar_t name[] = {letter, L':', 0};
+    wchar_t target[MAX_PATH] = {};
+    return QueryDosDeviceW(name, target, MAX_PATH) ? target : L"";
+}
+
+// A value of a key below HKEY_CURRENT_USER, as raw bytes; false when there is none.
+bool ReadValue(const wchar_t* path, const wchar_t* name, void* data, DWORD size) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key))
+        return false;
+    const LONG read =
+        RegQueryValueExW(key, name, nullptr, nullptr, static_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return read == ERROR_SUCCESS;
+}
+
+std::wstring Saved(wchar_t letter) {
+    const wchar_t name[] = {letter, 0};
+    wchar_t folder[MAX_PATH] = {};
+    ReadValue(L"Software\\Lanterwell\\Drives", name, folder, sizeof(folder) - sizeof(wchar_t));
+    return folder;
+}
+
+// The user's own restore setting; 0xFFFFFFFF for none.
+DWORD RestoreSetting() {
+    DWORD value = 0xFFFFFFFF;
+    ReadValue(kSettingsKey, L"RestoreAtSignIn", &value, sizeof(value));
+    return value;
+}
+
+struct DialogSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<DialogSearch*>(data);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window) &&
+        lstrcmpW(name, L"#32770") == 0)
+        search->found = window;
+    return search->found == nullptr;
+}
+
+// The top-level dialog a window owns (the add dialog, a message box), or none.
+HWND OwnedDialog(HWND owner) {
+    DialogSearch search = {owner, nullptr};
+    EnumWindows(FindOwnedDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Starts a program with a command line; false when it cannot start.
+bool Launch(std::wstring line, PROCESS_INFORMATION& process) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process) != FALSE;
+}
+
+// A list view cell read from the window's process, through memory of that process.
+class RemoteList {
+public:
+    RemoteList(HWND list, HANDLE process) : m_list(list), m_process(process) {
+        m_remote = static_cast<Block*>(
+            VirtualAllocEx(process, nullptr, sizeof(Block), MEM_COMMIT, PAGE_READWRITE));
+    }
+    ~RemoteList() { VirtualFreeEx(m_process, m_remote, 0, MEM_RELEASE); }
+    RemoteList(const RemoteList&) = delete;
+    RemoteList& operator=(const RemoteList&) = delete;
+
+    std::vector<std::wstring> Rows() {
+        std::vector<std::wstring> rows;
+        const int count = static_cast<int>(SendMessageW(m_list, LVM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < count; ++row)
+            rows.push_back(Cell(row, 0) + L"|" + Cell(row, 1) + L"|" + Cell(row, 2));
+        return rows;
+    }
+    void Select(int row) {
+        Block block = {};
+        block.item.stateMask = block.item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        WriteProcessMemory(m_process, m_remote, &block, sizeof(block), nullptr);
+        SendMessageW(m_list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(m_remote));
+    }
+
+private:
+    struct Block {
+        LVITEMW item;
+        wchar_t text[MAX_PATH];
+    };
+
+    std::wstring Cell(int row, int column) {
+        Block block = {};
+        block.item.iSubItem = column;
+        block.item.pszText = m_remote->text;
+        block.item.cchTextMax = MAX_PATH;
+        WriteProcessMemory(m_process, m_remote, &block, sizeof(block), nullptr);
+        SendMessageW(m_list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(m_remote));
+        ReadProcessMemory(m_process, m_remote, &block, sizeof(block), nullptr);
+        block.text[MAX_PATH - 1] = 0;
+        return block.text;
+    }
+
+    HWND m_list;
+    HANDLE m_process;
+    Block* m_remote = nullptr;
+};
+
+class DrivesWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (test::Emulated())
+            GTEST_SKIP() << "under emulation one process cannot read another's memory";
+        ForgetEverything();
+        for (const char* name : {"picked", "typed"}) {
+            m_folders.push_back(Wide(test::InRunFolder(std::string("window ") + name)));
+            CreateDirectoryW(m_folders.back().c_str(), nullptr);
+        }
+        Start();
+    }
+    void TearDown() override {
+        if (m_process.hProcess) {
+            // A dialog a failed test left open goes first, or the window could not close.
+            for (HWND open; (open = OwnedDialog(m_window)) != nullptr;)
+                if (!SendMessageTimeoutW(open, WM_COMMAND, IDCANCEL, 0, SMTO_ABORTIFHUNG,
+                                         test::kHangDeadline, nullptr))
+                    break;
+            PostMessageW(m_window, WM_CLOSE, 0, 0);
+            if (WaitForSingleObject(m_process.hProcess, test::kHangDeadline) != WAIT_OBJECT_0)
+                TerminateProcess(m_process.hProcess, 1);
+            CloseHandle(m_process.hProcess);
+            CloseHandle(m_process.hThread);
+        }
+        ForgetEverything();
+    }
+
+    // The window, started with the folder picker answered by its test hook.
+    void Start() {
+        SetEnvironmentVariableW(L"LANTERWELL_PICKED_FOLDER", m_folders[0].c_str());
+        ASSERT_TRUE(Launch(L"\"" + Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", m_process));
+        ASSERT_TRUE(WaitFor([&] {
+            m_window = FindWindowW(L"LanterwellDrives", nullptr);
+            return m_window && IsWindowVisible(m_window);
+        }));
+        m_list = std::make_unique<RemoteList>(GetDlgItem(m_window, IDC_LIST), m_process.hProcess);
+    }
+
+    static void ForgetEverything() {
+        for (wchar_t letter : {L'R', L'S'}) {
+            const wchar_t name[] = {letter, L':', 0};
+            DefineDosDeviceW(DDD_REMOVE_DEFINITION, name, nullptr);
+        }
+        test::DeleteTree(HKEY_CURRENT_USER, kSettingsKey);
+        HKEY run = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &run) == 0) {
+            RegDeleteValueW(run, L"Lanterwell");
+            RegCloseKey(run);
+        }
+    }
+
+    // Makes a drive through the add dialog: the folder typed, or picked where none is given.
+    HWND AddDrive(const wchar_t* letter, const std::wstring& typed, bool save) {
+        PostMessageW(GetDlgItem(m_window, IDC_ADD), BM_CLICK, 0, 0);
+        HWND dialog = nullptr;
+        if (!WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }))
+            return nullptr;
+        const HWND folder = GetDlgItem(dialog, IDC_FOLDER);
+        if (typed.empty())
+            PostMessageW(GetDlgItem(dialog, IDC_BROWSE), BM_CLICK, 0, 0);
+        else
+            SendMessageW(folder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        // Asked of the control itself: the window text of another process's edit box is not
+        // what it holds.
+        WaitFor([&] { return SendMessageW(folder, WM_GETTEXTLENGTH, 0, 0) > 0; });
+        SendMessageW(GetDlgItem(dialog, IDC_LETTER), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(letter));
+        SendMessageW(GetDlgItem(dialog, IDC_SAVE), BM_SETCHECK, save ? BST_CHECKED : BST_UNCHECKED,
+                     0);
+        PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        return dialog;
+    }
+
+    // The message box the window shows, read and closed; empty when none comes.
+    std::wstring TakeMessage() {
+        HWND box = nullptr;
+        if (!WaitFor([&] { return (box = OwnedDialog(m_window)) != nullptr; }))
+            return L"";
+        wchar_t text[512] = {};
+        GetDlgItemTextW(box, 0xFFFF, text, 512);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        WaitFor([&] { return !IsWindow(box); });
+        return text;
+    }
+
+    // Whether the list comes to show the row; what it shows instead when it does not.
+    ::testing::AssertionResult ListShows(const std::wstring& row) {
+        const bool shown = WaitFor([&] {
+            for (const std::wstring& shown : m_list->Rows())
+                if (shown == row)
+                    return true;
+            return false;
+        });
+        if (shown)
+            return ::testing::AssertionSuccess();
+        std::string rows;
+        for (const std::wstring& shown : m_list->Rows())
+            rows += "\n  " + std::string(shown.begin(), shown.end());
+        return ::testing::AssertionFailure() << "the list shows:" << rows;
+    }
+
+    std::vector<std::wstring> m_folders;
+    PROCESS_INFORMATION m_process = {};
+    HWND m_window = nullptr;
+    std::unique_ptr<RemoteList> m_list;
+};
+
+TEST_F(DrivesWindowTest, AddsDrivesWithAndWithoutRestoreAndRemovesThem) {
+    ASSERT_NE(AddDrive(L"R:", L"", true), nullptr) << "picked, restored at sign-in";
+    EXPECT_TRUE(ListShows(L"R:|" + m_folders[0] + L"|" + kRestored));
+    EXPECT_EQ(Mapped(L'R'), L"\\??\\" + m_folders[0]);
+    EXPECT_EQ(Saved(L'R'), m_folders[0]);
+    EXPECT_EQ(RestoreSetting(), 1u) << "made the user's own, as lwsubst /save does";
+    EXPECT_NE(TakeMessage().find(L"R:"), std::wstring::npos) << "restoring turned on, said";
+
+    ASSERT_NE(AddDrive(L"S:", m_folders[1], false), nullptr) << "typed, not kept";
+    // The user's restore is on: a drive made is saved all the same, by the one rule.
+    EXPECT_TRUE(ListShows(L"S:|" + m_folders[1] + L"|" + kRestored));
+    EXPECT_EQ(Saved(L'S'), m_folders[1]);
+
+    m_list->Select(0);
+    PostMessageW(GetDlgItem(m_window, IDC_REMOVE), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return m_list->Rows().size() == 1; }));
+    EXPECT_EQ(Mapped(L'R'), L"") << "deleted";
+    EXPECT_EQ(Saved(L'R'), L"") << "and forgotten";
+    EXPECT_EQ(Saved(L'S'), m_folders[1]) << "the other entry kept";
+}
+
+TEST_F(DrivesWindowTest, TheRestoreCheckboxIsTheUsersOwnSetting) {
+    const HWND persist = GetDlgItem(m_window, IDC_PERSIST);
+    ASSERT_EQ(RestoreSetting(), 0xFFFFFFFFu) << "no setting of the user's own yet";
+    const LRESULT before = SendMessageW(persist, BM_GETCHECK, 0, 0);
+    PostMessageW(persist, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return RestoreSetting() != 0xFFFFFFFFu; }));
+    EXPECT_EQ(RestoreSetting(), before == BST_CHECKED ? 0u : 1u);
+    PostMessageW(persist, BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return RestoreSetting() == (before == BST_CHECKED ? 1u : 0u); }));
+
+    // Off: a drive made is not saved.
+    if (RestoreSetting() == 1u)
+        PostMessageW(persist, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return RestoreSetting() == 0u; }));
+    ASSERT_NE(AddDrive(L"S:", m_folders[1], false), nullptr);
+    EXPECT_TRUE(ListShows(L"S:|" + m_folders[1] + L"|" + kNotSaved));
+    EXPECT_EQ(Saved(L'S'), L"");
+}
+
+TEST_F(DrivesWindowTest, FollowsDrivesMadeElsewhereAndSaysWhenALetterWasTakenMeanwhile) {
+    const std::wstring lwsubst =
+        L"\"" + Wide(test::InRunFolder("lwsubst.exe")) + L"\" R: \"" + m_folders[1] + L"\"";
+    PROCESS_INFORMATION made = {};
+    ASSERT_TRUE(Launch(lwsubst, made));
+    WaitForSingleObject(made.hProcess, test::kHangDeadline);
+    CloseHandle(made.hProcess);
+    CloseHandle(made.hThread);
+    EXPECT_TRUE(ListShows(L"R:|" + m_folders[1] + L"|" + kNotSaved)) << "made by lwsubst";
+
+    // Chosen while free, taken before OK: the message names both, and nothing changes.
+    PostMessageW(GetDlgItem(m_window, IDC_ADD), BM_CLICK, 0, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }));
+    SendMessageW(GetDlgItem(dialog, IDC_LETTER), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(L"S:"));
+    SendMessageW(GetDlgItem(dialog, IDC_FOLDER), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(m_folders[0].c_str()));
+    ASSERT_TRUE(DefineDosDeviceW(0, L"S:", m_folders[1].c_str()));
+    PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    const std::wstring message = TakeMessage();
+    EXPECT_NE(message.find(L"S:"), std::wstring::npos) << "names the letter";
+    EXPECT_NE(message.find(m_folders[0]), std::wstring::npos) << "and the folder";
+    EXPECT_EQ(Mapped(L'S'), L"\\??\\" + m_folders[1]) << "the other program's drive stays";
+    EXPECT_EQ(Saved(L'S'), L"");
+}
+
+TEST_F(DrivesWindowTest, ASecondStartBringsTheFirstWindowForward) {
+    PROCESS_INFORMATION second = {};
+    ASSERT_TRUE(Launch(L"\"" + Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", second));
+    EXPECT_EQ(WaitForSingleObject(second.hProcess, test::kHangDeadline), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(second.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    CloseHandle(second.hProcess);
+    CloseHandle(second.hThread);
+    EXPECT_EQ(FindWindowExW(nullptr, m_window, L"LanterwellDrives", nullptr), nullptr)
+        << "one window";
+}
+
+} // namespace

@@ -1,0 +1,9 @@
+#pragma once
+#include <windows.h>
+
+// The Lanterwell window's class, by which a second start finds the first.
+extern const wchar_t kDrivesWindowClass[];
+
+// Creates the window that lists, makes, keeps and removes the user's virtual drives, by the
+// rules lwsubst follows; it ends the thread's message loop when it closes.
+HWND CreateDrivesWindow(HINSTANCE instance) noexcept;
