@@ -3,7 +3,9 @@
 # driver on a virtual X display (Xvfb) and a Japanese font, the handler's popup opened; one
 # picture for a folder and one for a mapped drive's root with the delete item, as a Japanese
 # Windows shows them, and the folder's as an English one shows it. Each is cropped and
-# checked (made, not blank). Leaves nothing running.
+# checked (made, not blank). Then the drives window, Lanterwell.exe, with two drives in its
+# list, in Japanese and English at 96 and 144 DPI, each checked to differ from the same window
+# with its list empty. Leaves nothing running.
 # usage: tools/screenshot.sh [OUTPUT-FOLDER]   (default: docs/images)
 # With SCREENSHOT_BUILT=1 (as CTest runs it) the build is taken as it stands.
 set -eu
@@ -13,12 +15,13 @@ out=$(realpath -m "${1:-docs/images}")
 [ -n "${SCREENSHOT_BUILT:-}" ] || bash tools/build.sh >/dev/null
 build=$root/build/x64
 work=$build/runs/screenshot
-rm -rf "$work" && mkdir -p "$work/サンプル フォルダ" "$work/Sample Folder" "$out"
-cp "$build/Lanterwell.dll" "$build/companion/SUBST.DLL" "$build/tools/menu-snapshot.exe" "$work/"
+rm -rf "$work" && mkdir -p "$work/サンプル フォルダ" "$work/Sample Folder" "$work/Photos" "$out"
+cp "$build/Lanterwell.dll" "$build/companion/SUBST.DLL" "$build/tools/menu-snapshot.exe" \
+    "$build/tools/Lanterwell.exe" "$build/tools/lwsubst.exe" "$work/"
 
 # A display of our own, and a prefix of our own that draws on it.
 display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display WINEPREFIX=$build/screenshot-prefix WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml,winedbg.exe="
@@ -32,6 +35,8 @@ if ! grep -qx '#arch=win64' "$WINEPREFIX/system.reg" 2>/dev/null; then
     rm -rf "$WINEPREFIX"
     WINEARCH=win64 wineboot -i >/dev/null 2>&1
 fi
+# The menus at 96 DPI, whatever an earlier run left.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 # One server for both pictures; the one that made the prefix may still be running.
 wineserver -k >/dev/null 2>&1 || true
 wineserver -p >/dev/null 2>&1
@@ -44,6 +49,7 @@ shoot() {
     local name=$1
     shift
     rm -f "$name.close"
+    : >"$name.log"
     wine menu-snapshot.exe --at 24 24 --close-when "$(winepath -w "$work/$name.close" 2>/dev/null)" \
         "$@" >"$name.log" 2>&1 &
     local shown=$! covered= tries
@@ -87,3 +93,48 @@ shoot menu-folder "$folder"
 shoot menu-drive --map L "$folder" 'L:\'
 # An English Windows: English texts for a folder whose name its code page holds.
 LC_ALL=en_US.UTF-8 shoot menu-folder-en "$(winepath -w "$work/Sample Folder" 2>/dev/null)"
+
+# window NAME DPI: the drives window at that DPI with two drives in its list, in the locale in
+# effect.
+window() {
+    local name=$1 dpi=$2 id
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    # Windows read the DPI when the session starts.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -p >/dev/null 2>&1
+    # A saved drive and one of this session only, made in the new session.
+    wine lwsubst.exe R: "$(winepath -w "$work/Sample Folder" 2>/dev/null)" /save >/dev/null 2>&1
+    wine lwsubst.exe S: "$(winepath -w "$work/Photos" 2>/dev/null)" >/dev/null 2>&1
+    wine Lanterwell.exe >/dev/null 2>&1 &
+    local shown=$!
+    id=$(timeout 600 xdotool search --sync --onlyvisible --name '^Lanterwell$' | head -n 1)
+    # Drawn once its list has its rows: the same picture twice running.
+    import -display "$display" -window "$id" "$name.a.png"
+    for _ in $(seq 1 2400); do
+        import -display "$display" -window "$id" "$name.b.png"
+        [ "$(compare -metric AE "$name.a.png" "$name.b.png" null: 2>&1)" = 0 ] && break
+        mv "$name.b.png" "$name.a.png"
+    done
+    convert "$name.b.png" -strip "$out/$name.png"
+    # The rows are what the picture shows: without them it would be another picture.
+    wine lwsubst.exe R: /d >/dev/null 2>&1
+    wine lwsubst.exe S: /d >/dev/null 2>&1
+    local differ=0
+    for _ in $(seq 1 2400); do
+        import -display "$display" -window "$id" "$name.empty.png"
+        differ=$(compare -metric AE "$out/$name.png" "$name.empty.png" null: 2>&1 || true)
+        [ "${differ%%.*}" -gt 400 ] 2>/dev/null && break
+        sleep 0.25
+    done
+    xdotool key --window "$id" Escape
+    wait $shown || true
+    if [ "${differ%%.*}" -le 400 ] 2>/dev/null; then
+        echo "screenshot: $name.png does not show the list's rows ($differ pixels)" >&2
+        return 1
+    fi
+    echo "screenshot: $out/$name.png (rows: $differ pixels)"
+}
+for dpi in 96 144; do
+    window "window-ja-$dpi" $dpi
+    LC_ALL=en_US.UTF-8 window "window-en-$dpi" $dpi
+done

@@ -185,7 +185,7 @@ void AddColumns(HWND list) {
     const struct {
         UINT text;
         int width; // dialog units: the column keeps its share whatever the DPI
-    } columns[] = {{IDS_COLUMN_DRIVE, 34}, {IDS_COLUMN_FOLDER, 170}, {IDS_COLUMN_SIGNIN, 118}};
+    } columns[] = {{IDS_COLUMN_DRIVE, 44}, {IDS_COLUMN_FOLDER, 160}, {IDS_COLUMN_SIGNIN, 118}};
     for (int i = 0; i < 3; ++i) {
         RECT width = {0, 0, columns[i].width, 0};
         MapDialogRect(GetParent(list), &width);
