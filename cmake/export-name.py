@@ -11,16 +11,7 @@ has its length, can be written.
 import struct
 import sys
 
-
-def file_offset(image, rva):
-    pe = struct.unpack_from("<I", image, 0x3C)[0]
-    sections, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
-    table = pe + 24 + optional_size
-    for index in range(sections):
-        size, address, raw_size, raw = struct.unpack_from("<IIII", image, table + index * 40 + 8)
-        if address <= rva < address + max(size, raw_size):
-            return raw + rva - address
-    sys.exit(f"export-name: RVA {rva:#x} lies in no section")
+from pe_image import directories, file_offset
 
 
 def main():
@@ -29,10 +20,7 @@ def main():
     path, name = sys.argv[1], sys.argv[2].encode("ascii")
     with open(path, "rb") as dll:
         image = bytearray(dll.read())
-    pe = struct.unpack_from("<I", image, 0x3C)[0]
-    magic = struct.unpack_from("<H", image, pe + 24)[0]
-    directories = pe + 24 + (96 if magic == 0x10B else 112)
-    exports = struct.unpack_from("<I", image, directories)[0]
+    exports = struct.unpack_from("<I", image, directories(image))[0]
     if not exports:
         sys.exit("export-name: the DLL has no export directory")
     at = file_offset(image, struct.unpack_from("<I", image, file_offset(image, exports) + 12)[0])

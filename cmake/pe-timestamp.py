@@ -11,14 +11,9 @@ file carries is computed again over the result.
 import struct
 import sys
 
+from pe_image import directories, file_offset
+
 EXPORT, RESOURCE, DEBUG = 0, 2, 6
-
-
-def file_offset(image, sections, rva):
-    for size, address, raw_size, raw in sections:
-        if address <= rva < address + max(size, raw_size):
-            return raw + rva - address
-    sys.exit(f"pe-timestamp: RVA {rva:#x} lies in no section")
 
 
 def checksum(image, field):
@@ -36,22 +31,18 @@ def checksum(image, field):
 
 def clear(image):
     pe = struct.unpack_from("<I", image, 0x3C)[0]
-    count, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
-    table = pe + 24 + optional_size
-    sections = [struct.unpack_from("<IIII", image, table + i * 40 + 8) for i in range(count)]
     struct.pack_into("<I", image, pe + 8, 0)
-    optional = pe + 24
-    directories = optional + (96 if struct.unpack_from("<H", image, optional)[0] == 0x10B else 112)
+    table = directories(image)
     for index in (EXPORT, RESOURCE):
-        rva = struct.unpack_from("<I", image, directories + index * 8)[0]
+        rva = struct.unpack_from("<I", image, table + index * 8)[0]
         if rva:
-            struct.pack_into("<I", image, file_offset(image, sections, rva) + 4, 0)
-    rva, size = struct.unpack_from("<II", image, directories + DEBUG * 8)
+            struct.pack_into("<I", image, file_offset(image, rva) + 4, 0)
+    rva, size = struct.unpack_from("<II", image, table + DEBUG * 8)
     if rva:
-        at = file_offset(image, sections, rva)
+        at = file_offset(image, rva)
         for entry in range(size // 28):
             struct.pack_into("<I", image, at + entry * 28 + 4, 0)
-    field = optional + 64
+    field = pe + 24 + 64
     if struct.unpack_from("<I", image, field)[0]:
         struct.pack_into("<I", image, field, checksum(image, field))
 

@@ -74,13 +74,7 @@ public:
         RegCloseKey(key);
     }
     void CreateLink(const std::wstring& path, const std::wstring& target) const {
-        const HKEY link = Create(path, REG_OPTION_CREATE_LINK);
-        if (!link)
-            return;
-        RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
-                       reinterpret_cast<const BYTE*>(target.data()),
-                       static_cast<DWORD>(target.size() * sizeof(wchar_t)));
-        RegCloseKey(link);
+        test::PlantLink(m_root, path, target, m_view);
     }
     // Deletes a tree by the platform's own means, links as links.
     void DeleteTree(const std::wstring& path) const {

@@ -163,7 +163,7 @@ public:
             while (m_at < m_end && *m_at != L'\\')
                 ++m_at;
             units = static_cast<int>(m_at - start);
-            if (!SameText(start, units, kWideViewNode, lstrlenW(kWideViewNode)))
+            if (!SameText(start, units, kWideViewNode, ARRAYSIZE(kWideViewNode) - 1))
                 return true;
             m_leftOut = true;
         }

@@ -30,6 +30,21 @@ inline std::string Utf8(const std::wstring& text) {
     return out;
 }
 
+// A symbolic link at a path below a root key, pointing at a kernel registry path
+// ("\\REGISTRY\\..."); `view` may name the registry view the path is in.
+inline bool PlantLink(HKEY root, const std::wstring& path, const std::wstring& target,
+                      REGSAM view = 0) {
+    HKEY link = nullptr;
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                        KEY_ALL_ACCESS | view, nullptr, &link, nullptr))
+        return false;
+    const LONG set = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                    reinterpret_cast<const BYTE*>(target.data()),
+                                    static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+    RegCloseKey(link);
+    return set == ERROR_SUCCESS;
+}
+
 // The names of a key's subkeys, however long.
 inline std::vector<std::wstring> Subkeys(HKEY key) {
     std::vector<std::wstring> names;

@@ -54,16 +54,8 @@ bool Write(const std::wstring& path, DWORD options = 0) {
 
 // A symbolic link at a path of HKEY_LOCAL_MACHINE (by the 64-bit view's name) to another.
 bool PlantLink(const std::wstring& path, const std::wstring& target) {
-    HKEY link = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
-                        KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &link, nullptr))
-        return false;
-    const std::wstring kernel = L"\\Registry\\Machine\\" + target;
-    const LONG set = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
-                                    reinterpret_cast<const BYTE*>(kernel.data()),
-                                    static_cast<DWORD>(kernel.size() * sizeof(wchar_t)));
-    RegCloseKey(link);
-    return set == ERROR_SUCCESS;
+    return test::PlantLink(HKEY_LOCAL_MACHINE, path, L"\\Registry\\Machine\\" + target,
+                           KEY_WOW64_64KEY);
 }
 
 // Deletes a key and its subkey Sub, by the 64-bit view's names; a link as a link.

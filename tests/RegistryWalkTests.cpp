@@ -214,24 +214,11 @@ std::wstring KernelPath(const std::string& below) {
                             (below.empty() ? L"" : L"\\" + test::Wide(below)));
 }
 
-// A symbolic link below the scratch key that points at a kernel registry path.
-bool PlantLink(HKEY parent, const wchar_t* name, const std::wstring& target) {
-    HKEY link = nullptr;
-    if (RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS, nullptr,
-                        &link, nullptr))
-        return false;
-    const LONG set = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
-                                    reinterpret_cast<const BYTE*>(target.data()),
-                                    static_cast<DWORD>(target.size() * sizeof(wchar_t)));
-    RegCloseKey(link);
-    return set == ERROR_SUCCESS;
-}
-
 TEST_F(WalkTest, ForceRemoveAndDeleteRemoveALinkNeverItsTarget) {
     Plant("Target\\Below", "v");
     for (const char* entry : {"ForceRemove L = s 'mine' }", "Delete L }"}) {
         SCOPED_TRACE(entry);
-        ASSERT_TRUE(PlantLink(m_key.Get(), L"L", KernelPath("Target")));
+        ASSERT_TRUE(test::PlantLink(m_key.Get(), L"L", KernelPath("Target")));
         ASSERT_EQ(m_key.String("L\\Below", "v"), "foreign") << "the link leads to the target";
         ASSERT_EQ(Register(entry), S_OK);
         EXPECT_EQ(m_key.String("Target\\Below", "v"), "foreign") << "the target stays";
@@ -239,7 +226,7 @@ TEST_F(WalkTest, ForceRemoveAndDeleteRemoveALinkNeverItsTarget) {
         RegDeleteKeyA(m_key.Get(), "L");
     }
     // A link to the scratch key itself: a loop, ended at the link.
-    ASSERT_TRUE(PlantLink(m_key.Get(), L"Loop", KernelPath("")));
+    ASSERT_TRUE(test::PlantLink(m_key.Get(), L"Loop", KernelPath("")));
     ASSERT_EQ(Register("ForceRemove Loop }"), S_OK);
     EXPECT_EQ(m_key.String("Target\\Below", "v"), "foreign");
 }
@@ -262,8 +249,8 @@ TEST_F(WalkTest, UnregisteringAPlainEntryRemovesALinkNeverItsTarget) {
         Plant("Target", "v");
         if (targetHasSubkeys)
             Plant("Target\\Below", "w");
-        ASSERT_TRUE(PlantLink(m_key.Get(), L"L", KernelPath("Target")));
-        ASSERT_TRUE(PlantLink(m_key.Get(), L"Kept", KernelPath("Target")));
+        ASSERT_TRUE(test::PlantLink(m_key.Get(), L"L", KernelPath("Target")));
+        ASSERT_TRUE(test::PlantLink(m_key.Get(), L"Kept", KernelPath("Target")));
         EXPECT_EQ(Unregister("L { val v = s 'x' Below } NoRemove Kept { val v = s 'x' } }"), S_OK);
         EXPECT_EQ(m_key.String("Target", "v"), "foreign") << "the target and its value stay";
         EXPECT_EQ(m_key.String("Target\\Below", "w"), targetHasSubkeys ? "foreign" : "<none>");

@@ -139,8 +139,10 @@ void Add(HWND window) {
     const DriveActions::Made made = DriveActions::Make(choice.drive, choice.folder, choice.save);
     Refresh(window);
     Select(GetDlgItem(window, IDC_LIST), choice.drive);
-    if (made.created)
-        return ReportCreateFailure(window, choice, made.created);
+    if (made.created) {
+        ReportCreateFailure(window, choice, made.created);
+        return;
+    }
     if (made.restoreTurnedOn)
         Texts::Show(window, IDS_RESTORE_TURNED_ON, MB_ICONINFORMATION, choice.drive, nullptr);
     if (made.saved)

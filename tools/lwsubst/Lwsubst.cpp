@@ -7,7 +7,6 @@
 #include <windows.h>
 #include <shellapi.h>
 #include "support/Handles.h"
-#include "support/KeyHandle.h"
 #include "tools/lwsubst/Console.h"
 #include "tools/lwsubst/MessageIds.h"
 #include "tools/subst/DriveActions.h"
