@@ -20,7 +20,7 @@ inline std::string InRunFolder(const std::string& name) {
     return RunFolder() + name;
 }
 
-// Whether the tests run under an emulated Wine (tools/arm64-wine.sh says so). There one
+// Whether the tests run under an emulated Wine (tools/root-wine.sh says so). There one
 // process cannot read another's memory: the read stops the process, which qemu does not survive.
 inline bool Emulated() {
     return GetEnvironmentVariableA("LANTERWELL_EMULATED", nullptr, 0) != 0;

@@ -10,13 +10,17 @@ start)
     arch=${3:?the prefix architecture, win32 or win64}
     quiet wineserver -k || true
     # A prefix made for the other architecture (or by an older run that let Wine choose) is
-    # made anew: its architecture is fixed when it is created.
-    if [ -f "$WINEPREFIX/system.reg" ] && ! grep -qx "#arch=$arch" "$WINEPREFIX/system.reg"; then
+    # made anew: its architecture is fixed when it is created. So is one made by another Wine,
+    # which would otherwise be converted, and converted back on the next run of the first.
+    wine=$(wine --version)
+    if [ -f "$WINEPREFIX/system.reg" ] && { ! grep -qx "#arch=$arch" "$WINEPREFIX/system.reg" ||
+        [ "$(cat "$WINEPREFIX/.made-by" 2>/dev/null)" != "$wine" ]; }; then
         rm -rf "$WINEPREFIX"
     fi
     mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         WINEARCH=$arch quiet wineboot -i
+        echo "$wine" >"$WINEPREFIX/.made-by"
         # Windows need a display; the null driver gives them one without X. The desktop
         # process reads it when it starts, so the prefix's first server goes.
         quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f

