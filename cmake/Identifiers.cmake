@@ -1,7 +1,7 @@
 # Every identifier Lanterwell publishes, defined here once. The build writes them out for the
-# code (generated/LanterwellIds.h), the type library's IDL, the class's registry script, the
-# package and the setup program; tests keep literal copies where they check the published
-# value itself. Each is LANTERWELL_<NAME>, a bare GUID in upper case.
+# code and its tests (generated/LanterwellIds.h), the test scripts (generated/identifiers.sh),
+# the type library's IDL, the class's registry script, the package and the setup program.
+# Each is LANTERWELL_<NAME>, a bare GUID in upper case.
 set(LANTERWELL_IDENTIFIERS
     CLSID_SHELL_EXTENSION 5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13
     CLSID_EXPLORER_COMMAND 35D1BE52-E400-4ACF-B650-7BE3F6E8B01E
@@ -45,6 +45,28 @@ foreach(index RANGE 0 ${last} 2)
                          "#define LANTERWELL_${name}_TEXT \"{${guid}}\"\n"
                          "#define LANTERWELL_${name}_WIDE L\"{${guid}}\"\n")
 endforeach()
+
+# The commands' numbers: the offsets of the classic menu's identifiers from idCmdFirst and the
+# Explorer command's numbers. The letters A: to Z: first, then the popup (in Windows 11, the
+# group) that holds them, then the delete command; callers invoke them by these numbers.
+set(LANTERWELL_COMMAND_OFFSETS LETTER_COUNT 26 POPUP_OFFSET 26 DELETE_OFFSET 27 COMMAND_COUNT 28)
+set(script "# Written by the build from cmake/Identifiers.cmake.\n")
+foreach(index RANGE 0 ${last} 2)
+    list(GET LANTERWELL_IDENTIFIERS ${index} name)
+    string(APPEND script "${name}='{${LANTERWELL_${name}}}'\n")
+endforeach()
+list(LENGTH LANTERWELL_COMMAND_OFFSETS count)
+math(EXPR last "${count} - 1")
+foreach(index RANGE 0 ${last} 2)
+    math(EXPR value_index "${index} + 1")
+    list(GET LANTERWELL_COMMAND_OFFSETS ${index} name)
+    list(GET LANTERWELL_COMMAND_OFFSETS ${value_index} number)
+    string(APPEND header "#define LANTERWELL_${name} ${number}\n")
+    string(APPEND script "${name}=${number}\n")
+endforeach()
 set(LANTERWELL_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 file(CONFIGURE OUTPUT ${LANTERWELL_GENERATED_DIR}/LanterwellIds.h CONTENT "${header}" @ONLY)
+# Test scripts read it from LANTERWELL_IDENTIFIERS, which CTest sets for them.
+set(LANTERWELL_IDENTIFIERS_SCRIPT ${LANTERWELL_GENERATED_DIR}/identifiers.sh)
+file(CONFIGURE OUTPUT ${LANTERWELL_IDENTIFIERS_SCRIPT} CONTENT "${script}" @ONLY)
 include_directories(${LANTERWELL_GENERATED_DIR})

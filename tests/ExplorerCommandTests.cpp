@@ -17,11 +17,8 @@
 // The Explorer command of the built DLL, driven through COM as Windows 11's Explorer drives it.
 namespace {
 
-// The published class IDs, written out here on purpose.
-const CLSID kExplorerCommandClass = {
-    0x35D1BE52, 0xE400, 0x4ACF, {0xB6, 0x50, 0x7B, 0xE3, 0xF6, 0xE8, 0xB0, 0x1E}};
-const CLSID kExplorerDeleteCommandClass = {
-    0x55C7F9CC, 0x54BA, 0x408E, {0x96, 0xAB, 0xA1, 0x7A, 0x69, 0xF8, 0x8C, 0xBE}};
+using test::kExplorerCommandClass;
+using test::kExplorerDeleteCommandClass;
 
 std::wstring Wide(const std::string& ascii) {
     return std::wstring(ascii.begin(), ascii.end());
@@ -199,7 +196,7 @@ TEST_F(ExplorerCommandTest, TitlesFlagsAndIconAreTheGroupsAndOneSubcommandPerFre
     const DWORD drives = GetLogicalDrives();
     std::vector<IExplorerCommand*> letters = SubCommands();
     size_t index = 0;
-    for (UINT letter = 0; letter < 26; ++letter) {
+    for (UINT letter = 0; letter < kLetterCount; ++letter) {
         if (drives & (1u << letter))
             continue;
         ASSERT_LT(index, letters.size());

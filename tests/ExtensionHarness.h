@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <string>
 #include <vector>
+#include "extension/CommandOffsets.h"
 #include "extension/ShellExtension.h"
 #include "server/ModuleInstance.h"
 #include "server/ModuleRecords.h"
@@ -83,5 +84,9 @@ inline HRESULT Query(ShellExtension& extension, HMENU menu, UINT index = 1, UINT
 }
 
 const UINT kFirst = 100;
+// What QueryContextMenu answers: a folder's menu takes the letters and their popup, a virtual
+// drive's root the delete command too.
+const HRESULT kFolderItems = MAKE_HRESULT(0, 0, kPopupOffset + 1);
+const HRESULT kRootItems = MAKE_HRESULT(0, 0, kCommandCount);
 
 } // namespace test

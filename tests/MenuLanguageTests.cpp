@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <string>
+#include "extension/CommandOffsets.h"
 #include "tests/ExpectedTexts.h"
 #include "tests/MessageBoxCatcher.h"
 #include "tests/ServerDll.h"
@@ -113,12 +114,12 @@ TEST(MenuLanguage, TextsFollowTheUserInterfaceLanguageWhateverTheCodePage) {
         // A folder: the popup and its letters. The drive root below also gets the delete item.
         Handler folder(dll, test::RunFolder());
         ASSERT_NE(folder.menu, nullptr);
-        EXPECT_EQ(MenuTextW(folder.Menu(), kFirst + 26), expected::Utf16(101, japanese));
+        EXPECT_EQ(MenuTextW(folder.Menu(), kFirst + kPopupOffset), expected::Utf16(101, japanese));
         if (ansiExact)
-            EXPECT_EQ(MenuTextA(folder.Menu(), kFirst + 26), expected::Ansi(101, true));
+            EXPECT_EQ(MenuTextA(folder.Menu(), kFirst + kPopupOffset), expected::Ansi(101, true));
         const DWORD drives = GetLogicalDrives();
         int letters = 0;
-        for (UINT offset = 0; offset < 26; ++offset) {
+        for (UINT offset = 0; offset < kLetterCount; ++offset) {
             if (drives & (1u << offset))
                 continue;
             ++letters;
@@ -136,18 +137,18 @@ TEST(MenuLanguage, TextsFollowTheUserInterfaceLanguageWhateverTheCodePage) {
 
         Handler root(dll, "C:\\");
         ASSERT_NE(root.menu, nullptr);
-        EXPECT_EQ(MenuTextW(root.Menu(), kFirst + 27), expected::Utf16(103, japanese));
-        EXPECT_EQ(root.HelpW(27), expected::Utf16(105, japanese));
+        EXPECT_EQ(MenuTextW(root.Menu(), kFirst + kDeleteOffset), expected::Utf16(103, japanese));
+        EXPECT_EQ(root.HelpW(kDeleteOffset), expected::Utf16(105, japanese));
         if (ansiExact) {
-            EXPECT_EQ(MenuTextA(root.Menu(), kFirst + 27), expected::Ansi(103, true));
-            EXPECT_EQ(root.HelpA(27), expected::Ansi(105, true));
+            EXPECT_EQ(MenuTextA(root.Menu(), kFirst + kDeleteOffset), expected::Ansi(103, true));
+            EXPECT_EQ(root.HelpA(kDeleteOffset), expected::Ansi(105, true));
         }
 
         // Both failure boxes, from a mapping and a deletion that the library refuses.
         test::MessageBoxCatcher catcher;
         ASSERT_TRUE(catcher.Hooked());
         folder.Invoke(25);
-        root.Invoke(27);
+        root.Invoke(kDeleteOffset);
         ASSERT_EQ(catcher.boxes.size(), 2u);
         EXPECT_EQ(U16(catcher.boxes[0].wideText.c_str()), expected::Utf16(106, japanese));
         EXPECT_EQ(U16(catcher.boxes[0].wideCaption.c_str()), expected::Utf16(101, japanese));

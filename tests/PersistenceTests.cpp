@@ -131,7 +131,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_subst.Placed());
         m_wasOn = DriveStore::RestoreAtSignIn();
-        for (int drive = 1; drive <= 26; ++drive)
+        for (int drive = 1; drive <= static_cast<int>(kLetterCount); ++drive)
             DriveStore::Forget(drive);
         CreateDirectoryW(m_base.c_str(), nullptr);
     }
@@ -162,7 +162,7 @@ protected:
         test::TestExtension extension;
         ASSERT_EQ(extension.Select(std::vector<std::wstring>{folder}), S_OK);
         test::ShellMenu menu;
-        ASSERT_EQ(HRESULT_CODE(test::Query(extension, menu.Get())), 27);
+        ASSERT_EQ(test::Query(extension, menu.Get()), test::kFolderItems);
         test::KeyboardShift shift(true);
         ASSERT_EQ(extension.Run(static_cast<UINT>(drive - 1)), S_OK);
     }
@@ -171,7 +171,7 @@ protected:
         const std::string root = std::string(1, static_cast<char>('A' + drive - 1)) + ":\\";
         ASSERT_EQ(extension.Select({root}), S_OK);
         test::ShellMenu menu;
-        ASSERT_EQ(HRESULT_CODE(test::Query(extension, menu.Get())), 28);
+        ASSERT_EQ(test::Query(extension, menu.Get()), test::kRootItems);
         ASSERT_EQ(extension.Run(kDeleteOffset), S_OK);
     }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "LanterwellIds.h"
 #include "tests/Registry.h"
 #include "tests/RegistryTree.h"
 #include "tests/TestSupport.h"
@@ -14,11 +15,11 @@ namespace {
 std::string Snapshot() {
     std::string out;
     for (const wchar_t* key :
-         {L"CLSID\\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}",
-          L"AppID\\{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}", L"AppID\\Lanterwell.DLL",
+         {L"CLSID\\" LANTERWELL_CLSID_SHELL_EXTENSION_TEXT,
+          L"AppID\\" LANTERWELL_APPID_LANTERWELL_TEXT, L"AppID\\Lanterwell.DLL",
           L"Lanterwell.ShellExtension", L"Lanterwell.ShellExtension.1",
-          L"TypeLib\\{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}",
-          L"Interface\\{C62B8D47-91E5-4F0C-B3A6-58E4D7019F2B}",
+          L"TypeLib\\" LANTERWELL_LIBID_LANTERWELL_TEXT,
+          L"Interface\\" LANTERWELL_IID_ISHELL_EXTENSION_TEXT,
           L"Folder\\ShellEx\\ContextMenuHandlers\\Lanterwell"})
         test::DumpTree(HKEY_CLASSES_ROOT, key, out);
     return out + "approved: " + test::ApprovedValue();
@@ -103,12 +104,12 @@ TEST_P(RegistrationPathTest, EveryRowIsExactOrNothingIsWritten) {
             c.path.alwaysRegisters || (c.path.homeCodePage == GetACP() && c.matchingLocale);
         EXPECT_EQ(SUCCEEDED(registered), registers) << std::hex << registered;
         if (SUCCEEDED(registered)) {
-            const std::wstring clsid = L"CLSID\\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}";
+            const std::wstring clsid = L"CLSID\\" LANTERWELL_CLSID_SHELL_EXTENSION_TEXT;
             EXPECT_EQ(ReadDefault(clsid + L"\\InprocServer32"), m_module);
             const std::wstring platform(test::kNativePlatformKey, test::kNativePlatformKey + 5);
-            EXPECT_EQ(ReadDefault(L"TypeLib\\{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}\\1.0\\0\\" +
-                                  platform),
-                      m_module);
+            EXPECT_EQ(
+                ReadDefault(L"TypeLib\\" LANTERWELL_LIBID_LANTERWELL_TEXT "\\1.0\\0\\" + platform),
+                m_module);
             EXPECT_EQ(unregisterServer(), S_OK);
         } else {
             EXPECT_EQ(registered, HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));

@@ -12,8 +12,7 @@ namespace {
 
 using test::ReadString;
 
-const GUID kLibraryId = {
-    0x3E9F4C61, 0x0B7A, 0x4D25, {0xA8, 0xC3, 0x7F, 0x16, 0xE2, 0xB9, 0xD0, 0x54}};
+using test::kLibraryId;
 
 struct Row {
     std::string key;
@@ -219,7 +218,7 @@ TEST_F(RegistrationExports, UnregistrationRemovesWhatRemainsWhenTheTypeLibraryIs
     ExpectAllRows();
     ASSERT_EQ(UnRegisterTypeLib(kLibraryId, 1, 0, 0, test::kNativeSysKind), S_OK);
     // An interface key that a half-removed library registration left behind, naming ours.
-    const std::string interfaceKey = "Interface\\{C62B8D47-91E5-4F0C-B3A6-58E4D7019F2B}";
+    const std::string interfaceKey = std::string("Interface\\") + test::kInterfaceIdText;
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, (interfaceKey + "\\TypeLib").c_str(), &key), 0);
     RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(test::kLibraryIdText),

@@ -1,13 +1,21 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include "LanterwellIds.h"
 
 namespace test {
 
-const char kClassKey[] = "CLSID\\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}";
-const char kClassIdText[] = "{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}";
-const char kAppIdText[] = "{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}";
-const char kLibraryIdText[] = "{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}";
+// The published identifiers, as the build writes them out from its one list.
+const char kClassIdText[] = LANTERWELL_CLSID_SHELL_EXTENSION_TEXT;
+const char kClassKey[] = "CLSID\\" LANTERWELL_CLSID_SHELL_EXTENSION_TEXT;
+const char kAppIdText[] = LANTERWELL_APPID_LANTERWELL_TEXT;
+const char kLibraryIdText[] = LANTERWELL_LIBID_LANTERWELL_TEXT;
+const char kInterfaceIdText[] = LANTERWELL_IID_ISHELL_EXTENSION_TEXT;
+const CLSID kShellExtensionClass = LANTERWELL_CLSID_SHELL_EXTENSION_INIT;
+const CLSID kExplorerCommandClass = LANTERWELL_CLSID_EXPLORER_COMMAND_INIT;
+const CLSID kExplorerDeleteCommandClass = LANTERWELL_CLSID_EXPLORER_DELETE_COMMAND_INIT;
+const GUID kLibraryId = LANTERWELL_LIBID_LANTERWELL_INIT;
+const GUID kInterfaceId = LANTERWELL_IID_ISHELL_EXTENSION_INIT;
 const char kApprovedKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 

@@ -426,51 +426,49 @@ std::string ClassEntries() {
     text.erase(0, text.find("{") + 1);
     for (const auto& [name, value] :
          {std::pair<std::string, std::string>{"%MODULE%", "C:\\It''s here\\Lanterwell.dll"},
-          {"%APPID%", "{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}"}})
+          {"%APPID%", test::kAppIdText}})
         text.replace(text.find(name), name.size(), value);
     return text;
 }
 
 TEST_F(WalkTest, TheClassScriptRegistersAndUnregistersItsRows) {
-    const std::string clsid = "CLSID\\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}";
+    const std::string clsid = test::kClassKey;
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(Register(ClassEntries()), S_OK);
         const auto sz = [](const std::string& text) { return text + std::string(1, '\0'); };
-        EXPECT_EQ(m_key.Snapshot(),
-                  (std::vector<std::string>{
-                      "CLSID\\",
-                      clsid + "\\",
-                      clsid + "||1|" + sz("ShellExtension Class"),
-                      clsid + "|AppID|1|" + sz("{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}"),
-                      clsid + "\\InprocServer32\\",
-                      clsid + "\\InprocServer32||1|" + sz("C:\\It's here\\Lanterwell.dll"),
-                      clsid + "\\InprocServer32|ThreadingModel|1|" + sz("Apartment"),
-                      clsid + "\\ProgID\\",
-                      clsid + "\\ProgID||1|" + sz("Lanterwell.ShellExtension.1"),
-                      clsid + "\\Programmable\\",
-                      clsid + "\\TypeLib\\",
-                      clsid + "\\TypeLib||1|" + sz("{3E9F4C61-0B7A-4D25-A8C3-7F16E2B9D054}"),
-                      clsid + "\\VersionIndependentProgID\\",
-                      clsid + "\\VersionIndependentProgID||1|" + sz("Lanterwell.ShellExtension"),
-                      "Folder\\",
-                      "Folder\\ShellEx\\",
-                      "Folder\\ShellEx\\ContextMenuHandlers\\",
-                      "Folder\\ShellEx\\ContextMenuHandlers\\Lanterwell\\",
-                      "Folder\\ShellEx\\ContextMenuHandlers\\Lanterwell||1|" +
-                          sz("{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}"),
-                      "Lanterwell.ShellExtension\\",
-                      "Lanterwell.ShellExtension||1|" + sz("ShellExtension Class"),
-                      "Lanterwell.ShellExtension\\CLSID\\",
-                      "Lanterwell.ShellExtension\\CLSID||1|" +
-                          sz("{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}"),
-                      "Lanterwell.ShellExtension\\CurVer\\",
-                      "Lanterwell.ShellExtension\\CurVer||1|" + sz("Lanterwell.ShellExtension.1"),
-                      "Lanterwell.ShellExtension.1\\",
-                      "Lanterwell.ShellExtension.1||1|" + sz("ShellExtension Class"),
-                      "Lanterwell.ShellExtension.1\\CLSID\\",
-                      "Lanterwell.ShellExtension.1\\CLSID||1|" +
-                          sz("{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}"),
-                  }))
+        EXPECT_EQ(
+            m_key.Snapshot(),
+            (std::vector<std::string>{
+                "CLSID\\",
+                clsid + "\\",
+                clsid + "||1|" + sz("ShellExtension Class"),
+                clsid + "|AppID|1|" + sz(test::kAppIdText),
+                clsid + "\\InprocServer32\\",
+                clsid + "\\InprocServer32||1|" + sz("C:\\It's here\\Lanterwell.dll"),
+                clsid + "\\InprocServer32|ThreadingModel|1|" + sz("Apartment"),
+                clsid + "\\ProgID\\",
+                clsid + "\\ProgID||1|" + sz("Lanterwell.ShellExtension.1"),
+                clsid + "\\Programmable\\",
+                clsid + "\\TypeLib\\",
+                clsid + "\\TypeLib||1|" + sz(test::kLibraryIdText),
+                clsid + "\\VersionIndependentProgID\\",
+                clsid + "\\VersionIndependentProgID||1|" + sz("Lanterwell.ShellExtension"),
+                "Folder\\",
+                "Folder\\ShellEx\\",
+                "Folder\\ShellEx\\ContextMenuHandlers\\",
+                "Folder\\ShellEx\\ContextMenuHandlers\\Lanterwell\\",
+                "Folder\\ShellEx\\ContextMenuHandlers\\Lanterwell||1|" + sz(test::kClassIdText),
+                "Lanterwell.ShellExtension\\",
+                "Lanterwell.ShellExtension||1|" + sz("ShellExtension Class"),
+                "Lanterwell.ShellExtension\\CLSID\\",
+                "Lanterwell.ShellExtension\\CLSID||1|" + sz(test::kClassIdText),
+                "Lanterwell.ShellExtension\\CurVer\\",
+                "Lanterwell.ShellExtension\\CurVer||1|" + sz("Lanterwell.ShellExtension.1"),
+                "Lanterwell.ShellExtension.1\\",
+                "Lanterwell.ShellExtension.1||1|" + sz("ShellExtension Class"),
+                "Lanterwell.ShellExtension.1\\CLSID\\",
+                "Lanterwell.ShellExtension.1\\CLSID||1|" + sz(test::kClassIdText),
+            }))
             << "round " << round;
     }
     ASSERT_EQ(Unregister(ClassEntries()), S_OK);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "LanterwellIds.h"
 #include "registrar/ScriptLexer.h"
 #include "registrar/ScriptTree.h"
 #include "registrar/ScriptTables.h"
@@ -47,8 +48,8 @@ TEST(NextToken, BareTokensEndOnlyAtBlanks) {
     EXPECT_EQ(ReadAll("key{").tokens, Expect({"key{"}));
     EXPECT_EQ(ReadAll("a=b }{").tokens, Expect({"a=b", "}{"}));
     EXPECT_EQ(ReadAll("\r\n\t a \f b").tokens, Expect({"a", "\f", "b"})) << "form feed is no blank";
-    EXPECT_EQ(ReadAll("'{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}' = s 'Lanterwell'").tokens,
-              Expect({"{A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}", "=", "s", "Lanterwell"}));
+    EXPECT_EQ(ReadAll("'" LANTERWELL_APPID_LANTERWELL_TEXT "' = s 'Lanterwell'").tokens,
+              Expect({LANTERWELL_APPID_LANTERWELL_TEXT, "=", "s", "Lanterwell"}));
 }
 
 TEST(NextToken, FailsAtTheEndOfTheTextAndOnUnclosedQuotes) {

@@ -2,6 +2,7 @@
 #include <random>
 #include <string>
 #include <vector>
+#include "LanterwellIds.h"
 #include "registrar/RegistryWalk.h"
 #include "tests/ScratchKey.h"
 #include "tests/TestSupport.h"
@@ -36,7 +37,7 @@ private:
                                             "Delete",
                                             "ForceRemove",
                                             "Val",
-                                            "{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}",
+                                            LANTERWELL_CLSID_SHELL_EXTENSION_TEXT,
                                             "S",
                                             "'it''s'",
                                             "''",

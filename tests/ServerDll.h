@@ -1,12 +1,10 @@
 #pragma once
 #include <windows.h>
 #include <unknwn.h>
+#include "tests/Registry.h"
 #include "tests/TestSupport.h"
 
 namespace test {
-
-const CLSID kShellExtensionClass = {
-    0x5B1D7E20, 0x3C44, 0x4A8F, {0x9E, 0x61, 0x2F, 0x0A, 0x7C, 0x9D, 0x4B, 0x13}};
 
 // The built Lanterwell.dll, loaded afresh for each test and reached only through its
 // exports.

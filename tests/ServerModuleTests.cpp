@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "LanterwellIds.h"
 #include "registrar/IRegistrar.h"
 #include "server/ClassRegistry.h"
 #include "support/InterfaceMap.h"
@@ -100,8 +101,8 @@ TEST_F(LocalModule, CommonReplacementsGiveTheAppIdAndItsResult) {
     registrar.result = E_OUTOFMEMORY;
     EXPECT_EQ(m_module.AddCommonReplacements(&registrar), E_OUTOFMEMORY);
     EXPECT_EQ(registrar.added,
-              (std::vector<std::wstring>{L"APPID={A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}",
-                                         L"APPID={A7E3C915-62D0-4B7E-8F24-D19B05E6C3A8}"}));
+              (std::vector<std::wstring>{L"APPID=" LANTERWELL_APPID_LANTERWELL_TEXT,
+                                         L"APPID=" LANTERWELL_APPID_LANTERWELL_TEXT}));
 }
 
 TEST(ClassRegistryRecord, AnswersUnexpectedUntilStartedAndAfterStopping) {

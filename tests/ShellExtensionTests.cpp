@@ -144,7 +144,7 @@ protected:
         return 0;
     }
     void MapAllFree() {
-        for (int drive = 1; drive <= 26; ++drive)
+        for (int drive = 1; drive <= static_cast<int>(kLetterCount); ++drive)
             if (!DriveInUse(drive) && m_binding->Create(drive, m_folder.Path().c_str()) == 0)
                 m_mapped.push_back(drive);
     }
@@ -156,11 +156,11 @@ protected:
 };
 
 void ExpectPopupOfFreeLetters(const MenuItem& popup, DWORD drives) {
-    EXPECT_EQ(popup.id, kFirst + 26);
+    EXPECT_EQ(popup.id, kFirst + kPopupOffset);
     EXPECT_EQ(popup.text, Expected(101));
     ASSERT_NE(popup.submenu, nullptr);
     std::vector<MenuItem> expectedEntries;
-    for (UINT i = 0; i < 26; ++i)
+    for (UINT i = 0; i < kLetterCount; ++i)
         if (!(drives & (1u << i)))
             expectedEntries.push_back({kFirst + i, DriveItemText(char('A' + i)), nullptr});
     const std::vector<MenuItem> entries = ReadMenu(popup.submenu);
@@ -177,7 +177,7 @@ TEST_F(MenuTest, AFolderGetsThePopupOfFreeLettersAtIndexMenu) {
     const int mapped = MapOne(); // in use now: no entry for it
     ASSERT_NE(mapped, 0);
     ShellMenu menu;
-    EXPECT_EQ(Query(extension, menu.Get()), MAKE_HRESULT(0, 0, 27));
+    EXPECT_EQ(Query(extension, menu.Get()), test::kFolderItems);
     const std::vector<MenuItem> items = ReadMenu(menu.Get());
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0].id, 1u);
@@ -194,11 +194,11 @@ TEST_F(MenuTest, TheRootOfAMappedDriveAlsoGetsTheDeleteItem) {
         TestExtension extension;
         ASSERT_EQ(extension.Select({std::string(1, first) + ":\\"}), S_OK);
         ShellMenu menu;
-        EXPECT_EQ(Query(extension, menu.Get(), 0), MAKE_HRESULT(0, 0, 28));
+        EXPECT_EQ(Query(extension, menu.Get(), 0), test::kRootItems);
         const std::vector<MenuItem> items = ReadMenu(menu.Get());
         ASSERT_EQ(items.size(), 5u);
         ExpectPopupOfFreeLetters(items[0], GetLogicalDrives());
-        EXPECT_EQ(items[1].id, kFirst + 27);
+        EXPECT_EQ(items[1].id, kFirst + kDeleteOffset);
         EXPECT_EQ(items[1].text, Expected(103));
         EXPECT_EQ(items[1].submenu, nullptr);
     }
@@ -208,7 +208,7 @@ TEST_F(MenuTest, AnOrdinaryRootGetsThePopupAlone) {
     TestExtension extension;
     ASSERT_EQ(extension.Select({"C:\\"}), S_OK);
     ShellMenu menu;
-    EXPECT_EQ(Query(extension, menu.Get()), MAKE_HRESULT(0, 0, 27));
+    EXPECT_EQ(Query(extension, menu.Get()), test::kFolderItems);
     const std::vector<MenuItem> items = ReadMenu(menu.Get());
     ASSERT_EQ(items.size(), 4u);
     ExpectPopupOfFreeLetters(items[1], GetLogicalDrives());
@@ -221,16 +221,16 @@ TEST_F(MenuTest, WithEveryLetterInUseOnlyTheDeleteItemGoesIn) {
     TestExtension extension;
     ASSERT_EQ(extension.Select({std::string(1, char('A' + m_mapped[0] - 1)) + ":\\"}), S_OK);
     ShellMenu menu;
-    EXPECT_EQ(Query(extension, menu.Get(), 0), MAKE_HRESULT(0, 0, 28));
+    EXPECT_EQ(Query(extension, menu.Get(), 0), test::kRootItems);
     std::vector<MenuItem> items = ReadMenu(menu.Get());
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0].id, 1u);
-    EXPECT_EQ(items[1].id, kFirst + 27) << "at indexMenu + 1 even without the popup";
+    EXPECT_EQ(items[1].id, kFirst + kDeleteOffset) << "at indexMenu + 1 even without the popup";
 
     TestExtension folder;
     ASSERT_EQ(folder.Select({m_folder.Path()}), S_OK);
     ShellMenu other;
-    EXPECT_EQ(Query(folder, other.Get()), MAKE_HRESULT(0, 0, 27));
+    EXPECT_EQ(Query(folder, other.Get()), test::kFolderItems);
     EXPECT_EQ(GetMenuItemCount(other.Get()), 3);
 }
 
@@ -260,7 +260,7 @@ TEST_F(MenuTest, EachStopInsertsNothing) {
         {"a file", {file}, CMF_NORMAL, 1000},
         {"a missing folder", {m_folder.Path() + "\\missing"}, CMF_NORMAL, 1000},
         {"a UNC share", {"\\\\server\\share"}, CMF_NORMAL, 1000},
-        {"too few identifiers", {m_folder.Path()}, CMF_NORMAL, kFirst + 26},
+        {"too few identifiers", {m_folder.Path()}, CMF_NORMAL, kFirst + kPopupOffset},
         {"identifiers reversed", {m_folder.Path()}, CMF_NORMAL, kFirst - 1},
     };
     for (const Case& c : cases) {
@@ -275,7 +275,7 @@ TEST_F(MenuTest, EachStopInsertsNothing) {
     TestExtension exact;
     ASSERT_EQ(exact.Select({m_folder.Path()}), S_OK);
     ShellMenu menu;
-    EXPECT_EQ(Query(exact, menu.Get(), 1, CMF_NORMAL, kFirst + 27), MAKE_HRESULT(0, 0, 27));
+    EXPECT_EQ(Query(exact, menu.Get(), 1, CMF_NORMAL, kFirst + kDeleteOffset), test::kFolderItems);
 }
 
 TEST(MenuWithoutLibrary, AddsNothing) {
@@ -293,13 +293,13 @@ TEST(MenuWithDoubles, OnlyARootIsAskedWhetherItIsMappedAndMissingQueryMeansNo) {
         TestExtension folder;
         ASSERT_EQ(folder.Select({"C:\\windows"}), S_OK);
         ShellMenu menu;
-        EXPECT_EQ(Query(folder, menu.Get()), MAKE_HRESULT(0, 0, 27));
+        EXPECT_EQ(Query(folder, menu.Get()), test::kFolderItems);
         EXPECT_TRUE(test::SubstRecorder().Calls().empty()) << "a folder is never queried";
 
         TestExtension root;
         ASSERT_EQ(root.Select({"c:\\"}), S_OK);
         ShellMenu rootMenu;
-        EXPECT_EQ(Query(root, rootMenu.Get()), MAKE_HRESULT(0, 0, 28));
+        EXPECT_EQ(Query(root, rootMenu.Get()), test::kRootItems);
         const auto calls = test::SubstRecorder().Calls();
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].which, SubstQuery);
@@ -311,7 +311,7 @@ TEST(MenuWithDoubles, OnlyARootIsAskedWhetherItIsMappedAndMissingQueryMeansNo) {
     TestExtension root;
     ASSERT_EQ(root.Select({"C:\\"}), S_OK);
     ShellMenu menu;
-    EXPECT_EQ(Query(root, menu.Get()), MAKE_HRESULT(0, 0, 27));
+    EXPECT_EQ(Query(root, menu.Get()), test::kFolderItems);
     EXPECT_EQ(GetMenuItemCount(menu.Get()), 4);
 }
 
@@ -357,10 +357,10 @@ TEST_F(CommandTest, DeleteTakesTheDriveFromThePathFirstCharacter) {
     for (const Case& c : cases) {
         TestExtension extension;
         ASSERT_EQ(extension.Select({c.path}), S_OK);
-        EXPECT_EQ(extension.Run(27), S_OK);
+        EXPECT_EQ(extension.Run(kDeleteOffset), S_OK);
     }
     TestExtension unselected;
-    EXPECT_EQ(unselected.Run(27), S_OK);
+    EXPECT_EQ(unselected.Run(kDeleteOffset), S_OK);
     const auto calls = m_recorder.Calls();
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].drive, 17);
@@ -378,7 +378,7 @@ TEST_F(CommandTest, FailuresAreReportedInTheirBoxesAndStillSucceed) {
     ASSERT_EQ(extension.Select({"Q:\\"}), S_OK);
     test::ProcessWatch explorer("explorer.exe");
     EXPECT_EQ(extension.Run(2, m_owner), S_OK);
-    EXPECT_EQ(extension.Run(27, m_owner), S_OK);
+    EXPECT_EQ(extension.Run(kDeleteOffset, m_owner), S_OK);
     ASSERT_EQ(m_catcher.boxes.size(), 2u);
     const test::CaughtBox& create = m_catcher.boxes[0];
     EXPECT_EQ(create.text, Expected(106));
@@ -403,13 +403,13 @@ TEST(CommandMissingExports, ShowTheFailureBoxes) {
         TestExtension extension;
         ASSERT_EQ(extension.Select({"C:\\windows"}), S_OK);
         EXPECT_EQ(extension.Run(5), S_OK);
-        EXPECT_EQ(extension.Run(27), S_OK);
+        EXPECT_EQ(extension.Run(kDeleteOffset), S_OK);
     }
     {
         test::PlacedSubst subst("subst_no_delete.dll");
         TestExtension extension;
         ASSERT_EQ(extension.Select({"C:\\"}), S_OK);
-        EXPECT_EQ(extension.Run(27), S_OK);
+        EXPECT_EQ(extension.Run(kDeleteOffset), S_OK);
     }
     ASSERT_EQ(catcher.boxes.size(), 3u);
     EXPECT_EQ(catcher.boxes[0].text, Expected(106));
@@ -469,10 +469,10 @@ TEST(ErrorBox, ShowsNothingWhenATextIsMissing) {
 
 TEST(HelpText, EveryLetterAndTheDeleteItemInAnsiAndUtf16) {
     TestExtension extension;
-    for (UINT offset = 0; offset < 28; ++offset) {
-        if (offset == 26)
+    for (UINT offset = 0; offset < kCommandCount; ++offset) {
+        if (offset == kPopupOffset)
             continue;
-        const unsigned id = offset == 27 ? 105 : 104;
+        const unsigned id = offset == kDeleteOffset ? 105 : 104;
         const char letter = char('A' + offset);
         char ansi[256];
         ASSERT_EQ(extension.GetCommandString(offset, GCS_HELPTEXTA, nullptr, ansi, 256), S_OK);

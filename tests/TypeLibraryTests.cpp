@@ -4,16 +4,14 @@
 #include <string>
 #include "server/TypeLibrary.h"
 #include "support/Handles.h"
+#include "tests/Registry.h"
 #include "tests/TestSupport.h"
 
 namespace {
 
-const GUID kLibraryId = {
-    0x3E9F4C61, 0x0B7A, 0x4D25, {0xA8, 0xC3, 0x7F, 0x16, 0xE2, 0xB9, 0xD0, 0x54}};
-const GUID kInterfaceId = {
-    0xC62B8D47, 0x91E5, 0x4F0C, {0xB3, 0xA6, 0x58, 0xE4, 0xD7, 0x01, 0x9F, 0x2B}};
-const GUID kClassId = {
-    0x5B1D7E20, 0x3C44, 0x4A8F, {0x9E, 0x61, 0x2F, 0x0A, 0x7C, 0x9D, 0x4B, 0x13}};
+using test::kInterfaceId;
+using test::kLibraryId;
+const GUID kClassId = test::kShellExtensionClass;
 const GUID kStdOle = {0x00020430, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 std::wstring Wide(const std::string& text) {

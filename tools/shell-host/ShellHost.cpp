@@ -20,6 +20,7 @@
 #include <vector>
 #include "tools/shell-host/DropDataObject.h"
 #include "tools/shell-host/HostSupport.h"
+#include "extension/CommandOffsets.h"
 #include "LanterwellIds.h"
 
 namespace {
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
 
     int status = 0;
     if (!invoke.empty()) {
-        UINT offset = 27;
+        UINT offset = kDeleteOffset;
         if (invoke != "delete") {
             const char letter = static_cast<char>(invoke[0] & ~0x20);
             if (letter < 'A' || letter > 'Z')
