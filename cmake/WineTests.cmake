@@ -13,6 +13,10 @@ endif()
 # shares, and run on x86 and x64.
 set(LANTERWELL_EMULATED_SUITES core)
 set(LANTERWELL_WINE_LOCALES "ja_JP.UTF-8;en_US.UTF-8")
+# The label of the tests that run no Windows program (checks of the built files, a second
+# build): their result is the same on either Wine, and tools/test.sh runs them on the
+# machine's Wine only, not again on Wine 10.
+set(LANTERWELL_NO_WINE no-wine)
 
 function(lanterwell_wine_fixture)
     add_test(NAME wine.start
@@ -62,4 +66,12 @@ function(lanterwell_wine_test)
         set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix
             TIMEOUT 600)
     endforeach()
+endfunction()
+
+# Every test of the calling folder gets the identifiers and the commands' numbers as the
+# build writes them out for scripts (cmake/Identifiers.cmake).
+function(lanterwell_identify_tests)
+    get_property(tests DIRECTORY PROPERTY TESTS)
+    set_property(TEST ${tests} APPEND
+        PROPERTY ENVIRONMENT "LANTERWELL_IDENTIFIERS=${LANTERWELL_IDENTIFIERS_SCRIPT}")
 endfunction()

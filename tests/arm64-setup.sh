@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/checks.sh"
 work=$1 stage=$2 recorder=$3 make_installer=$4
 shift 5
-rm -rf "$work" && mkdir -p "$work" && cd "$work"
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 check "a setup program for Windows on ARM is made" quiet "$@" -DX64_DIR="$stage/x64" \
     -DX86_DIR="$stage/x86" -DARM64_DIR="$stage/arm64" -DOUTPUT_DIR="$work" \
     -DTEST_NATIVE_ARM64=ON -P "$make_installer"
@@ -19,7 +19,7 @@ version=${setup#Lanterwell-} && version=${version%-setup.exe}
 
 bash "$here/wine-prefix.sh" start "$work/prefix" win64 >/dev/null
 export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=en_US.UTF-8
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=;regsvr32.exe,powershell.exe=n"
+export WINEDLLOVERRIDES="$WINE_SETUPS;$WINE_STAND_INS"
 trap 'bash "$here/wine-prefix.sh" stop "$WINEPREFIX" >/dev/null' EXIT
 system=$WINEPREFIX/drive_c/windows/system32
 regsvr32=$system/regsvr32.exe powershell=$system/WindowsPowerShell/v1.0/powershell.exe
@@ -27,7 +27,7 @@ mkdir -p "$(dirname "$powershell")"
 cp "$recorder" "$regsvr32" && cp "$recorder" "$powershell"
 quiet wine reg add 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber \
     /d 22000 /f /reg:64
-server='HKCR\CLSID\{5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}\InprocServer32'
+server="HKCR\\CLSID\\$CLSID_SHELL_EXTENSION\\InprocServer32"
 native='C:\Program Files\Lanterwell' x86='C:\Program Files (x86)\Lanterwell'
 quiet wine reg add "$server" /ve /d "$native\\Lanterwell.dll" /f /reg:64
 
@@ -41,19 +41,19 @@ done
 check "the native regsvr32 registers the ARM64 DLL" grep -qF "/s \"$native\\Lanterwell.dll\"" \
     "$regsvr32.log"
 check "the x86 DLL registers itself in the 32-bit view" \
-    test "$(value 32 "$server" '')" = "$x86\\Lanterwell.dll"
+    test "$(server_of 32)" = "$x86\\Lanterwell.dll"
 package=Lanterwell-$version-arm64.msix
 check "the ARM64 package is installed" cmp -s "$(unix "$native")/$package" "$stage/arm64/$package"
 check "and registered" grep -qF "Add-AppxPackage -Path '$native\\$package'" "$powershell.log"
 check "the x64 package is not installed" test ! -e "$(unix "$native")/${package/arm64/x64}"
 
-short=$(winepath -s "$native" 2>/dev/null)
-code=$(exit_code "$short\\uninstall.exe" /S "_?=$short")
+short=$(short_path "$native")
+code=$(uninstall_in_place "$(unix "$native")")
 check "it uninstalls ($code)" test "$code" = 0 -o "$code" = 3010
 # The uninstaller names its folder as it was started: in short form here.
 check "the native regsvr32 unregisters the ARM64 DLL" \
     grep -qF "/s /u \"$short\\Lanterwell.dll\"" "$regsvr32.log"
-check "no server is left in either view" test -z "$(value 64 "$server" '')$(value 32 "$server" '')"
+check "no server is left in either view" test -z "$(server_of 64)$(server_of 32)"
 check "and only the running uninstaller's file waits" test "$(ls "$(unix "$native")")" = uninstall.exe
 check "the x86 folder is gone" test ! -e "$(unix "$x86")"
 summary "arm64 setup"

@@ -1,4 +1,10 @@
-# Sourced by the test scripts: named checks, counted, and the closing line CTest reads.
+# Sourced by the test scripts: named checks, counted, and the closing line CTest reads; what
+# the scripts ask of Wine and of Lanterwell's registration.
+checks_home=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$checks_home/../tools/wine.sh"
+# The published identifiers and the commands' numbers as the build writes them out; CTest
+# names the file.
+[ -z "${LANTERWELL_IDENTIFIERS:-}" ] || . "$LANTERWELL_IDENTIFIERS"
 passed=0 failed=0
 check() { # DESCRIPTION COMMAND...
     local what=$1
@@ -7,7 +13,7 @@ check() { # DESCRIPTION COMMAND...
         passed=$((passed + 1))
     else
         failed=$((failed + 1))
-        echo "FAILED: $what"
+        echo "FAILED: ${case_name:+$case_name: }$what"
     fi
 }
 not() { ! "$@"; }
@@ -30,7 +36,6 @@ batch_exit_code() { # BATCH LINE [ARGS...]: runs LINE from BATCH, then says its 
     printf '@echo off\r\n%s\r\necho exit code %%ERRORLEVEL%%\r\n' "$2" >"$1"
     wine cmd /c "$1" "${@:3}" </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^exit code //p'
 }
-quiet() { "$@" </dev/null >/dev/null 2>&1; }
 # value VIEW KEY NAME|'': a registry value's data in that view (32 or 64) as reg prints it.
 value() {
     local which=(/ve) codepage=CP1252
@@ -48,4 +53,40 @@ throwaway_certificate() {
         -keyout "$2.key" -out "$2.pem" -subj "$1" -addext "extendedKeyUsage=codeSigning" \
         2>/dev/null &&
         openssl pkcs12 -export -out "$2.pfx" -inkey "$2.key" -in "$2.pem" -passout "file:$3"
+}
+
+# present VIEW KEY [NAME]: whether the key (or its value NAME) is there in that view.
+present() {
+    wine reg query "$2" ${3:+/v "$3"} "/reg:$1" </dev/null >/dev/null 2>&1
+}
+# server_of VIEW: the server that the class names in that view.
+server_of() { value "$1" "HKCR\\CLSID\\$CLSID_SHELL_EXTENSION\\InprocServer32" ''; }
+# serves HOST DLL FOLDER: the shell host HOST makes the registered class for FOLDER, reaches
+# DLL and gets the folder's menu (DLL and FOLDER as Unix paths).
+serves() {
+    local out
+    out=$(wine "$1" --cocreate "$(winepath -w "$3" 2>/dev/null)" </dev/null 2>&1 | tr -d '\r')
+    grep -qF "server: $(winepath -w "$2" 2>/dev/null) (" <<<"$out" &&
+        grep -qF "($((POPUP_OFFSET + 1)) identifiers)" <<<"$out"
+}
+# What registration writes, as the setup program's fallback removal lists it (a test holds
+# the list to what registration really writes): a key a line, or KEY|NAME for a value.
+registration_rows() {
+    local row
+    sed -n '/^!macro RemoveRegistration$/,/^!macroend/ s/^ *DeleteReg\(Key\|Value\) \(HK[A-Z]*\) "\([^"]*\)"\( "\(.*\)"\)\{0,1\}$/\2\\\3|\5/p' \
+        "$checks_home/../installer/Registration.nsh" | while IFS= read -r row; do
+        row=${row//'${CLASS_ID}'/$CLSID_SHELL_EXTENSION}
+        row=${row//'${APP_ID}'/$APPID_LANTERWELL}
+        row=${row//'${INTERFACE_ID}'/$IID_ISHELL_EXTENSION}
+        echo "${row//'${LIBRARY_ID}'/$LIBID_LANTERWELL}"
+    done
+}
+# registered VIEW all|none: every row of the registration there, or not one.
+registered() {
+    local row found=0 rows=0
+    while IFS='|' read -r key name; do
+        rows=$((rows + 1))
+        present "$1" "$key" "$name" && found=$((found + 1))
+    done < <(registration_rows)
+    if [ "$2" = all ]; then [ "$found" = "$rows" ]; else [ "$found" = 0 ]; fi
 }

@@ -15,7 +15,7 @@ package=() installer=()
 while [ "$1" != ::: ]; do package+=("$1") && shift; done
 shift
 installer=("$@")
-rm -rf "$work" && mkdir -p "$work" && cd "$work"
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 
 printf 'throwaway' >password
 throwaway_certificate "/CN=Lanterwell Test/O=Lanterwell Developers/C=JP" signer password
@@ -34,14 +34,13 @@ done
 
 # Installed and uninstalled in a fresh 64-bit prefix.
 bash "$here/wine-prefix.sh" start "$work/prefix" win64 >/dev/null
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES=$WINE_SETUPS
 trap 'bash "$here/wine-prefix.sh" stop "$WINEPREFIX" >/dev/null' EXIT
 folder="$WINEPREFIX/drive_c/Program Files/Lanterwell"
 check "the signed setup program installs" test "$(exit_code "$setup" /S)" = 0
 check "what it installed is what was signed" cmp -s "$folder/lwsubst.exe" x64/lwsubst.exe
 check "the uninstaller was signed before it was packed" verifies "$folder/uninstall.exe"
-short=$(winepath -s "$(winepath -w "$folder" 2>/dev/null)" 2>/dev/null)
-code=$(exit_code "$short\\uninstall.exe" /S "_?=$short")
+code=$(uninstall_in_place "$folder")
 # Under Wine the running uninstaller's own file waits for the restart, and says so.
 check "the signed uninstaller uninstalls ($code)" test "$code" = 0 -o "$code" = 3010
 check "and nothing of it stays" test "$(ls "$folder")" = uninstall.exe

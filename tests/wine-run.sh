@@ -3,6 +3,7 @@
 # usage: wine-run.sh PREFIX RUNDIR LOCALE VERSION PROGRAM[=NAME] [FILE[=NAME] ...]
 # VERSION is "default" or a Windows version that Wine reports to this program alone.
 set -eu
+. "$(dirname "$0")/../tools/wine.sh"
 prefix=$1 rundir=$2 locale=$3 version=$4
 shift 4
 rm -rf "$rundir"
@@ -16,14 +17,12 @@ for item in "$@"; do
     [ -z "$program" ] && program=$name
 done
 
-export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} LC_ALL=$locale
-# No debugger: a crashing test ends at once.
-export WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe="
+export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} LC_ALL=$locale WINEDLLOVERRIDES=$WINE_PROGRAMS
 key="HKCU\\Software\\Wine\\AppDefaults\\$program"
 if [ "$version" = default ]; then
-    wine reg delete "$key" /f </dev/null >/dev/null 2>&1 || true
+    quiet wine reg delete "$key" /f || true
 else
-    wine reg add "$key" /v Version /d "$version" /f </dev/null >/dev/null 2>&1
+    quiet wine reg add "$key" /v Version /d "$version" /f
 fi
 
 cd "$rundir"

@@ -11,6 +11,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
+. tools/wine.sh
 out=$(realpath -m "${1:-docs/images}")
 [ -n "${SCREENSHOT_BUILT:-}" ] || bash tools/build.sh >/dev/null
 build=$root/build/x64
@@ -20,21 +21,15 @@ cp "$build/Lanterwell.dll" "$build/companion/SUBST.DLL" "$build/tools/menu-snaps
     "$build/tools/Lanterwell.exe" "$build/tools/lwsubst.exe" "$work/"
 
 # A display of our own, and a prefix of our own that draws on it.
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display WINEPREFIX=$build/screenshot-prefix WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml,winedbg.exe="
+start_display 1024x768
+export WINEPREFIX=$build/screenshot-prefix WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
+export WINEDLLOVERRIDES=$WINE_SETUPS
 cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-    kill "$xvfb" 2>/dev/null || true
-    wait "$xvfb" 2>/dev/null || true
+    quiet wineserver -k || true
+    stop_display
 }
 trap cleanup EXIT
-if ! grep -qx '#arch=win64' "$WINEPREFIX/system.reg" 2>/dev/null; then
-    rm -rf "$WINEPREFIX"
-    WINEARCH=win64 wineboot -i >/dev/null 2>&1
-fi
+made_for "$WINEPREFIX" win64 || make_prefix "$WINEPREFIX" win64 x11
 # The menus at 96 DPI, whatever an earlier run left.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 # One server for both pictures; the one that made the prefix may still be running.
@@ -64,7 +59,7 @@ shoot() {
     width=$((right - left)) height=$((bottom - top))
     for tries in $(seq 1 240); do
         [ -n "$covered" ] || break
-        import -display "$display" -window root "$name.full.png"
+        import -window root "$name.full.png"
         # The screen is black but for the menus: cut to them, with a margin.
         convert "$name.full.png" -trim +repage -bordercolor black -border 8 -strip "$out/$name.png"
         size=$(identify -format '%wx%h' "$out/$name.png")
@@ -109,9 +104,9 @@ window() {
     local shown=$!
     id=$(timeout 600 xdotool search --sync --onlyvisible --name '^Lanterwell$' | head -n 1)
     # Drawn once its list has its rows: the same picture twice running.
-    import -display "$display" -window "$id" "$name.a.png"
+    import -window "$id" "$name.a.png"
     for _ in $(seq 1 2400); do
-        import -display "$display" -window "$id" "$name.b.png"
+        import -window "$id" "$name.b.png"
         [ "$(compare -metric AE "$name.a.png" "$name.b.png" null: 2>&1)" = 0 ] && break
         mv "$name.b.png" "$name.a.png"
     done
@@ -121,12 +116,14 @@ window() {
     wine lwsubst.exe S: /d >/dev/null 2>&1
     local differ=0
     for _ in $(seq 1 2400); do
-        import -display "$display" -window "$id" "$name.empty.png"
+        import -window "$id" "$name.empty.png"
         differ=$(compare -metric AE "$out/$name.png" "$name.empty.png" null: 2>&1 || true)
         [ "${differ%%.*}" -gt 400 ] 2>/dev/null && break
         sleep 0.25
     done
-    xdotool key --window "$id" Escape
+    # Closed as Windows closes it (WM_CLOSE): the X window found may not be the one that takes
+    # keys, with Wine 10's X11 driver.
+    quiet wine taskkill /im Lanterwell.exe || true
     wait $shown || true
     if [ "${differ%%.*}" -le 400 ] 2>/dev/null; then
         echo "screenshot: $name.png does not show the list's rows ($differ pixels)" >&2

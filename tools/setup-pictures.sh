@@ -6,17 +6,16 @@
 # usage: tools/setup-pictures.sh [OUTPUT-FOLDER]   (default: build/x64/setup-pictures)
 set -eu
 cd "$(dirname "$0")/.."
+. tools/wine.sh
 build=$PWD/build/x64
 setup=$(ls "$build"/Lanterwell-*-setup.exe)
 out=$(realpath -m "${1:-$build/setup-pictures}")
 rm -rf "$out" && mkdir -p "$out"
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
+start_display 1280x1024
+export WINEDEBUG=-all WINEDLLOVERRIDES=$WINE_SETUPS
 cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-    kill "$xvfb" 2>/dev/null || true
+    quiet wineserver -k || true
+    stop_display
 }
 trap cleanup EXIT
 
@@ -57,8 +56,7 @@ side_picture() {
 work=$build/runs/setup-pictures
 for dpi in 96 144; do
     export WINEPREFIX=$work/prefix-$dpi
-    rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX"
-    WINEARCH=win32 wineboot -i >/dev/null 2>&1
+    make_prefix "$WINEPREFIX" win32 x11
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
     wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
     wineserver -k >/dev/null 2>&1 || true
