@@ -4,10 +4,22 @@
 # context menu through the registered class from a 64-bit host, maps the folder to a drive
 # letter, shows the delete item on the new drive's root, deletes the drive, shows the Explorer
 # command of Windows 11's compact menu for the same folder, and unregisters.
+# usage: demo.sh [--wine10]   (--wine10: on Wine 10 in the amd64 root of tools/wine-root.sh,
+# instead of the machine's Wine)
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
-bash tools/build.sh >/dev/null
+case ${1:-} in
+"") bash tools/build.sh >/dev/null ;;
+--wine10)
+    if [ -z "${LANTERWELL_ROOT:-}" ]; then
+        bash tools/build.sh >/dev/null
+        exec bash tools/in-root.sh amd64 bash tools/demo.sh --wine10
+    fi
+    ;;
+*) echo "usage: demo.sh [--wine10]" >&2 && exit 2 ;;
+esac
+echo "On $(wine --version)"
 build=$root/build/x64
 prefix=$build/wineprefix
 bash tests/wine-prefix.sh start "$prefix" win64 >/dev/null

@@ -36,5 +36,5 @@ else
     # Tells the tests what cannot be observed under emulation (tests/TestSupport.h).
     export LANTERWELL_EMULATED=qemu
 fi
-export PATH=$bin:$PATH
+export PATH=$bin:$PATH LANTERWELL_ROOT=$root
 "$@"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes (once per machine) a Debian 13 root file system with Wine 10 in it, where the suites
 # run on a second Wine: arm64 runs under qemu (tools/arm64-run.py), amd64 natively with both
-# the 64-bit and the 32-bit Wine, so that a 64-bit prefix has its WoW64 side. It is kept
-# outside the checkout, so that later runs on the same machine reuse it; a fresh machine makes
-# it (arm64: 6 to 13 minutes, amd64: 2 to 4, about 1 GB each). Prints the root's path.
+# the 64-bit and the 32-bit Wine, so that a 64-bit prefix has its WoW64 side, and the Japanese
+# font that the pictures show the menu in. It is kept outside the checkout, so that later runs
+# on the same machine reuse it; a fresh machine makes it (arm64: 6 to 13 minutes and about
+# 1 GB, amd64: about 2 minutes and 2 GB). Prints the root's path.
 # Debian 13, because its arm64 Wine's DLLs are PE, as Windows' are; Debian 12's are ELF and
 # read a Windows va_list as a Linux one.
 # The packages come from the machine's own Debian mirror (and proxy), as apt knows them.
@@ -14,7 +15,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 arch=${1:?which root: arm64 or amd64}
 case $arch in
 arm64) packages=(wine64) foreign=--foreign ;;
-amd64) packages=(wine wine64 wine32:i386) foreign= ;;
+amd64) packages=(wine wine64 wine32:i386 fonts-ipafont-gothic) foreign= ;;
 *) echo "wine-root: no root for $arch" >&2 && exit 2 ;;
 esac
 root=${LANTERWELL_ROOTS:-/var/cache/lanterwell}/$arch-root-trixie
