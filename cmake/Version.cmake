@@ -7,6 +7,8 @@
 # - LANTERWELL_PUBLISHER: the version block's company name;
 # - LANTERWELL_COPYRIGHT: the version block's rights notice, which ends in the licence's SPDX
 #   identifier, LANTERWELL_LICENSE (the licence itself is LICENSE).
+# The publisher and the rights notice are read from the DLL's version block, and written out
+# for the tools' (generated/Release.h).
 set(LANTERWELL_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
 set(LANTERWELL_VERSION4 ${LANTERWELL_VERSION}.0)
 set(version_block ${CMAKE_SOURCE_DIR}/resources/Version.rc)
@@ -27,3 +29,6 @@ if(NOT LANTERWELL_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$" OR
    LANTERWELL_PUBLISHER STREQUAL "" OR NOT LANTERWELL_COPYRIGHT MATCHES "SPDX-License-Identifier")
     message(FATAL_ERROR "no release version, module version, publisher or licence")
 endif()
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/Release.h CONTENT
+    "// Written by the build from resources/Version.rc (cmake/Version.cmake).\n#pragma once\n#define LANTERWELL_PUBLISHER_TEXT \"@LANTERWELL_PUBLISHER@\"\n#define LANTERWELL_COPYRIGHT_TEXT \"@LANTERWELL_COPYRIGHT@\"\n"
+    @ONLY)
