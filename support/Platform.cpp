@@ -1,4 +1,5 @@
 #include "support/Platform.h"
+#include "support/ChosenOnce.h"
 
 namespace {
 
@@ -9,17 +10,26 @@ OSVERSIONINFOA ReadVersion() {
     return version;
 }
 
+using Wow64Answer = bool (*)();
+
+bool UnderWow64() {
+    return true;
+}
+
+bool Native() {
+    return false;
+}
+
 // IsWow64Process exists from Windows XP SP2 on; before it no process runs under WOW64.
-bool AskWow64() {
+Wow64Answer AskWow64() {
     using IsWow64ProcessProc = BOOL(WINAPI*)(HANDLE, BOOL*);
     const auto isWow64 = reinterpret_cast<IsWow64ProcessProc>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
     BOOL wow64 = FALSE;
-    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64 ? UnderWow64 : Native;
 }
 
-// Two threads may ask at once; both get the same answer. 0: not asked yet.
-LONG volatile wow64Answer = 0;
+Wow64Answer volatile wow64Answer = nullptr;
 
 } // namespace
 
@@ -35,12 +45,7 @@ bool IsNt5OrLater() noexcept {
 }
 
 bool IsWow64() noexcept {
-    LONG answer = wow64Answer;
-    if (!answer) {
-        answer = AskWow64() ? 1 : 2;
-        InterlockedExchange(&wow64Answer, answer);
-    }
-    return answer == 1;
+    return ChosenOnce(wow64Answer, AskWow64)();
 }
 
 } // namespace Platform
