@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <string>
 #include "bench/BenchSupport.h"
-#include "registrar/RegistryWalk.h"
+#include "tests/WalkBlock.h"
 
 namespace {
 

@@ -205,11 +205,3 @@ HRESULT Unregister(const ScriptTree& tree, HKEY parent) noexcept {
     int reached = 0;
     return UnregisterBlock(tree, 0, tree.Count(), root, reached);
 }
-
-HRESULT WalkBlock(ScriptLexer& lexer, HKEY parent, bool registering) noexcept {
-    ScriptTree tree;
-    const HRESULT result = tree.Parse(lexer);
-    if (FAILED(result))
-        return result;
-    return registering ? Register(tree, parent) : Unregister(tree, parent);
-}

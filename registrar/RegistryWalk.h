@@ -12,7 +12,3 @@ HRESULT Register(const ScriptTree& tree, HKEY parent) noexcept;
 // platform made for the 32-bit view is treated as the key it reaches. Stops at the first
 // failure and reports it.
 HRESULT Unregister(const ScriptTree& tree, HKEY parent) noexcept;
-
-// Reads the block at the lexer (the token after its "{" through its "}") and registers or
-// unregisters it below the parent key; a block that cannot be read changes nothing.
-HRESULT WalkBlock(ScriptLexer& lexer, HKEY parent, bool registering) noexcept;

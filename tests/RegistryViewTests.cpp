@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <string>
 #include "registrar/RegistryKeys.h"
-#include "registrar/RegistryWalk.h"
+#include "tests/WalkBlock.h"
 #include "support/Platform.h"
 #include "tests/RegistryTree.h"
 #include "tests/ScratchKey.h"

@@ -3,7 +3,7 @@
 #include <sddl.h>
 #include <string>
 #include "registrar/RegistryKeys.h"
-#include "registrar/RegistryWalk.h"
+#include "tests/WalkBlock.h"
 #include "tests/ExpectedScripts.h"
 #include "tests/Registry.h"
 #include "tests/RegistryTree.h"

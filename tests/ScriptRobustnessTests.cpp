@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 #include "LanterwellIds.h"
-#include "registrar/RegistryWalk.h"
+#include "tests/WalkBlock.h"
 #include "tests/ScratchKey.h"
 #include "tests/TestSupport.h"
 
