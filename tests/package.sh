@@ -10,17 +10,22 @@ set -u
 . "$(dirname "$0")/checks.sh"
 source=$1 build=$2 arch=$3 version=$4 display=$5 group=$6 delete=$7 run=$8
 rm -rf "$run" && mkdir -p "$run"
-make() { # OUTPUT
+make_package() { # OUTPUT [ERRORS]: the package, signed with LANTERWELL_SIGNING_PFX when set
     python3 "$source/package/make-package.py" --arch "$arch" --version "$version" \
         --publisher-display "$display" --group-clsid "$group" --delete-clsid "$delete" \
-        --source "$source/package" --output "$1"
+        --source "$source/package" --output "$1" 2>"${2:-/dev/stderr}"
+}
+verifies() { # PACKAGE CERTIFICATE
+    osslsigncode verify -CAfile "$2" -in "$1" >"$1.verify" 2>&1
 }
 package_check() { # PACKAGE PUBLISHER
     python3 "$source/tests/package-check.py" "$1" "$build/Lanterwell.dll" "$arch" "$version" "$2" \
         >"$1.check" 2>&1 || { cat "$1.check"; return 1; }
 }
 
-check "the unsigned package" eval 'LANTERWELL_SIGNING_PFX= make "$run/unsigned.msix"'
+# Signed only where this test says so.
+unset LANTERWELL_SIGNING_PFX LANTERWELL_SIGNING_PASSWORD_FILE
+check "the unsigned package" make_package "$run/unsigned.msix"
 check "its Publisher is the unsigned one" package_check "$run/unsigned.msix" \
     "CN=Lanterwell, OID.2.25.311729368913984317654407730594956997722=1"
 
@@ -41,12 +46,11 @@ for index in "${!rows[@]}"; do
     signed=$run/signed$index.msix
     export LANTERWELL_SIGNING_PFX=$pfx LANTERWELL_SIGNING_PASSWORD_FILE=$run/password
     if [ -n "$publisher" ]; then
-        check "signed with $subject" eval 'make "$signed"'
+        check "signed with $subject" make_package "$signed"
         check "its Publisher is what Windows renders" package_check "$signed" "$publisher"
-        check "osslsigncode verifies it" eval \
-            'osslsigncode verify -CAfile "$run/cert$index.pem" -in "$signed" >"$signed.verify" 2>&1'
+        check "osslsigncode verifies it" verifies "$signed" "$run/cert$index.pem"
     else
-        check "$subject stops the build" not eval 'make "$signed" 2>"$signed.error"'
+        check "$subject stops the build" not make_package "$signed" "$signed.error"
         check "naming the field $field" grep -q "certificate's $field " "$signed.error"
     fi
     unset LANTERWELL_SIGNING_PFX LANTERWELL_SIGNING_PASSWORD_FILE
