@@ -1,6 +1,14 @@
 ; The product's entry in "Apps & features", its uninstaller and documents, the Start menu
 ; entry of the drives window, and where the sets live (VENDOR_KEY), all in the native view.
 
+; Inserted in the section itself, whose "Space required" counts them.
+!macro PlaceDocuments
+  SetOutPath "$INSTDIR"
+  File "${DOCS_DIR}\${HELP_FILE}"
+  File "${DOCS_DIR}\${LICENSE_FILE}"
+  File "${DOCS_DIR}\${NOTICES_FILE}"
+!macroend
+
 Function WriteAppsEntry
   ${If} ${RunningX64}
     SetRegView 64
@@ -23,9 +31,6 @@ Function WriteAppsEntry
   ; _?= runs the uninstaller where it is, so that whoever starts it waits for its exit code;
   ; it takes itself out of the folder at the end.
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
-  File "${DOCS_DIR}\${HELP_FILE}"
-  File "${DOCS_DIR}\${LICENSE_FILE}"
-  File "${DOCS_DIR}\${NOTICES_FILE}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "$INSTDIR\${HELP_FILE}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$INSTDIR\${HELP_FILE}"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1

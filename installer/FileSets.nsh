@@ -49,24 +49,30 @@ FunctionEnd
 
 ; Library.nsh keeps its restart bookkeeping in the installer's own (32-bit) registry view,
 ; where its restart tool looks for it: only the checks look at the 64-bit view.
-Function InstallSets
-  ${If} ${RunningX64}
-    CreateDirectory "$INSTDIR"
-    ${If} ${OnArm64}
-      Call InstallArm64Set
-    ${Else}
-      Call InstallX64Set
-    ${EndIf}
-    SetRegView 64
-    Push "$INSTDIR"
-    Call CheckRegistered
-    SetRegView 32
+Function InstallNativeSet
+  ${IfNot} ${RunningX64}
+    Return
   ${EndIf}
+  CreateDirectory "$INSTDIR"
+  ${If} ${OnArm64}
+    Call InstallArm64Set
+  ${Else}
+    Call InstallX64Set
+  ${EndIf}
+  SetRegView 64
+  Push "$INSTDIR"
+  Call CheckRegistered
+  SetRegView 32
+FunctionEnd
+
+; Inserted in the section itself: the wizard's "Space required" counts the files that a
+; section's own code writes, and has always counted this set's.
+!macro InstallX86Set
   CreateDirectory "$X86Dir"
   !insertmacro InstallSet "${X86_DIR}" "$X86Dir"
   Push "$X86Dir"
   Call CheckRegistered
-FunctionEnd
+!macroend
 
 ; Functions of their own, as each use of InstallSet must be. The ARM64 set is registered by
 ; the native regsvr32, as the x64 set is on x64 Windows.

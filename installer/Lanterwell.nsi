@@ -132,12 +132,14 @@ Section "Lanterwell" SectionMain
   SectionIn RO
   Call ForgetOldRestoreSetting
   Call SettleInstallDir
-  Call InstallSets
+  Call InstallNativeSet
+  !insertmacro InstallX86Set
   ; Windows 11 is 64-bit only: its Explorer loads the native set.
   ${If} ${RunningX64}
     Call RegisterPackage
   ${EndIf}
   Call WriteAppsEntry
+  !insertmacro PlaceDocuments
 SectionEnd
 
 !include "${SOURCE_DIR}\installer\SignInRestore.nsh"
