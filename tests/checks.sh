@@ -72,14 +72,10 @@ serves() {
 # What registration writes, as the setup program's fallback removal lists it (a test holds
 # the list to what registration really writes): a key a line, or KEY|NAME for a value.
 registration_rows() {
-    local row
     sed -n '/^!macro RemoveRegistration$/,/^!macroend/ s/^ *DeleteReg\(Key\|Value\) \(HK[A-Z]*\) "\([^"]*\)"\( "\(.*\)"\)\{0,1\}$/\2\\\3|\5/p' \
-        "$checks_home/../installer/Registration.nsh" | while IFS= read -r row; do
-        row=${row//'${CLASS_ID}'/$CLSID_SHELL_EXTENSION}
-        row=${row//'${APP_ID}'/$APPID_LANTERWELL}
-        row=${row//'${INTERFACE_ID}'/$IID_ISHELL_EXTENSION}
-        echo "${row//'${LIBRARY_ID}'/$LIBID_LANTERWELL}"
-    done
+        "$checks_home/../installer/Registration.nsh" | sed -e "s/\${CLASS_ID}/$CLSID_SHELL_EXTENSION/" \
+        -e "s/\${APP_ID}/$APPID_LANTERWELL/;s/\${INTERFACE_ID}/$IID_ISHELL_EXTENSION/" \
+        -e "s/\${LIBRARY_ID}/$LIBID_LANTERWELL/"
 }
 # registered VIEW all|none: every row of the registration there, or not one.
 registered() {

@@ -22,7 +22,6 @@ cd "$work" || exit 1
 export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES=$WINE_SETUPS
 trap 'quiet wineserver -k' EXIT
 drive_c=$WINEPREFIX/drive_c
-class="HKCR\\CLSID\\$CLSID_SHELL_EXTENSION"
 approved='HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lanterwell'
 run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -35,16 +34,13 @@ if [ "$arch" = win64 ]; then
 else
     native=32 hosts="x86" start_folder='C:\Program Files\Lanterwell'
 fi
-# The sets' folders where the setup program puts them by default; main holds the uninstaller.
+# The sets' folders where the setup program puts them by default (main holds the uninstaller),
+# and the native set with the build it comes from.
 default_folders() {
-    if [ "$arch" = win64 ]; then
-        dir64="$drive_c/Program Files/Lanterwell" dir32="$drive_c/Program Files (x86)/Lanterwell"
-    else
-        dir64= dir32="$drive_c/Program Files/Lanterwell"
-    fi
+    dir64= dir32="$drive_c/Program Files/Lanterwell" set=x86 build=$x86
+    [ "$arch" = win64 ] && dir64=$dir32 dir32="$drive_c/Program Files (x86)/Lanterwell" set=x64 build=$x64
     main=${dir64:-$dir32}
 }
-first_set() { set=${hosts%% *} && build=$([ "$set" = x64 ] && echo "$x64" || echo "$x86"); }
 
 setup_code() { exit_code "$(winepath -w "$setup" 2>/dev/null)" "$@"; }
 windows_path() { winepath -w "$1" 2>/dev/null; }
@@ -100,8 +96,7 @@ snapshot() { # FILE: the registry of both views and the files of drive_c, one li
             iconv -f UTF-16LE -t UTF-8 export.reg 2>/dev/null | tr -d '\r' | sed "s/^/$view $root /"
         done
     done >"$1"
-    (cd "$drive_c" && find . -path ./users -prune -o -print | sort) >>"$1"
-    (cd "$drive_c/users" && find . -print | sort) >>"$1"
+    (cd "$drive_c" && find . | sort) >>"$1"
     rm -f export.reg
 }
 ours="Lanterwell|${CLSID_SHELL_EXTENSION:1:8}|${APPID_LANTERWELL:1:8}|${LIBID_LANTERWELL:1:8}"
@@ -112,20 +107,15 @@ ours="$ours|${IID_ISHELL_EXTENSION:1:8}|NSIS|nsu|ns[a-z0-9]*\.tmp"
 # before 11.
 make_prefix "$work/fresh" "$arch"
 if [ "$arch" = win64 ]; then
-    (
-        export WINEPREFIX=$work/fresh
-        stand_in=${powershell/$drive_c/$WINEPREFIX/drive_c}
-        mkdir -p "$(dirname "$stand_in")" && cp "$recorder" "$stand_in"
-        windows_build 19045
-        quiet wineserver -k
-        quiet wineserver -w
-    )
+    stand_in=${powershell/$WINEPREFIX/$work/fresh}
+    mkdir -p "${stand_in%/*}" && cp "$recorder" "$stand_in"
+    WINEPREFIX=$work/fresh windows_build 19045
+    WINEPREFIX=$work/fresh stop_server
 fi
 # in_case NAME: runs the function NAME from the fresh state; its failures name it.
 in_case() {
     case_name=$1
-    quiet wineserver -k
-    quiet wineserver -w
+    stop_server
     rm -rf "$WINEPREFIX" && cp -a "$work/fresh" "$WINEPREFIX"
     quiet wineserver -p
     default_folders
@@ -161,31 +151,28 @@ install() {
     check "the drives window too" test -f "$main/Lanterwell.exe"
     check "on every user's Start menu" \
         test -s "$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Lanterwell.lnk"
-    check "the licence beside it" cmp -s "$main/LICENSE.txt" "$x64/installer/docs/LICENSE.txt"
-    check "and the toolchains' notices" \
-        cmp -s "$main/THIRD-PARTY-NOTICES.txt" "$x64/installer/docs/THIRD-PARTY-NOTICES.txt"
+    local doc
+    for doc in LICENSE.txt THIRD-PARTY-NOTICES.txt; do
+        check "$doc beside it" cmp -s "$main/$doc" "$x64/installer/docs/$doc"
+    done
     check "each sign-in restores the user's drives" test "$(value $native "$run" Lanterwell)" = \
         "\"$(windows_path "$main")\\lwsubst.exe\" /restore"
     check "restoring is on by default for every user" \
         test "$(value $native "$vendor" RestoreAtSignIn)" = 0x1
     check "and the installing user's own hive is left alone" \
         test -z "$(value $native 'HKCU\Software\Lanterwell' RestoreAtSignIn)"
-    apps_entry
-}
-
-apps_entry() {
-    local major_minor
-    major_minor=$(printf '0x%x.0x%x' "$(cut -d. -f1 <<<"$version")" "$(cut -d. -f2 <<<"$version")")
-    check "Apps & features: name" test "$(value $native "$uninstall" DisplayName)" = Lanterwell
-    check "Apps & features: the release's version" \
-        test "$(value $native "$uninstall" DisplayVersion)" = "$version"
-    check "Apps & features: its major and minor numbers" test \
-        "$(value $native "$uninstall" VersionMajor).$(value $native "$uninstall" VersionMinor)" = \
-        "$major_minor"
-    check "Apps & features: publisher" test "$(value $native "$uninstall" Publisher)" = \
-        "Lanterwell Developers"
-    check "Apps & features: no modify" test "$(value $native "$uninstall" NoModify)" = 0x1
-    check "Apps & features: no repair" test "$(value $native "$uninstall" NoRepair)" = 0x1
+    local name expected
+    while IFS='|' read -r name expected; do
+        check "Apps & features: $name" test "$(value $native "$uninstall" $name)" = "$expected"
+    done <<ROWS
+DisplayName|Lanterwell
+DisplayVersion|$version
+VersionMajor|$(printf '0x%x' "${version%%.*}")
+VersionMinor|$(printf '0x%x' "$(cut -d. -f2 <<<"$version")")
+Publisher|Lanterwell Developers
+NoModify|0x1
+NoRepair|0x1
+ROWS
     check "Apps & features: a size" test -n "$(value $native "$uninstall" EstimatedSize)"
 }
 
@@ -193,7 +180,6 @@ apps_entry() {
 # keeps it: the installed copy is marked first, so that the replacement shows.
 upgrade_while_loaded() {
     check "the first install succeeds" test "$(setup_code /S)" = 0
-    first_set
     printf 'an older build' >>"$main/Lanterwell.dll"
     hold "host-$set.exe"
     cp "$planted" "$main/lwsubst.exe"
@@ -288,7 +274,6 @@ moves() {
     check "/D= naming the folder the setup program starts from is honoured ($code)" test "$code" = 0
     check "the entry names it" test "$(value $native "$uninstall" InstallLocation)" = "$start_folder"
     check "the folders that both /D= made are gone" test ! -e "$drive_c/Tools"
-    first_set
     check "the host reaches the moved class" host_serves $set "$(winepath -u "$start_folder" 2>/dev/null)"
 }
 

@@ -102,7 +102,7 @@ window() {
     wine lwsubst.exe S: "$(winepath -w "$work/Photos" 2>/dev/null)" >/dev/null 2>&1
     wine Lanterwell.exe >/dev/null 2>&1 &
     local shown=$!
-    id=$(timeout 600 xdotool search --sync --onlyvisible --name '^Lanterwell$' | head -n 1)
+    id=$(find_window '^Lanterwell$')
     # Drawn once its list has its rows: the same picture twice running.
     import -window "$id" "$name.a.png"
     for _ in $(seq 1 2400); do

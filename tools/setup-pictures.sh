@@ -19,8 +19,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The wizard's window; waits for it (a deadline only a hang reaches).
-window() { timeout 600 xdotool search --sync --onlyvisible --name Lanterwell | tail -n 1; }
+# The wizard's window.
+window() { find_window Lanterwell; }
 same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
 # settled FILE: waits until the wizard shows a page other than the last one taken, drawn to
 # the end (two takes in a row alike), and keeps it as FILE.

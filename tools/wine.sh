@@ -13,6 +13,8 @@ WINE_STAND_INS="regsvr32.exe,powershell.exe=n"
 WINE64=$(command -v wine64 || echo /usr/lib/wine/wine64)
 
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
+# The prefix's server stopped, and gone.
+stop_server() { quiet wineserver -k || true && quiet wineserver -w || true; }
 
 # make_prefix PREFIX win32|win64 [x11]: a new prefix of that architecture with no debugger
 # for crashes, drawing with the null driver (windows without X) unless x11 is asked for.
@@ -30,8 +32,7 @@ make_prefix() {
                 /v Debugger /f "/reg:$view" || true
         done
         # The desktop reads its driver when it starts: the first server goes.
-        quiet wineserver -k || true
-        quiet wineserver -w || true
+        stop_server
     )
 }
 
@@ -61,6 +62,17 @@ start_display() {
     local number
     read -r -u "$display_fd" number || { echo "Xvfb did not start" >&2 && return 1; }
     export DISPLAY=:$number
+}
+# find_window NAME-PATTERN: the last visible window of that name, once there is one (a deadline
+# only a hang reaches); a window that goes while xdotool walks the tree fails one search only.
+find_window() {
+    local id
+    for _ in $(seq 1 3000); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n 1)
+        [ -n "$id" ] && echo "$id" && return 0
+        sleep 0.2
+    done
+    return 1
 }
 stop_display() {
     kill "$xvfb" 2>/dev/null || true
