@@ -146,32 +146,29 @@ install() {
             test "$(value $view "$approved" "$CLSID_SHELL_EXTENSION")" = Lanterwell
         check "$set: its host reaches the installed class" host_serves $set "$dir"
     done
-    check "the uninstaller is in the install folder" test -f "$main/uninstall.exe"
-    check "lwsubst.exe is beside the DLLs" test -f "$main/lwsubst.exe"
-    check "the drives window too" test -f "$main/Lanterwell.exe"
-    check "on every user's Start menu" \
-        test -s "$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Lanterwell.lnk"
-    local doc
-    for doc in LICENSE.txt THIRD-PARTY-NOTICES.txt; do
-        check "$doc beside it" cmp -s "$main/$doc" "$x64/installer/docs/$doc"
+    local file key name expected
+    for file in "$main/uninstall.exe" "$main/lwsubst.exe" "$main/Lanterwell.exe" \
+        "$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Lanterwell.lnk"; do
+        check "installed: ${file#"$drive_c"/}" test -s "$file"
     done
-    check "each sign-in restores the user's drives" test "$(value $native "$run" Lanterwell)" = \
-        "\"$(windows_path "$main")\\lwsubst.exe\" /restore"
-    check "restoring is on by default for every user" \
-        test "$(value $native "$vendor" RestoreAtSignIn)" = 0x1
-    check "and the installing user's own hive is left alone" \
-        test -z "$(value $native 'HKCU\Software\Lanterwell' RestoreAtSignIn)"
-    local name expected
-    while IFS='|' read -r name expected; do
-        check "Apps & features: $name" test "$(value $native "$uninstall" $name)" = "$expected"
+    for file in LICENSE.txt THIRD-PARTY-NOTICES.txt; do
+        check "installed: $file" cmp -s "$main/$file" "$x64/installer/docs/$file"
+    done
+    # Each sign-in restores the user's drives, on by default for every user and not in the
+    # installing user's own hive; the Apps & features entry.
+    while IFS='|' read -r key name expected; do
+        check "$key: $name = $expected" test "$(value $native "$key" $name)" = "$expected"
     done <<ROWS
-DisplayName|Lanterwell
-DisplayVersion|$version
-VersionMajor|$(printf '0x%x' "${version%%.*}")
-VersionMinor|$(printf '0x%x' "$(cut -d. -f2 <<<"$version")")
-Publisher|Lanterwell Developers
-NoModify|0x1
-NoRepair|0x1
+$run|Lanterwell|"$(windows_path "$main")\lwsubst.exe" /restore
+$vendor|RestoreAtSignIn|0x1
+HKCU\Software\Lanterwell|RestoreAtSignIn|
+$uninstall|DisplayName|Lanterwell
+$uninstall|DisplayVersion|$version
+$uninstall|VersionMajor|$(printf '0x%x' "${version%%.*}")
+$uninstall|VersionMinor|$(printf '0x%x' "$(cut -d. -f2 <<<"$version")")
+$uninstall|Publisher|Lanterwell Developers
+$uninstall|NoModify|0x1
+$uninstall|NoRepair|0x1
 ROWS
     check "Apps & features: a size" test -n "$(value $native "$uninstall" EstimatedSize)"
 }
