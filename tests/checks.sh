@@ -79,10 +79,9 @@ registration_rows() {
 }
 # registered VIEW all|none: every row of the registration there, or not one.
 registered() {
-    local row found=0 rows=0
+    local key name found=0 rows=0
     while IFS='|' read -r key name; do
-        rows=$((rows + 1))
-        present "$1" "$key" "$name" && found=$((found + 1))
+        rows=$((rows + 1)) && present "$1" "$key" "$name" && found=$((found + 1))
     done < <(registration_rows)
-    if [ "$2" = all ]; then [ "$found" = "$rows" ]; else [ "$found" = 0 ]; fi
+    [ "$found" = "$([ "$2" = all ] && echo $rows || echo 0)" ]
 }

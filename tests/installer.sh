@@ -259,11 +259,11 @@ moves() {
         test "$(value $native "$uninstall" InstallLocation)" = 'C:\Tools\Lanterwell’s'
     [ "$arch" = win64 ] && check "PowerShell gets its apostrophe doubled" grep -qF -e \
         "-Path 'C:\Tools\Lanterwell’’s\\Lanterwell-$version-x64.msix'" "$powershell.log"
-    check "without the option the sign-in entry is gone" test -z "$(value $native "$run" Lanterwell)"
-    check "and so is the machine's restore default" \
-        test -z "$(value $native "$vendor" RestoreAtSignIn)"
-    check "and 1.1.2.0's setting for the installing user" \
-        test -z "$(value $native 'HKCU\Software\Lanterwell' RestoreAtSignIn)"
+    # Without the option: no sign-in entry, no machine default, nor 1.1.2.0's per-user setting.
+    local key
+    for key in "$run|Lanterwell" "$vendor|RestoreAtSignIn" 'HKCU\Software\Lanterwell|RestoreAtSignIn'; do
+        check "gone: $key" test -z "$(value $native "${key%|*}" "${key#*|}")"
+    done
     check "a move into a tree beside it succeeds" \
         test "$(setup_code /S /NORESTORE '/D=C:\Tools\Again\Lanterwell')" = 0
     local code

@@ -16,12 +16,10 @@ for arch in x64 x86; do
 done
 cd "$run" || exit 1
 
-regsvr() { # 64|32 [/u] DLL
-    local bits=$1
-    shift
+regsvr() { # 64|32 [/u] DLL: the regsvr32 of that view, system32's or syswow64's
     local folder=system32
-    [ "$bits" = 32 ] && folder=syswow64
-    wine "C:\\windows\\$folder\\regsvr32.exe" /s "$@" </dev/null >/dev/null 2>&1
+    [ "$1" = 32 ] && folder=syswow64
+    quiet wine "C:\\windows\\$folder\\regsvr32.exe" /s "${@:2}"
 }
 class="HKCR\\CLSID\\$CLSID_SHELL_EXTENSION"
 handler='HKCR\Folder\ShellEx\ContextMenuHandlers\Lanterwell'
