@@ -20,7 +20,7 @@ cleanup() {
 trap cleanup EXIT
 
 # The wizard's window.
-window() { find_window Lanterwell; }
+window() { find_window Lanterwell tail; }
 same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
 # settled FILE: waits until the wizard shows a page other than the last one taken, drawn to
 # the end (two takes in a row alike), and keeps it as FILE.

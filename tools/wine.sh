@@ -63,12 +63,13 @@ start_display() {
     read -r -u "$display_fd" number || { echo "Xvfb did not start" >&2 && return 1; }
     export DISPLAY=:$number
 }
-# find_window NAME-PATTERN: the last visible window of that name, once there is one (a deadline
-# only a hang reaches); a window that goes while xdotool walks the tree fails one search only.
+# find_window NAME-PATTERN [head|tail]: the first (or the last) visible window of that name,
+# once there is one (a deadline only a hang reaches); a window that goes while xdotool walks
+# the tree fails one search only.
 find_window() {
     local id
     for _ in $(seq 1 3000); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n 1)
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | "${2:-head}" -n 1)
         [ -n "$id" ] && echo "$id" && return 0
         sleep 0.2
     done
