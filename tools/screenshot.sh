@@ -122,8 +122,8 @@ window() {
         sleep 0.25
     done
     # Closed as Windows closes it (WM_CLOSE): the X window found may not be the one that takes
-    # keys, with Wine 10's X11 driver.
-    quiet wine taskkill /im Lanterwell.exe || true
+    # keys, with Wine 10's X11 driver. The 64-bit taskkill, which sees a 64-bit program's name.
+    quiet "$WINE64" taskkill /im Lanterwell.exe || true
     wait $shown || true
     if [ "${differ%%.*}" -le 400 ] 2>/dev/null; then
         echo "screenshot: $name.png does not show the list's rows ($differ pixels)" >&2
