@@ -7,17 +7,6 @@
 
 namespace {
 
-bool DriveInUse(int drive) {
-    return (GetLogicalDrives() >> (drive - 1)) & 1;
-}
-
-int FreeDrive() {
-    for (int drive = 16; drive <= 25; ++drive) // P: to Y:
-        if (!DriveInUse(drive))
-            return drive;
-    return 0;
-}
-
 // The companion SUBST.DLL, bound beside the test program as the server would bind it.
 class CompanionTest : public ::testing::Test {
 protected:
@@ -26,11 +15,11 @@ protected:
                               test::InRunFolder("SUBST.DLL").c_str(), FALSE));
         m_binding = new SubstLibrary(moduleInstance.instance, true);
         ASSERT_TRUE(m_binding->IsLoaded());
-        m_drive = FreeDrive();
+        m_drive = test::FreeDrive();
         ASSERT_NE(m_drive, 0);
     }
     void TearDown() override {
-        if (m_binding && DriveInUse(m_drive))
+        if (m_binding && test::DriveInUse(m_drive))
             m_binding->Delete(m_drive);
         delete m_binding;
         DeleteFileA(test::InRunFolder("SUBST.DLL").c_str());
@@ -43,7 +32,7 @@ protected:
 
 TEST_F(CompanionTest, MapsQueriesAndRemovesASubstitutedDrive) {
     ASSERT_EQ(m_binding->Create(m_drive, m_folder.Path().c_str()), 0);
-    EXPECT_TRUE(DriveInUse(m_drive));
+    EXPECT_TRUE(test::DriveInUse(m_drive));
 
     char buffer[261] = {};
     EXPECT_EQ(m_binding->Query(m_drive, buffer, 260), 0);
@@ -52,7 +41,7 @@ TEST_F(CompanionTest, MapsQueriesAndRemovesASubstitutedDrive) {
     EXPECT_NE(m_binding->Create(m_drive, m_folder.Path().c_str()), 0) << "letter in use";
 
     EXPECT_EQ(m_binding->Delete(m_drive), 0);
-    EXPECT_FALSE(DriveInUse(m_drive));
+    EXPECT_FALSE(test::DriveInUse(m_drive));
     EXPECT_NE(m_binding->Query(m_drive, buffer, 260), 0);
     EXPECT_NE(m_binding->Delete(m_drive), 0) << "nothing left to remove";
 }
@@ -76,18 +65,18 @@ TEST_F(CompanionTest, RefusesFilesMissingPathsAndBadLetters) {
     EXPECT_NE(m_binding->Create(m_drive, file.c_str()), 0);
     EXPECT_NE(m_binding->Create(m_drive, (m_folder.Path() + "\\missing").c_str()), 0);
     EXPECT_NE(m_binding->Create(m_drive, ""), 0);
-    EXPECT_FALSE(DriveInUse(m_drive));
+    EXPECT_FALSE(test::DriveInUse(m_drive));
     EXPECT_NE(m_binding->Create(0, m_folder.Path().c_str()), 0);
     EXPECT_NE(m_binding->Create(27, m_folder.Path().c_str()), 0);
     EXPECT_NE(m_binding->Create(3, m_folder.Path().c_str()), 0) << "C: is a real drive";
 }
 
 TEST_F(CompanionTest, NeverTreatsOrRemovesARealDriveAsASubstitution) {
-    ASSERT_TRUE(DriveInUse(3));
+    ASSERT_TRUE(test::DriveInUse(3));
     char buffer[261] = {};
     EXPECT_NE(m_binding->Query(3, buffer, 260), 0);
     EXPECT_NE(m_binding->Delete(3), 0);
-    EXPECT_TRUE(DriveInUse(3));
+    EXPECT_TRUE(test::DriveInUse(3));
     EXPECT_NE(GetFileAttributesA("C:\\windows"), INVALID_FILE_ATTRIBUTES);
 }
 

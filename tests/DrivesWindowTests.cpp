@@ -36,10 +36,6 @@ std::wstring Said(const wchar_t* english, const wchar_t* japanese) {
 const std::wstring kRestored = Said(L"restored at sign-in", L"サインイン時に復元");
 const std::wstring kNotSaved = Said(L"not saved", L"保存なし");
 
-std::wstring Wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
 std::wstring Mapped(wchar_t letter) {
     const wchar_t name[] = {letter, L':', 0};
     wchar_t target[MAX_PATH] = {};
@@ -156,7 +152,7 @@ protected:
             GTEST_SKIP() << "under emulation one process cannot read another's memory";
         ForgetEverything();
         for (const char* name : {"picked", "typed"}) {
-            m_folders.push_back(Wide(test::InRunFolder(std::string("window ") + name)));
+            m_folders.push_back(test::Wide(test::InRunFolder(std::string("window ") + name)));
             CreateDirectoryW(m_folders.back().c_str(), nullptr);
         }
         Start();
@@ -180,7 +176,8 @@ protected:
     // The window, started with the folder picker answered by its test hook.
     void Start() {
         SetEnvironmentVariableW(L"LANTERWELL_PICKED_FOLDER", m_folders[0].c_str());
-        ASSERT_TRUE(Launch(L"\"" + Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", m_process));
+        ASSERT_TRUE(
+            Launch(L"\"" + test::Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", m_process));
         ASSERT_TRUE(WaitFor([&] {
             m_window = FindWindowW(L"LanterwellDrives", nullptr);
             return m_window && IsWindowVisible(m_window);
@@ -299,7 +296,7 @@ TEST_F(DrivesWindowTest, TheRestoreCheckboxIsTheUsersOwnSetting) {
 
 TEST_F(DrivesWindowTest, FollowsDrivesMadeElsewhereAndSaysWhenALetterWasTakenMeanwhile) {
     const std::wstring lwsubst =
-        L"\"" + Wide(test::InRunFolder("lwsubst.exe")) + L"\" R: \"" + m_folders[1] + L"\"";
+        L"\"" + test::Wide(test::InRunFolder("lwsubst.exe")) + L"\" R: \"" + m_folders[1] + L"\"";
     PROCESS_INFORMATION made = {};
     ASSERT_TRUE(Launch(lwsubst, made));
     WaitForSingleObject(made.hProcess, test::kHangDeadline);
@@ -327,7 +324,7 @@ TEST_F(DrivesWindowTest, FollowsDrivesMadeElsewhereAndSaysWhenALetterWasTakenMea
 
 TEST_F(DrivesWindowTest, ASecondStartBringsTheFirstWindowForward) {
     PROCESS_INFORMATION second = {};
-    ASSERT_TRUE(Launch(L"\"" + Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", second));
+    ASSERT_TRUE(Launch(L"\"" + test::Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", second));
     EXPECT_EQ(WaitForSingleObject(second.hProcess, test::kHangDeadline), WAIT_OBJECT_0);
     DWORD code = 1;
     GetExitCodeProcess(second.hProcess, &code);

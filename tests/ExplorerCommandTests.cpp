@@ -13,16 +13,13 @@
 #include "tests/MessageBoxCatcher.h"
 #include "tests/ServerDll.h"
 #include "tests/SubstDoubles.h"
+#include "tests/TestSupport.h"
 
 // The Explorer command of the built DLL, driven through COM as Windows 11's Explorer drives it.
 namespace {
 
 using test::kExplorerCommandClass;
 using test::kExplorerDeleteCommandClass;
-
-std::wstring Wide(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-}
 
 std::u16string Taken(LPWSTR text) {
     std::u16string copy = text ? reinterpret_cast<const char16_t*>(text) : u"";
@@ -85,6 +82,25 @@ private:
     const wchar_t* m_path;
 };
 
+// The main command's subcommands, one a free letter, given back when the test ends.
+class Letters : public std::vector<IExplorerCommand*> {
+public:
+    explicit Letters(IExplorerCommand* command) {
+        ComPtr<IEnumExplorerCommand> letters;
+        EXPECT_EQ(command->EnumSubCommands(letters.Receive()), S_OK);
+        IExplorerCommand* next[4] = {};
+        ULONG fetched = 0;
+        while (letters && SUCCEEDED(letters->Next(4, next, &fetched)) && fetched > 0)
+            insert(end(), next, next + fetched);
+    }
+    ~Letters() {
+        for (IExplorerCommand* command : *this)
+            command->Release();
+    }
+    Letters(const Letters&) = delete;
+    Letters& operator=(const Letters&) = delete;
+};
+
 class ExplorerCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -120,21 +136,6 @@ protected:
         return command;
     }
 
-    // The letters' commands and their titles.
-    std::vector<IExplorerCommand*> SubCommands() {
-        std::vector<IExplorerCommand*> commands;
-        IEnumExplorerCommand* letters = nullptr;
-        EXPECT_EQ(m_command->EnumSubCommands(&letters), S_OK);
-        if (!letters)
-            return commands;
-        IExplorerCommand* next[4] = {};
-        ULONG fetched = 0;
-        while (SUCCEEDED(letters->Next(4, next, &fetched)) && fetched > 0)
-            commands.insert(commands.end(), next, next + fetched);
-        letters->Release();
-        return commands;
-    }
-
     test::PlacedSubst m_subst{"subst_recording.dll"};
     test::ServerDll m_dll;
     IExplorerCommand* m_command = nullptr;
@@ -145,7 +146,7 @@ TEST_F(ExplorerCommandTest, ShownWhereTheClassicMenuOffersItsPopupAndHiddenElsew
     const std::string file = folder.Path() + "\\file.txt";
     CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     // A character that neither code page 932 nor 1252 holds: its ANSI path names another folder.
-    const std::wstring foreign = Wide(folder.Path()) + L"\\L\u0100W";
+    const std::wstring foreign = test::Wide(folder.Path()) + L"\\L\u0100W";
     ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
     PathItem network(L"\\\\server\\share\\folder");
     // The fast pass answers from the text alone, or leaves the answer to the slow one.
@@ -155,10 +156,10 @@ TEST_F(ExplorerCommandTest, ShownWhereTheClassicMenuOffersItsPopupAndHiddenElsew
         HRESULT fast;
         EXPCMDSTATE state;
     } rows[] = {
-        {"folder", ItemsFor({Wide(folder.Path())}), E_PENDING, ECS_ENABLED},
+        {"folder", ItemsFor({test::Wide(folder.Path())}), E_PENDING, ECS_ENABLED},
         {"drive root", ItemsFor({L"C:\\"}), E_PENDING, ECS_ENABLED},
-        {"file", ItemsFor({Wide(file)}), E_PENDING, ECS_HIDDEN},
-        {"two folders", ItemsFor({Wide(folder.Path()), L"C:\\"}), S_OK, ECS_HIDDEN},
+        {"file", ItemsFor({test::Wide(file)}), E_PENDING, ECS_HIDDEN},
+        {"two folders", ItemsFor({test::Wide(folder.Path()), L"C:\\"}), S_OK, ECS_HIDDEN},
         {"network path", &network, S_OK, ECS_HIDDEN},
         {"name the code page cannot hold", ItemsFor({foreign}), S_OK, ECS_HIDDEN},
     };
@@ -194,7 +195,7 @@ TEST_F(ExplorerCommandTest, TitlesFlagsAndIconAreTheGroupsAndOneSubcommandPerFre
     EXPECT_NE(FindResourceW(m_dll.Module(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr);
 
     const DWORD drives = GetLogicalDrives();
-    std::vector<IExplorerCommand*> letters = SubCommands();
+    Letters letters(m_command);
     size_t index = 0;
     for (UINT letter = 0; letter < kLetterCount; ++letter) {
         if (drives & (1u << letter))
@@ -211,14 +212,12 @@ TEST_F(ExplorerCommandTest, TitlesFlagsAndIconAreTheGroupsAndOneSubcommandPerFre
         ++index;
     }
     EXPECT_EQ(index, letters.size());
-    for (IExplorerCommand* command : letters)
-        command->Release();
 }
 
 TEST_F(ExplorerCommandTest, ALetterMapsExactlyTheChosenFolder) {
     test::PlacedSubst companion("subst_companion.dll");
     test::ScratchFolder folder("explorer-command-map");
-    std::vector<IExplorerCommand*> letters = SubCommands();
+    Letters letters(m_command);
     ASSERT_FALSE(letters.empty());
     IExplorerCommand* last = letters.back();
     LPWSTR text = nullptr;
@@ -226,28 +225,24 @@ TEST_F(ExplorerCommandTest, ALetterMapsExactlyTheChosenFolder) {
     const std::u16string title = Taken(text);
     const wchar_t letter = wchar_t(title[title.find(u':') - 1]);
 
-    IShellItemArray* items = ItemsFor({Wide(folder.Path())});
+    IShellItemArray* items = ItemsFor({test::Wide(folder.Path())});
     ASSERT_NE(items, nullptr);
     {
         test::KeyboardShift shift(true);
         EXPECT_EQ(last->Invoke(items, nullptr), S_OK);
     }
     const wchar_t drive[] = {letter, L':', 0};
-    wchar_t target[MAX_PATH] = {};
-    ASSERT_NE(QueryDosDeviceW(drive, target, MAX_PATH), 0u);
-    EXPECT_EQ(std::wstring(target), L"\\??\\" + Wide(folder.Path()));
+    EXPECT_EQ(test::DeviceTarget(letter - L'A' + 1), L"\\??\\" + test::Wide(folder.Path()));
     DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive, nullptr);
     items->Release();
-    for (IExplorerCommand* command : letters)
-        command->Release();
 }
 
 TEST_F(ExplorerCommandTest, AFailedMappingShowsTheClassicBox) {
     test::SubstRecorder recorder;
     recorder.SetResult(SubstCreate, 1);
-    std::vector<IExplorerCommand*> letters = SubCommands();
+    Letters letters(m_command);
     ASSERT_FALSE(letters.empty());
-    IShellItemArray* items = ItemsFor({Wide(test::RunFolder())});
+    IShellItemArray* items = ItemsFor({test::Wide(test::RunFolder())});
     ASSERT_NE(items, nullptr);
     test::MessageBoxCatcher catcher;
     EXPECT_EQ(letters[0]->Invoke(items, nullptr), S_OK);
@@ -259,8 +254,6 @@ TEST_F(ExplorerCommandTest, AFailedMappingShowsTheClassicBox) {
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].path, test::RunFolder().substr(0, test::RunFolder().size() - 1));
     items->Release();
-    for (IExplorerCommand* command : letters)
-        command->Release();
 }
 
 // "Delete virtual drive" stands on the root of a virtual drive only, as in the classic menu,
@@ -275,10 +268,10 @@ TEST_F(ExplorerCommandTest, TheDeleteCommandStandsOnVirtualDriveRootsOnly) {
         --letter;
     const wchar_t drive[] = {letter, L':', 0};
     const wchar_t root[] = {letter, L':', L'\\', 0};
-    ASSERT_TRUE(DefineDosDeviceW(0, drive, Wide(folder.Path()).c_str()));
+    ASSERT_TRUE(DefineDosDeviceW(0, drive, test::Wide(folder.Path()).c_str()));
     PathItem virtualRoot(root);
     PathItem realRoot(L"C:\\");
-    PathItem plainFolder(Wide(folder.Path()).c_str());
+    PathItem plainFolder(test::Wide(folder.Path()).c_str());
     const struct {
         const char* name;
         IShellItemArray* items;
@@ -302,16 +295,15 @@ TEST_F(ExplorerCommandTest, TheDeleteCommandStandsOnVirtualDriveRootsOnly) {
     EXPECT_EQ(remove->GetFlags(&flags), S_OK);
     EXPECT_EQ(flags, static_cast<EXPCMDFLAGS>(ECF_DEFAULT));
     EXPECT_EQ(remove->Invoke(&virtualRoot, nullptr), S_OK);
-    wchar_t target[MAX_PATH] = {};
-    EXPECT_EQ(QueryDosDeviceW(drive, target, MAX_PATH), 0u) << "the drive went";
+    EXPECT_EQ(test::DeviceTarget(letter - L'A' + 1), L"<none>") << "the drive went";
     remove->Release();
 }
 
 // SUBST.DLL gone after the menu was shown: the command says so in the classic box.
 TEST_F(ExplorerCommandTest, AVanishedLibraryShowsTheClassicBox) {
-    std::vector<IExplorerCommand*> letters = SubCommands();
+    Letters letters(m_command);
     ASSERT_FALSE(letters.empty());
-    IShellItemArray* items = ItemsFor({Wide(test::RunFolder())});
+    IShellItemArray* items = ItemsFor({test::Wide(test::RunFolder())});
     ASSERT_NE(items, nullptr);
     ASSERT_TRUE(DeleteFileA(test::InRunFolder("SUBST.DLL").c_str()));
     test::MessageBoxCatcher catcher;
@@ -319,12 +311,10 @@ TEST_F(ExplorerCommandTest, AVanishedLibraryShowsTheClassicBox) {
     ASSERT_EQ(catcher.boxes.size(), 1u);
     EXPECT_TRUE(catcher.boxes[0].hasErrorIcon);
     items->Release();
-    for (IExplorerCommand* command : letters)
-        command->Release();
 }
 
 TEST_F(ExplorerCommandTest, NullAndInvalidArgumentsAreAnsweredNeverFollowed) {
-    std::vector<IExplorerCommand*> letters = SubCommands();
+    Letters letters(m_command);
     ASSERT_FALSE(letters.empty());
     for (IExplorerCommand* command : {m_command, letters[0]}) {
         EXPECT_EQ(command->GetTitle(nullptr, nullptr), E_POINTER);
@@ -367,8 +357,6 @@ TEST_F(ExplorerCommandTest, NullAndInvalidArgumentsAreAnsweredNeverFollowed) {
     out[0]->Release();
     clone->Release();
     enumerator->Release();
-    for (IExplorerCommand* command : letters)
-        command->Release();
 }
 
 } // namespace

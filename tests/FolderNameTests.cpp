@@ -78,19 +78,6 @@ private:
     std::vector<std::wstring> m_levels;
 };
 
-int FreeDrive() {
-    for (int drive = 16; drive <= 25; ++drive) // P: to Y:
-        if (!(GetLogicalDrives() & (1u << (drive - 1))))
-            return drive;
-    return 0;
-}
-
-std::wstring DeviceTarget(int drive) {
-    const wchar_t name[] = {static_cast<wchar_t>(L'A' + drive - 1), L':', 0};
-    wchar_t target[1024] = {};
-    return QueryDosDeviceW(name, target, 1024) ? target : L"<none>";
-}
-
 class FolderNameTest : public ::testing::TestWithParam<FolderCase> {
 protected:
     void SetUp() override { ASSERT_TRUE(m_subst.Placed()); }
@@ -116,13 +103,13 @@ TEST_P(FolderNameTest, TheMenuMapsExactlyTheChosenFolderOrIsNotOffered) {
     if (!offered)
         return;
 
-    const int drive = FreeDrive();
+    const int drive = test::FreeDrive();
     ASSERT_NE(drive, 0);
     {
         test::KeyboardShift shift(true); // no file-manager window
         EXPECT_EQ(extension.Run(static_cast<UINT>(drive - 1)), S_OK);
     }
-    EXPECT_EQ(DeviceTarget(drive), L"\\??\\" + folder);
+    EXPECT_EQ(test::DeviceTarget(drive), L"\\??\\" + folder);
 
     const std::string driveRoot = std::string(1, static_cast<char>('A' + drive - 1)) + ":\\";
     test::TestExtension onDrive;
@@ -130,7 +117,7 @@ TEST_P(FolderNameTest, TheMenuMapsExactlyTheChosenFolderOrIsNotOffered) {
     test::ShellMenu driveMenu;
     EXPECT_EQ(test::Query(onDrive, driveMenu.Get()), test::kRootItems) << "the delete item";
     EXPECT_EQ(onDrive.Run(kDeleteOffset), S_OK);
-    EXPECT_EQ(DeviceTarget(drive), L"<none>");
+    EXPECT_EQ(test::DeviceTarget(drive), L"<none>");
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, FolderNameTest, ::testing::ValuesIn(Cases()),
@@ -169,11 +156,11 @@ TEST(CompanionText, MapsAFolderEndingInATrailByteBackslashNotItsParent) {
     const auto query = companion.Export<int(WINAPI*)(int, char*, int)>("QuerySubst");
     const auto remove = companion.Export<int(WINAPI*)(int)>("DeleteSubst");
     ASSERT_TRUE(create && query && remove);
-    const int drive = FreeDrive();
+    const int drive = test::FreeDrive();
     // With and without the final backslash, whose byte follows the trail byte 0x5C.
     for (const std::string& path : {std::string(ansi), std::string(ansi) + "\\"}) {
         ASSERT_EQ(create(drive, path.c_str()), 0) << path;
-        EXPECT_EQ(DeviceTarget(drive), L"\\??\\" + tree.Path());
+        EXPECT_EQ(test::DeviceTarget(drive), L"\\??\\" + tree.Path());
         char back[MAX_PATH] = {};
         EXPECT_EQ(query(drive, back, MAX_PATH), 0);
         EXPECT_STREQ(back, ansi);

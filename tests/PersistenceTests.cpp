@@ -15,14 +15,14 @@ namespace {
 
 const wchar_t kDrivesKey[] = L"Software\\Lanterwell\\Drives";
 
-std::wstring Wide(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
-std::wstring DeviceTarget(int drive) {
-    const wchar_t name[] = {static_cast<wchar_t>(L'A' + drive - 1), L':', 0};
-    wchar_t target[1024] = {};
-    return QueryDosDeviceW(name, target, 1024) ? target : L"<none>";
+// The user's sign-in entry for Lanterwell, or "<none>".
+std::wstring SignInEntry() {
+    wchar_t command[MAX_PATH + 32] = {};
+    DWORD size = sizeof(command);
+    return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                        L"Lanterwell", RRF_RT_REG_SZ, nullptr, command, &size) == ERROR_SUCCESS
+               ? command
+               : L"<none>";
 }
 
 std::wstring SavedFolder(int drive) {
@@ -50,13 +50,6 @@ void SignOut(int drive) {
                          name, target);
 }
 
-int FreeDrive(int after = 15) {
-    for (int drive = after + 1; drive <= 25; ++drive)
-        if (!(GetLogicalDrives() & (1u << (drive - 1))))
-            return drive;
-    return 0;
-}
-
 struct Result {
     DWORD code = 0xFFFFFFFF;
     std::string output;
@@ -75,7 +68,7 @@ Result Lwsubst(const std::wstring& arguments) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = write;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    const std::wstring program = Wide(test::InRunFolder("lwsubst.exe"));
+    const std::wstring program = test::Wide(test::InRunFolder("lwsubst.exe"));
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     PROCESS_INFORMATION process = {};
     const BOOL started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
@@ -153,7 +146,7 @@ protected:
         return path;
     }
     int Drive() {
-        const int drive = FreeDrive(m_drives.empty() ? 15 : m_drives.back());
+        const int drive = test::FreeDrive(m_drives.empty() ? 15 : m_drives.back());
         m_drives.push_back(drive);
         return drive;
     }
@@ -197,18 +190,18 @@ TEST_F(PersistenceTest, WithTheSettingOnTheMenuSavesAndLwsubstRestoresExactly) {
         MakeThroughMenu(drive, folder);
         EXPECT_EQ(SavedFolder(drive), folder);
         SignOut(drive);
-        ASSERT_EQ(DeviceTarget(drive), L"<none>");
+        ASSERT_EQ(test::DeviceTarget(drive), L"<none>");
     }
     const Result restored = Lwsubst(L"/restore");
     EXPECT_EQ(restored.code, 0u) << restored.output;
     for (size_t i = 0; i < names.size(); ++i)
-        EXPECT_EQ(DeviceTarget(m_drives[i]), L"\\??\\" + m_base + L"\\" + names[i]);
+        EXPECT_EQ(test::DeviceTarget(m_drives[i]), L"\\??\\" + m_base + L"\\" + names[i]);
     EXPECT_EQ(Lwsubst(L"/restore").code, 0u) << "drives already back are no failure";
 
     // Deleting through the menu forgets the drive.
     DeleteThroughMenu(m_drives[0]);
     EXPECT_EQ(SavedFolder(m_drives[0]), L"<none>");
-    EXPECT_EQ(DeviceTarget(m_drives[0]), L"<none>");
+    EXPECT_EQ(test::DeviceTarget(m_drives[0]), L"<none>");
 }
 
 TEST_F(PersistenceTest, ANameOutsideTheCodePageIsSavedAndRestoredInUtf16) {
@@ -220,9 +213,9 @@ TEST_F(PersistenceTest, ANameOutsideTheCodePageIsSavedAndRestoredInUtf16) {
     EXPECT_EQ(SavedFolder(drive), folder);
     SignOut(drive);
     EXPECT_EQ(Lwsubst(L"/restore").code, 0u);
-    EXPECT_EQ(DeviceTarget(drive), L"\\??\\" + folder);
+    EXPECT_EQ(test::DeviceTarget(drive), L"\\??\\" + folder);
     EXPECT_EQ(Lwsubst(std::wstring(letter) + L" /d").code, 0u);
-    EXPECT_EQ(DeviceTarget(drive), L"<none>");
+    EXPECT_EQ(test::DeviceTarget(drive), L"<none>");
     EXPECT_EQ(SavedFolder(drive), L"<none>");
 }
 
@@ -231,7 +224,7 @@ TEST_F(PersistenceTest, WithTheSettingOffNothingIsWritten) {
     const std::wstring folder = Folder(L"Unsaved");
     const int drive = Drive();
     MakeThroughMenu(drive, folder);
-    EXPECT_EQ(DeviceTarget(drive), L"\\??\\" + folder);
+    EXPECT_EQ(test::DeviceTarget(drive), L"\\??\\" + folder);
     EXPECT_FALSE(DrivesKeyHasValues());
     DeleteThroughMenu(drive);
     EXPECT_FALSE(DrivesKeyHasValues());
@@ -253,8 +246,8 @@ TEST_F(PersistenceTest, RestoreSkipsALetterInUseAndAMissingFolderAndKeepsThem) {
     EXPECT_EQ(restored.code, 1u);
     EXPECT_NE(restored.output.find(static_cast<char>('A' + taken - 1)), std::string::npos);
     EXPECT_NE(restored.output.find(static_cast<char>('A' + missing - 1)), std::string::npos);
-    EXPECT_EQ(DeviceTarget(taken), L"\\??\\" + other) << "the drive in use is left alone";
-    EXPECT_EQ(DeviceTarget(missing), L"<none>");
+    EXPECT_EQ(test::DeviceTarget(taken), L"\\??\\" + other) << "the drive in use is left alone";
+    EXPECT_EQ(test::DeviceTarget(missing), L"<none>");
     EXPECT_EQ(SavedFolder(taken), folder) << "kept for next time";
     EXPECT_EQ(SavedFolder(missing), m_base + L"\\Gone");
 
@@ -295,7 +288,7 @@ TEST_F(PersistenceTest, BadInputGetsAMessageAndANonZeroExitCode) {
         EXPECT_EQ(result.code, c.code) << std::string(c.arguments.begin(), c.arguments.end());
         EXPECT_FALSE(result.output.empty()) << "a message says why";
     }
-    EXPECT_EQ(DeviceTarget(drive), L"<none>");
+    EXPECT_EQ(test::DeviceTarget(drive), L"<none>");
     EXPECT_TRUE(GetFileAttributesW(L"C:\\windows") != INVALID_FILE_ATTRIBUTES) << "C: untouched";
     DeleteFileW(file.c_str());
 }
@@ -303,19 +296,10 @@ TEST_F(PersistenceTest, BadInputGetsAMessageAndANonZeroExitCode) {
 TEST_F(PersistenceTest, PersistSwitchesTheSettingAndTheUsersSignInEntry) {
     ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
     EXPECT_TRUE(DriveStore::RestoreAtSignIn());
-    wchar_t command[MAX_PATH + 32] = {};
-    DWORD size = sizeof(command);
-    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                           L"Lanterwell", RRF_RT_REG_SZ, nullptr, command, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(std::wstring(command),
-              L"\"" + Wide(test::InRunFolder("lwsubst.exe")) + L"\" /restore");
+    EXPECT_EQ(SignInEntry(), L"\"" + test::Wide(test::InRunFolder("lwsubst.exe")) + L"\" /restore");
     ASSERT_EQ(Lwsubst(L"/persist off").code, 0u);
     EXPECT_FALSE(DriveStore::RestoreAtSignIn());
-    size = sizeof(command);
-    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                           L"Lanterwell", RRF_RT_REG_SZ, nullptr, command, &size),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(SignInEntry(), L"<none>");
 }
 
 // One rule for what is kept and what comes back, whoever made or deleted the drive: the
@@ -350,7 +334,7 @@ TEST_F(PersistenceTest, WhatComesBackAfterSignOutFollowsOneRule) {
         SignOut(drive);
         const Result restore = Lwsubst(L"/restore");
         EXPECT_EQ(restore.code, 0u) << restore.output;
-        EXPECT_EQ(DeviceTarget(drive), row.restored ? L"\\??\\" + folder : L"<none>");
+        EXPECT_EQ(test::DeviceTarget(drive), row.restored ? L"\\??\\" + folder : L"<none>");
         // Listed as restored at sign-in only where it will be.
         const bool labelled =
             Lwsubst(L"").output.find(
@@ -366,7 +350,7 @@ TEST_F(PersistenceTest, WhatComesBackAfterSignOutFollowsOneRule) {
         else
             EXPECT_EQ(Lwsubst(LetterOf(drive) + L" /d").code, 0u);
         EXPECT_EQ(SavedFolder(drive), L"<none>");
-        EXPECT_EQ(DeviceTarget(drive), L"<none>");
+        EXPECT_EQ(test::DeviceTarget(drive), L"<none>");
     }
     SetMachineDefault(false);
 }
@@ -385,12 +369,8 @@ TEST_F(PersistenceTest, AUsersOwnChoiceOutlivesTheMachineDefault) {
     SetMachineDefault(false);
     SignOut(drive);
     EXPECT_EQ(Lwsubst(L"/restore").code, 0u);
-    EXPECT_EQ(DeviceTarget(drive), L"\\??\\" + folder);
-    wchar_t command[MAX_PATH + 32] = {};
-    DWORD size = sizeof(command);
-    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                           L"Lanterwell", RRF_RT_REG_SZ, nullptr, command, &size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(test::DeviceTarget(drive), L"\\??\\" + folder);
+    EXPECT_NE(SignInEntry(), L"<none>");
     for (bool userTurnedOff : {true, false}) {
         if (userTurnedOff)
             ASSERT_EQ(DriveStore::SetRestoreAtSignIn(false), 0);
@@ -429,7 +409,7 @@ TEST_F(PersistenceTest, OddSavedValuesAreExpandedOrReportedAndDeletable) {
         RegCloseKey(key);
         const Result restored = Lwsubst(L"/restore");
         EXPECT_EQ(restored.code, row.restored ? 0u : 1u) << restored.output;
-        EXPECT_EQ(DeviceTarget(drive), row.restored ? L"\\??\\" + folder : L"<none>");
+        EXPECT_EQ(test::DeviceTarget(drive), row.restored ? L"\\??\\" + folder : L"<none>");
         const std::string deleteHint = "lwsubst " + std::string(1, char('A' + drive - 1)) + ": /d";
         if (!row.restored) {
             EXPECT_NE(restored.output.find(deleteHint), std::string::npos) << restored.output;
@@ -498,8 +478,8 @@ TEST_F(PersistenceTest, ADriveWhoseFolderLiesOnAnotherSavedDriveComesBackToo) {
     ASSERT_EQ(DriveStore::Save(inner, folder.c_str()), 0);
     const Result restored = Lwsubst(L"/restore");
     EXPECT_EQ(restored.code, 0u) << restored.output;
-    EXPECT_EQ(DeviceTarget(inner), L"\\??\\" + folder);
-    EXPECT_EQ(DeviceTarget(outer), L"\\??\\" + LetterOf(inner) + L"\\sub");
+    EXPECT_EQ(test::DeviceTarget(inner), L"\\??\\" + folder);
+    EXPECT_EQ(test::DeviceTarget(outer), L"\\??\\" + LetterOf(inner) + L"\\sub");
 }
 
 // Each message names what it is about: the folder where it means the folder, a sentence
@@ -542,7 +522,7 @@ TEST_F(PersistenceTest, MessagesNameTheFolderAndSavedRelativePathsAreRefused) {
         EXPECT_EQ(restored.code, 1u);
         const std::string quoted = "\"" + std::string(stored, stored + lstrlenW(stored)) + "\"";
         EXPECT_NE(restored.output.find(quoted), std::string::npos) << restored.output;
-        EXPECT_EQ(DeviceTarget(drive), L"<none>");
+        EXPECT_EQ(test::DeviceTarget(drive), L"<none>");
     }
     EXPECT_EQ(DriveStore::Save(drive, L"relative\\folder"), ERROR_BAD_PATHNAME);
     DeleteFileW(file.c_str());

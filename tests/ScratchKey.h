@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "tests/TestSupport.h"
 
 namespace test {
 
@@ -15,10 +16,6 @@ inline void DeleteTree(HKEY parent, const wchar_t* name) {
     deleteTree(parent, name);
     if (name)
         RegDeleteKeyW(parent, name);
-}
-
-inline std::wstring Wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
 }
 
 // A key of its own below HKEY_CURRENT_USER for one test, removed with everything in it.

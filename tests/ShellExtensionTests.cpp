@@ -9,6 +9,7 @@
 #include "tests/MessageBoxCatcher.h"
 #include "tests/ProcessWatch.h"
 #include "tests/SubstDoubles.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -46,10 +47,6 @@ std::string DriveItemText(char letter) {
 
 std::string Expected(unsigned id) {
     return expected::ShownAnsi(id);
-}
-
-bool DriveInUse(int drive) {
-    return (GetLogicalDrives() >> (drive - 1)) & 1;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -137,7 +134,8 @@ protected:
     // Maps the scratch folder to a free letter, or to every free letter.
     int MapOne() {
         for (int drive = 16; drive <= 25; ++drive)
-            if (!DriveInUse(drive) && m_binding->Create(drive, m_folder.Path().c_str()) == 0) {
+            if (!test::DriveInUse(drive) &&
+                m_binding->Create(drive, m_folder.Path().c_str()) == 0) {
                 m_mapped.push_back(drive);
                 return drive;
             }
@@ -145,7 +143,7 @@ protected:
     }
     void MapAllFree() {
         for (int drive = 1; drive <= static_cast<int>(kLetterCount); ++drive)
-            if (!DriveInUse(drive) && m_binding->Create(drive, m_folder.Path().c_str()) == 0)
+            if (!test::DriveInUse(drive) && m_binding->Create(drive, m_folder.Path().c_str()) == 0)
                 m_mapped.push_back(drive);
     }
 

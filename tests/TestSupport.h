@@ -20,6 +20,31 @@ inline std::string InRunFolder(const std::string& name) {
     return RunFolder() + name;
 }
 
+// The tests' paths and names are ASCII: widened character by character.
+inline std::wstring Wide(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+// Drives by number, 1 for A: as SUBST.DLL counts them.
+inline bool DriveInUse(int drive) {
+    return (GetLogicalDrives() >> (drive - 1)) & 1;
+}
+
+// The first free drive after `after`, from P: to Y:, far from the machine's own; 0 if none.
+inline int FreeDrive(int after = 15) {
+    for (int drive = after + 1; drive <= 25; ++drive)
+        if (!DriveInUse(drive))
+            return drive;
+    return 0;
+}
+
+// What a drive stands for, as the platform says, or "<none>".
+inline std::wstring DeviceTarget(int drive) {
+    const wchar_t name[] = {static_cast<wchar_t>(L'A' + drive - 1), L':', 0};
+    wchar_t target[1024] = {};
+    return QueryDosDeviceW(name, target, 1024) ? target : L"<none>";
+}
+
 // Whether the tests run under an emulated Wine (tools/root-wine.sh says so). There one
 // process cannot read another's memory: the read stops the process, which qemu does not survive.
 inline bool Emulated() {

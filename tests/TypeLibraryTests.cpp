@@ -14,10 +14,6 @@ using test::kLibraryId;
 const GUID kClassId = test::kShellExtensionClass;
 const GUID kStdOle = {0x00020430, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-std::wstring Wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
 // A help string as the conversion code page gives it back: Japanese under 932.
 std::wstring ExpectedHelp(const wchar_t* japanese, const wchar_t* asciiPrefix) {
     return test::IsJapaneseCodePage() ? japanese : std::wstring(asciiPrefix);
@@ -43,9 +39,9 @@ Documentation Document(ITypeLib* library, INT index) {
 class TypeLibraryFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(
-            LoadTypeLib(Wide(test::InRunFolder("Lanterwell.dll")).c_str(), m_library.Receive()),
-            S_OK);
+        ASSERT_EQ(LoadTypeLib(test::Wide(test::InRunFolder("Lanterwell.dll")).c_str(),
+                              m_library.Receive()),
+                  S_OK);
     }
     ComPtr<ITypeLib> m_library;
 };
@@ -162,7 +158,7 @@ TEST(ModuleTypeLibrary, LoadsFromTheModuleAndFallsBackToATlbBesideIt) {
     HMODULE server = LoadLibraryA(test::InRunFolder("Lanterwell.dll").c_str());
     ASSERT_NE(server, nullptr);
     ASSERT_EQ(LoadModuleTypeLibrary(server, &path, &library), S_OK);
-    EXPECT_EQ(std::wstring(path), Wide(test::InRunFolder("Lanterwell.dll")));
+    EXPECT_EQ(std::wstring(path), test::Wide(test::InRunFolder("Lanterwell.dll")));
     SysFreeString(path);
     library->Release();
     FreeLibrary(server);
@@ -177,7 +173,7 @@ TEST(ModuleTypeLibrary, LoadsFromTheModuleAndFallsBackToATlbBesideIt) {
     EXPECT_EQ(library, nullptr);
     ASSERT_TRUE(CopyFileA(test::InRunFolder("Lanterwell.tlb").c_str(), tlb.c_str(), FALSE));
     ASSERT_EQ(LoadModuleTypeLibrary(plain, &path, &library), S_OK);
-    EXPECT_EQ(std::wstring(path), Wide(tlb));
+    EXPECT_EQ(std::wstring(path), test::Wide(tlb));
     SysFreeString(path);
     library->Release();
     DeleteFileA(tlb.c_str());

@@ -17,13 +17,9 @@ protected:
 
 using Export = HRESULT(WINAPI*)();
 
-std::wstring Wide(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
 std::wstring ClassServer() {
     HKEY key = nullptr;
-    const std::wstring name = Wide(test::kClassKey) + L"\\InprocServer32";
+    const std::wstring name = test::Wide(test::kClassKey) + L"\\InprocServer32";
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_QUERY_VALUE, &key))
         return L"<none>";
     wchar_t value[MAX_PATH] = {};
@@ -41,7 +37,7 @@ public:
           m_path(m_folder + L"\\Lanterwell.dll") {
         CreateDirectoryW(parent.c_str(), nullptr);
         CreateDirectoryW(m_folder.c_str(), nullptr);
-        CopyFileW(Wide(test::InRunFolder("Lanterwell.dll")).c_str(), m_path.c_str(), FALSE);
+        CopyFileW(test::Wide(test::InRunFolder("Lanterwell.dll")).c_str(), m_path.c_str(), FALSE);
         m_module = LoadLibraryW(m_path.c_str());
     }
     ~CopiedServer() {
@@ -85,7 +81,7 @@ TEST_F(Utf8CodePage, AValueTakesAsManyBytesAsItsCharactersNeed) {
 // folder lies, as long as its ANSI path fits; one whose ANSI path does not fit (though its
 // UTF-16 path does) is refused before anything is written.
 TEST_F(Utf8CodePage, RegistrationWritesTheExactPathOrNothing) {
-    const std::wstring run = Wide(test::RunFolder());
+    const std::wstring run = test::Wide(test::RunFolder());
     const std::wstring tail = L"\\Lanterwell.dll";
     int depths = 0;
     for (const std::wstring& parent : {run, run + L"deeper\\"}) {
