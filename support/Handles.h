@@ -48,8 +48,15 @@ struct MenuTraits {
     static bool Release(HMENU menu) { return DestroyMenu(menu) != FALSE; }
 };
 
+// A kernel object's handle (a mutex, an event, a process), where null means none.
+struct KernelObjectTraits {
+    static HANDLE Invalid() { return nullptr; }
+    static bool Release(HANDLE handle) { return CloseHandle(handle) != FALSE; }
+};
+
 using UniqueLibrary = UniqueHandle<HMODULE, LibraryTraits>;
 using UniqueMenu = UniqueHandle<HMENU, MenuTraits>;
+using UniqueKernelObject = UniqueHandle<HANDLE, KernelObjectTraits>;
 
 // Owns one reference to a COM interface.
 template <typename T> class ComPtr {

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include "support/Handles.h"
 #include "tools/drives/DrivesIds.h"
 #include "tools/drives/DrivesWindow.h"
 
@@ -16,16 +17,10 @@ public:
     InstanceMutex() : m_mutex(CreateMutexW(nullptr, FALSE, kInstanceMutex)) {
         m_first = m_mutex && GetLastError() != ERROR_ALREADY_EXISTS;
     }
-    ~InstanceMutex() {
-        if (m_mutex)
-            CloseHandle(m_mutex);
-    }
-    InstanceMutex(const InstanceMutex&) = delete;
-    InstanceMutex& operator=(const InstanceMutex&) = delete;
     bool First() const { return m_first; }
 
 private:
-    HANDLE m_mutex;
+    UniqueKernelObject m_mutex;
     bool m_first = false;
 };
 

@@ -130,21 +130,20 @@ int Delete(int drive) {
 class RestoreTurn {
 public:
     RestoreTurn() : m_mutex(CreateMutexW(nullptr, FALSE, kRestoreMutex)) {
-        const DWORD waited = m_mutex ? WaitForSingleObject(m_mutex, kRestoreWait) : WAIT_FAILED;
+        const DWORD waited =
+            m_mutex ? WaitForSingleObject(m_mutex.Get(), kRestoreWait) : WAIT_FAILED;
         m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     }
     ~RestoreTurn() {
         if (m_held)
-            ReleaseMutex(m_mutex);
-        if (m_mutex)
-            CloseHandle(m_mutex);
+            ReleaseMutex(m_mutex.Get());
     }
     RestoreTurn(const RestoreTurn&) = delete;
     RestoreTurn& operator=(const RestoreTurn&) = delete;
     bool Held() const { return m_held; }
 
 private:
-    HANDLE m_mutex;
+    UniqueKernelObject m_mutex;
     bool m_held;
 };
 
