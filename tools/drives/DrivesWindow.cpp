@@ -19,11 +19,11 @@ const UINT kPollTimer = 1;
 const UINT kPollMilliseconds = 2000;
 
 // What the list says of a drive at sign-in, in the words lwsubst's list uses; 0: no row.
-UINT SignInText(const DriveActions::Listing& entry) {
+UINT SignInText(const DriveActions::Listing& entry, DriveStore::Restoring setting) {
     if (entry.mapped && !entry.sameFolder)
         return IDS_NOT_SAVED;
     if (entry.mapped) {
-        switch (DriveStore::RestoreSetting()) {
+        switch (setting) {
         case DriveStore::Restoring::OffByUser:
             return IDS_SAVED_OFF;
         case DriveStore::Restoring::OffOnMachine:
@@ -90,10 +90,8 @@ void UpdateButtons(HWND window) {
     EnableWindow(GetDlgItem(window, IDC_OPEN), drive && DriveActions::Read(drive).mapped);
 }
 
-void ShowRestoreSetting(HWND window) {
-    const DriveStore::Restoring setting = DriveStore::RestoreSetting();
-    CheckDlgButton(window, IDC_PERSIST,
-                   DriveStore::RestoreAtSignIn() ? BST_CHECKED : BST_UNCHECKED);
+void ShowRestoreSetting(HWND window, DriveStore::Restoring setting) {
+    CheckDlgButton(window, IDC_PERSIST, DriveStore::IsOn(setting) ? BST_CHECKED : BST_UNCHECKED);
     const bool byMachine = setting == DriveStore::Restoring::ByMachine ||
                            setting == DriveStore::Restoring::OffOnMachine;
     wchar_t note[256];
@@ -101,20 +99,22 @@ void ShowRestoreSetting(HWND window) {
                     byMachine ? Texts::Load(IDS_MACHINE_DEFAULT, note, 256) : L"");
 }
 
-// The virtual drives of this session and the saved ones not present now, the selection kept.
+// The virtual drives of this session and the saved ones not present now, the selection kept;
+// the setting read once for every row.
 void Refresh(HWND window) {
     const HWND list = GetDlgItem(window, IDC_LIST);
     const int selected = SelectedDrive(window);
+    const DriveStore::Restoring setting = DriveStore::RestoreSetting();
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     for (int drive = 1; drive <= 26; ++drive) {
         const DriveActions::Listing entry = DriveActions::Read(drive);
-        if (const UINT signIn = SignInText(entry))
+        if (const UINT signIn = SignInText(entry, setting))
             AddRow(list, drive, entry, signIn);
     }
     Select(list, selected);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    ShowRestoreSetting(window);
+    ShowRestoreSetting(window, setting);
     UpdateButtons(window);
     SetWindowLongPtrW(window, DWLP_USER, static_cast<LONG_PTR>(GetLogicalDrives()));
 }

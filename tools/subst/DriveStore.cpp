@@ -46,8 +46,7 @@ Restoring RestoreSetting() noexcept {
 }
 
 bool RestoreAtSignIn() noexcept {
-    const Restoring setting = RestoreSetting();
-    return setting == Restoring::ByUser || setting == Restoring::ByMachine;
+    return IsOn(RestoreSetting());
 }
 
 int SetRestoreAtSignIn(bool on) noexcept {

@@ -18,6 +18,9 @@ namespace DriveStore {
 // Where the user's restore setting comes from, and what it is.
 enum class Restoring { ByUser, OffByUser, ByMachine, OffOnMachine };
 Restoring RestoreSetting() noexcept;
+inline bool IsOn(Restoring setting) noexcept {
+    return setting == Restoring::ByUser || setting == Restoring::ByMachine;
+}
 bool RestoreAtSignIn() noexcept;
 // The user's own setting, which from now on overrides the machine-wide default.
 int SetRestoreAtSignIn(bool on) noexcept;
