@@ -33,8 +33,8 @@ made_for "$WINEPREFIX" win64 || make_prefix "$WINEPREFIX" win64 x11
 # The menus at 96 DPI, whatever an earlier run left.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 # One server for both pictures; the one that made the prefix may still be running.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1
+stop_server
+quiet wineserver -p
 cd "$work"
 
 # shoot NAME ARGUMENTS...: shows the menu, waits until its popup of letters is open, takes the
@@ -95,8 +95,8 @@ window() {
     local name=$1 dpi=$2 id
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
     # Windows read the DPI when the session starts.
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -p >/dev/null 2>&1
+    stop_server
+    quiet wineserver -p
     # A saved drive and one of this session only, made in the new session.
     wine lwsubst.exe R: "$(winepath -w "$work/Sample Folder" 2>/dev/null)" /save >/dev/null 2>&1
     wine lwsubst.exe S: "$(winepath -w "$work/Photos" 2>/dev/null)" >/dev/null 2>&1

@@ -59,7 +59,7 @@ for dpi in 96 144; do
     make_prefix "$WINEPREFIX" win32 x11
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
     wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
-    wineserver -k >/dev/null 2>&1 || true
+    stop_server
     folder="$WINEPREFIX/drive_c/Program Files/Lanterwell"
     for language in ja_JP en_US; do
         export LC_ALL=$language.UTF-8
