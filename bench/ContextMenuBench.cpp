@@ -5,7 +5,7 @@
 #include <shlwapi.h>
 #include "bench/BenchSupport.h"
 #include "bench/MenuCycle.h"
-#include "tools/shell-host/DropDataObject.h"
+#include "tests/hosts/shell-host/DropDataObject.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 #include "bench/BenchSupport.h"
 #include "bench/MenuCycle.h"
-#include "tools/shell-host/DropDataObject.h"
+#include "tests/hosts/shell-host/DropDataObject.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <string>
-#include "tools/shell-host/DropDataObject.h"
+#include "tests/hosts/shell-host/DropDataObject.h"
 #include "LanterwellIds.h"
 
 namespace bench {

@@ -8,7 +8,7 @@ if(LANTERWELL_ARCH STREQUAL "x86")
 else()
     set(LANTERWELL_WINEARCH win64)
 endif()
-# ARM64 programs run under an emulated arm64 Wine (tools/root-wine.sh), many times slower:
+# ARM64 programs run under an emulated arm64 Wine (tools/roots/enter-root.sh), many times slower:
 # there only these suites run, in one locale; the rest test code that every architecture
 # shares, and run on x86 and x64.
 set(LANTERWELL_EMULATED_SUITES core)

@@ -1,6 +1,6 @@
 #include "extension/CommandTexts.h"
 #include "extension/CommandOffsets.h"
-#include "extension/UiLanguage.h"
+#include "support/UiLanguage.h"
 #include "resources/ResourceIds.h"
 
 namespace {

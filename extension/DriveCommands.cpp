@@ -2,12 +2,13 @@
 #include <shlwapi.h>
 #include "extension/CommandTexts.h"
 #include "resources/ResourceIds.h"
+#include "support/DriveLetters.h"
 #include "support/FilePath.h"
 #include "support/Platform.h"
+#include <strsafe.h>
 
 namespace {
 
-const DWORD kLetterMask = 0x3FFFFFF;
 const UINT kErrorBoxStyle = MB_OK | MB_ICONERROR;
 
 } // namespace
@@ -25,8 +26,7 @@ HRESULT DriveCommands::Select(const char* path, const wchar_t* exactName) noexce
         ClearSelection();
         return E_INVALIDARG;
     }
-    lstrcpyA(m_path, path);
-    return S_OK;
+    return StringCchCopyA(m_path, MAX_PATH, path);
 }
 
 HRESULT DriveCommands::SelectPath(const wchar_t* path) noexcept {
@@ -58,11 +58,7 @@ bool DriveCommands::NamesDriveRoot(const wchar_t* path) noexcept {
 }
 
 DWORD DriveCommands::ReadFreeLetters() noexcept {
-    return FreeLettersOf(GetLogicalDrives());
-}
-
-DWORD DriveCommands::FreeLettersOf(DWORD drivesInUse) noexcept {
-    return ~drivesInUse & kLetterMask;
+    return DriveLetters::FreeOf(GetLogicalDrives());
 }
 
 bool DriveCommands::OffersDelete() const noexcept {

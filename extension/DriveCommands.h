@@ -34,7 +34,6 @@ public:
     static bool NamesDriveRoot(const wchar_t* path) noexcept;
     // Reads the letters in use at this moment; answers the mask of the free ones.
     DWORD ReadFreeLetters() noexcept;
-    static DWORD FreeLettersOf(DWORD drivesInUse) noexcept;
     // Whether the selection is the root of a drive that the library reports as mapped.
     bool OffersDelete() const noexcept;
 

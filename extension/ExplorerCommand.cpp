@@ -4,8 +4,10 @@
 #include "extension/ExplorerCommandEnum.h"
 #include "LanterwellIds.h"
 #include "resources/ResourceIds.h"
+#include "support/DriveLetters.h"
 #include "support/InterfaceMap.h"
 #include "support/ModuleHeap.h"
+#include <strsafe.h>
 
 const CLSID CLSID_ExplorerCommand = LANTERWELL_CLSID_EXPLORER_COMMAND_INIT;
 const CLSID CLSID_ExplorerDeleteCommand = LANTERWELL_CLSID_EXPLORER_DELETE_COMMAND_INIT;
@@ -131,7 +133,10 @@ STDMETHODIMP ExplorerCommand::GetIcon(IShellItemArray*, LPWSTR* ppszIcon) {
     if (length == 0 || length >= MAX_PATH)
         return E_FAIL;
     wchar_t location[MAX_PATH + 16];
-    wsprintfW(location, L"%s,-%d", path, IDI_LANTERWELL);
+    if (const HRESULT result =
+            StringCchPrintfW(location, ARRAYSIZE(location), L"%s,-%d", path, IDI_LANTERWELL);
+        FAILED(result))
+        return result;
     return CopyForCaller(location, ppszIcon);
 }
 
@@ -227,7 +232,7 @@ STDMETHODIMP ExplorerCommand::EnumSubCommands(IEnumExplorerCommand** ppEnum) {
     *ppEnum = nullptr;
     if (!IsGroup())
         return E_NOTIMPL;
-    return ExplorerCommandEnum::Create(m_module, DriveCommands::FreeLettersOf(GetLogicalDrives()),
+    return ExplorerCommandEnum::Create(m_module, DriveLetters::FreeOf(GetLogicalDrives()),
                                        0, m_site.Get(), ppEnum);
 }
 

@@ -1,5 +1,6 @@
 #include "extension/ResourceStrings.h"
 #include "support/CodePage.h"
+#include "support/StringTable.h"
 
 namespace {
 
@@ -15,32 +16,6 @@ const WORD* FindEntry(const TextSource& source, UINT id) {
 }
 
 } // namespace
-
-const WORD* FindStringEntry(HMODULE module, UINT id, LANGID language) noexcept {
-    const LPCSTR block = MAKEINTRESOURCEA(static_cast<WORD>(id / 16 + 1));
-    const HRSRC resource = FindResourceExA(module, RT_STRING, block, language);
-    if (!resource)
-        return nullptr;
-    const HGLOBAL loaded = LoadResource(module, resource);
-    if (!loaded)
-        return nullptr;
-    const WORD* entry = static_cast<const WORD*>(LockResource(loaded));
-    if (!entry)
-        return nullptr;
-    const WORD* const end = entry + SizeofResource(module, resource) / sizeof(WORD);
-
-    for (UINT skip = id % 16; skip > 0; --skip) {
-        if (entry >= end)
-            return nullptr;
-        entry += 1 + *entry;
-    }
-    if (entry >= end || *entry == 0)
-        return nullptr;
-    // An entry whose count runs past the block is damaged: never read beyond the block.
-    if (*entry > end - entry - 1)
-        return nullptr;
-    return entry;
-}
 
 bool LoadResourceString(const TextSource& source, AnsiString& text, UINT id) noexcept {
     const WORD* entry = FindEntry(source, id);

@@ -18,10 +18,6 @@ struct WideUiText {
     int length = 0;
 };
 
-// Address of the entry's count word in the block of the given language, or null when the
-// block or a non-empty entry is missing.
-const WORD* FindStringEntry(HMODULE module, UINT id, LANGID language) noexcept;
-
 // Loads one string-table entry, as ANSI text in the conversion code page or as UTF-16;
 // false leaves the text as it was.
 bool LoadResourceString(const TextSource& source, AnsiString& text, UINT id) noexcept;

@@ -4,11 +4,18 @@
 #include "support/Conversion.h"
 #include "support/Handles.h"
 #include "support/Platform.h"
+#include <strsafe.h>
 
 namespace {
 
 HRESULT ItemCount(UINT count) {
     return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, count);
+}
+
+// The caller's buffer holds cchMax units: at most cchMax - 1 of the text and a terminator are
+// written (nothing for 0). A count beyond what the bounded copy takes is the text's own room.
+size_t CallerUnits(UINT cchMax) {
+    return cchMax < STRSAFE_MAX_CCH ? cchMax : STRSAFE_MAX_CCH;
 }
 
 // Unlocks a locked global memory handle when it goes away.
@@ -182,14 +189,14 @@ STDMETHODIMP ShellExtension::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*,
     if (!(uType & GCS_UNICODE)) {
         AnsiString text;
         m_commands.GetHelpText(offset, text);
-        lstrcpynA(pszName, text.Text(), cchMax);
+        StringCchCopyA(pszName, CallerUnits(cchMax), text.Text());
         return S_OK;
     }
     LPWSTR wideName = reinterpret_cast<LPWSTR>(pszName);
     if (Platform::IsNt()) {
         WideUiText text;
         m_commands.GetHelpText(offset, text);
-        lstrcpynW(wideName, text.text, cchMax);
+        StringCchCopyW(wideName, CallerUnits(cchMax), text.text);
         return S_OK;
     }
     // Before NT the texts are ANSI throughout: the UTF-16 one is converted from it.
@@ -198,6 +205,6 @@ STDMETHODIMP ShellExtension::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*,
     const WideText wide(text.Text());
     if (!wide.Text())
         return E_OUTOFMEMORY;
-    lstrcpynW(wideName, wide.Text(), cchMax);
+    StringCchCopyW(wideName, CallerUnits(cchMax), wide.Text());
     return S_OK;
 }

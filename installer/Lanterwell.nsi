@@ -20,7 +20,7 @@
 ;   X64_DIR and ARM64_DIR) /DALLOW_UNSIGNED=" -AllowUnsigned" (or empty for signed packages)
 ;   /DCLASS_ID=... /DAPP_ID=... /DINTERFACE_ID=... /DLIBRARY_ID=... (in braces, from
 ;   cmake/Identifiers.cmake)
-;   /DSIGN_PYTHON=... /DSIGN_SCRIPT=... (tools/sign.py) when a certificate is given
+;   /DSIGN_PYTHON=... /DSIGN_SCRIPT=... (tools/release/sign.py) when a certificate is given
 ;   /DTEST_NATIVE_ARM64 only for the tests: Windows on ARM taken for the native platform, which
 ;   Wine cannot be
 ; Silent mode: /S [/NORESTORE] [/D=folder]. Exit codes: 0 installed, 3010 when a restart

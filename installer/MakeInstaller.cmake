@@ -48,7 +48,7 @@ else()
     set(allow_unsigned " -AllowUnsigned")
 endif()
 
-# Signed when a certificate is given (tools/sign.py): every PE file of the sets here, the
+# Signed when a certificate is given (tools/release/sign.py): every PE file of the sets here, the
 # uninstaller before it is packed and the setup program itself by makensis. The package was
 # signed when it was made.
 find_program(MAKENSIS makensis REQUIRED)
@@ -57,7 +57,7 @@ if("$ENV{LANTERWELL_SIGNING_PFX}" STREQUAL "")
     message(STATUS "LANTERWELL_SIGNING_PFX is not set: nothing is signed")
 else()
     find_program(PYTHON3 python3 REQUIRED)
-    set(sign_script ${SOURCE_DIR}/tools/sign.py)
+    set(sign_script ${SOURCE_DIR}/tools/release/sign.py)
     foreach(file ${x64_files} ${x86_files} ${arm64_files})
         execute_process(COMMAND ${PYTHON3} ${sign_script} ${file} RESULT_VARIABLE result)
         if(NOT result EQUAL 0)
@@ -72,7 +72,7 @@ if(TEST_NATIVE_ARM64)
 endif()
 # The setup program keeps each file's time: every file carries the one build time of the
 # release, so that the same source makes the same setup program.
-execute_process(COMMAND sh ${SOURCE_DIR}/tools/source-date-epoch OUTPUT_VARIABLE epoch
+execute_process(COMMAND sh ${SOURCE_DIR}/tools/release/source-date-epoch OUTPUT_VARIABLE epoch
     OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND touch -d @${epoch} ${x64_files} ${x86_files} ${arm64_files} ${doc_files}
     ${X64_DIR}/${PACKAGE_FILE} ${ARM64_DIR}/${ARM64_PACKAGE_FILE} COMMAND_ERROR_IS_FATAL ANY)

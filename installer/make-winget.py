@@ -8,7 +8,7 @@ Package Manager's community repository takes (manifest version 1.6.0):
                                                      .locale.ja-JP.yaml            Japanese
 
 The download URL is the publisher's to fill (a CMake option, with a clear placeholder until
-then; tools/release.sh fills it); the licence is its SPDX identifier, and everything else
+then; tools/release/release.sh fills it); the licence is its SPDX identifier, and everything else
 comes from the build."""
 import argparse
 import hashlib

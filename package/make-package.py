@@ -5,7 +5,7 @@ an MSIX. The DLL itself stays in the install folder (the external location).
 
 Signing: with LANTERWELL_SIGNING_PFX (and LANTERWELL_SIGNING_PASSWORD_FILE, a file holding the
 password, which never goes on a command line) in the environment the package is signed by
-tools/sign.py and its Publisher is the certificate's subject as Windows renders it; a subject
+tools/release/sign.py and its Publisher is the certificate's subject as Windows renders it; a subject
 that no Publisher can express stops the build, naming the field. Without, it is unsigned and
 its Publisher is the one Windows requires of unsigned packages."""
 import argparse
@@ -21,7 +21,7 @@ import time
 import zipfile
 from xml.sax.saxutils import escape
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "release"))
 import sign  # noqa: E402  (the one signing rule for everything that ships)
 
 BLOCK = 65536
@@ -112,8 +112,8 @@ CONTENT_TYPES = ('<?xml version="1.0" encoding="UTF-8"?>\r\n'
 
 @functools.lru_cache(None)
 def build_time():
-    """The time every entry carries: the one build time of the release (tools/source-date-epoch)."""
-    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools",
+    """The time every entry carries: the one build time of the release (tools/release/source-date-epoch)."""
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "release",
                           "source-date-epoch")
     seconds = int(subprocess.run(["sh", script], check=True, capture_output=True).stdout)
     return time.gmtime(seconds)[:6]

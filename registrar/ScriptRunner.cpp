@@ -9,6 +9,7 @@
 #include "support/Handles.h"
 #include "support/LastError.h"
 #include "support/ModulePath.h"
+#include <strsafe.h>
 
 namespace {
 
@@ -161,9 +162,8 @@ HRESULT RunRegistryScript(ReplacementSource* common, HINSTANCE module, UINT id, 
     wchar_t quoted[kEscapedPathUnits + 2];
     const wchar_t* moduleValue = escaped;
     if (!module || module == GetModuleHandleA(nullptr)) {
-        quoted[0] = L'"';
-        lstrcpyW(quoted + 1, escaped);
-        lstrcatW(quoted, L"\"");
+        if (FAILED(result = StringCchPrintfW(quoted, ARRAYSIZE(quoted), L"\"%s\"", escaped)))
+            return result;
         moduleValue = quoted;
     }
     if (FAILED(result = registrar.AddVariable(L"Module", moduleValue)) ||

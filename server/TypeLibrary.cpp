@@ -4,6 +4,7 @@
 #include "support/Handles.h"
 #include "support/KeyHandle.h"
 #include "support/ModulePath.h"
+#include <strsafe.h>
 
 namespace {
 
@@ -36,8 +37,10 @@ bool IsRegistered(const TLIBATTR& attributes) {
     if (!StringFromGUID2(attributes.guid, library, 40))
         return true;
     wchar_t name[128];
-    wsprintfW(name, L"TypeLib\\%s\\%x.%x\\%lx\\%s", library, attributes.wMajorVerNum,
-              attributes.wMinorVerNum, attributes.lcid, PlatformKey(attributes.syskind));
+    if (FAILED(StringCchPrintfW(name, ARRAYSIZE(name), L"TypeLib\\%s\\%x.%x\\%lx\\%s", library,
+                                attributes.wMajorVerNum, attributes.wMinorVerNum, attributes.lcid,
+                                PlatformKey(attributes.syskind))))
+        return true;
     KeyHandle key;
     return key.Open(HKEY_CLASSES_ROOT, name, KEY_READ) != ERROR_FILE_NOT_FOUND;
 }
@@ -62,8 +65,7 @@ HRESULT RemoveInterfaceKeys(ITypeLib* library, REFGUID libraryId) {
         const bool named = isInterface && GuidText(attributes->guid, key + 10);
         info->ReleaseTypeAttr(attributes);
         char owned[64];
-        lstrcpyA(owned, key);
-        lstrcatA(owned, "\\TypeLib");
+        StringCchPrintfA(owned, ARRAYSIZE(owned), "%s\\TypeLib", key);
         char typeLibrary[64] = {};
         LONG size = sizeof(typeLibrary);
         if (!named ||
@@ -98,11 +100,9 @@ HRESULT LoadModuleTypeLibrary(HINSTANCE module, BSTR* path, ITypeLib** library) 
     HRESULT result = LoadTypeLib(file, library);
     if (FAILED(result)) {
         // The library beside the module, under the module's name.
-        const int extension = static_cast<int>(PathFindExtensionW(file) - file);
-        if (extension + static_cast<int>(sizeof(kTypeLibraryExtension) / sizeof(wchar_t)) >
-            MAX_PATH)
+        const size_t extension = static_cast<size_t>(PathFindExtensionW(file) - file);
+        if (FAILED(StringCchCopyW(file + extension, MAX_PATH - extension, kTypeLibraryExtension)))
             return E_FAIL;
-        lstrcpyW(file + extension, kTypeLibraryExtension);
         result = LoadTypeLib(file, library);
         if (FAILED(result))
             return result;
@@ -119,7 +119,7 @@ HRESULT RegisterModuleTypeLibrary(HINSTANCE module) noexcept {
     if (FAILED(result))
         return result;
     wchar_t helpDirectory[MAX_PATH];
-    lstrcpynW(helpDirectory, path.Get(), MAX_PATH);
+    StringCchCopyW(helpDirectory, MAX_PATH, path.Get());
     helpDirectory[DirectoryPrefixLength(helpDirectory)] = 0;
     return RegisterTypeLib(library.Get(), path.Get(), helpDirectory);
 }

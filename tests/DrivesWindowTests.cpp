@@ -9,7 +9,7 @@
 #include <vector>
 #include "tests/ScratchKey.h"
 #include "tests/TestSupport.h"
-#include "tools/drives/DrivesIds.h"
+#include "drives/window/DrivesIds.h"
 
 namespace {
 #ifndef DEADLINE
@@ -69,6 +69,7 @@ DWORD RestoreSetting() {
 
 struct DialogSearch {
     HWND owner;
+    DWORD process; // 0: any
     HWND found;
 };
 
@@ -76,15 +77,18 @@ BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM data) {
     auto* search = reinterpret_cast<DialogSearch*>(data);
     wchar_t name[16] = {};
     GetClassNameW(window, name, 16);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
     if (GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window) &&
-        lstrcmpW(name, L"#32770") == 0)
+        lstrcmpW(name, L"#32770") == 0 && (!search->process || search->process == process))
         search->found = window;
     return search->found == nullptr;
 }
 
-// The top-level dialog a window owns (the add dialog, a message box), or none.
-HWND OwnedDialog(HWND owner) {
-    DialogSearch search = {owner, nullptr};
+// The top-level dialog a window owns (the add dialog, a message box), or, for no owner, the one
+// of that process; none: null.
+HWND OwnedDialog(HWND owner, DWORD process = 0) {
+    DialogSearch search = {owner, process, nullptr};
     EnumWindows(FindOwnedDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -333,6 +337,27 @@ TEST_F(DrivesWindowTest, ASecondStartBringsTheFirstWindowForward) {
     CloseHandle(second.hThread);
     EXPECT_EQ(FindWindowExW(nullptr, m_window, L"LanterwellDrives", nullptr), nullptr)
         << "one window";
+}
+
+// Another program's object under the window's instance mutex's name: without the mutex a second
+// start could not find the window, and the window says so instead of vanishing.
+TEST(DrivesWindowStart, SaysWhyWhenItCannotHoldItsPlaceInTheSession) {
+    const HANDLE squatter = CreateEventW(nullptr, FALSE, FALSE, L"Local\\Lanterwell.Window");
+    ASSERT_NE(squatter, nullptr);
+    PROCESS_INFORMATION window = {};
+    ASSERT_TRUE(Launch(L"\"" + test::Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", window));
+    HWND box = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (box = OwnedDialog(nullptr, window.dwProcessId)) != nullptr; }));
+    if (box)
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    if (WaitForSingleObject(window.hProcess, test::kHangDeadline) != WAIT_OBJECT_0)
+        TerminateProcess(window.hProcess, 0);
+    DWORD code = 0;
+    GetExitCodeProcess(window.hProcess, &code);
+    EXPECT_EQ(code, 1u);
+    CloseHandle(window.hProcess);
+    CloseHandle(window.hThread);
+    CloseHandle(squatter);
 }
 
 } // namespace

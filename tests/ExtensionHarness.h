@@ -7,7 +7,7 @@
 #include "extension/ShellExtension.h"
 #include "server/ModuleInstance.h"
 #include "server/ModuleRecords.h"
-#include "tools/shell-host/DropDataObject.h"
+#include "tests/hosts/shell-host/DropDataObject.h"
 
 namespace test {
 

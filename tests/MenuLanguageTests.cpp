@@ -7,7 +7,7 @@
 #include "tests/ServerDll.h"
 #include "tests/SubstDoubles.h"
 #include "tests/TestSupport.h"
-#include "tools/shell-host/DropDataObject.h"
+#include "tests/hosts/shell-host/DropDataObject.h"
 
 // The built DLL's menu, help texts and error boxes, read back as a user's Windows shows them:
 // in the user's language whatever the thread's code page, and on a Japanese system in a

@@ -1,6 +1,8 @@
 // Virtual drives kept for sign-in: the companion saves what the menu makes while the user's
 // setting is on, and lwsubst restores it after the drive went (as at sign-out), exactly.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -8,8 +10,8 @@
 #include "tests/ExtensionHarness.h"
 #include "tests/SubstDoubles.h"
 #include "tests/TestSupport.h"
-#include "tools/subst/DosDevices.h"
-#include "tools/subst/DriveStore.h"
+#include "drives/DosDevices.h"
+#include "drives/DriveStore.h"
 
 namespace {
 
@@ -113,6 +115,38 @@ void ClearUserSetting() {
     RegDeleteValueW(key, L"RestoreAtSignIn");
     RegCloseKey(key);
 }
+
+// Refuses every program the writing of values below a key of HKEY_CURRENT_USER while it lives,
+// as a key an administrator locked does; its own access rules come back afterwards.
+class WritesRefused {
+public:
+    explicit WritesRefused(const wchar_t* path) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, READ_CONTROL | WRITE_DAC,
+                            nullptr, &m_key, nullptr))
+            return;
+        DWORD size = sizeof(m_was);
+        PSECURITY_DESCRIPTOR refusing = nullptr;
+        m_held = RegGetKeySecurity(m_key, DACL_SECURITY_INFORMATION, m_was, &size) == 0 &&
+                 ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                     L"D:(D;;0x2;;;WD)(A;;GA;;;WD)", SDDL_REVISION_1, &refusing, nullptr) &&
+                 RegSetKeySecurity(m_key, DACL_SECURITY_INFORMATION, refusing) == 0;
+        LocalFree(refusing);
+    }
+    ~WritesRefused() {
+        if (m_held)
+            RegSetKeySecurity(m_key, DACL_SECURITY_INFORMATION, m_was);
+        if (m_key)
+            RegCloseKey(m_key);
+    }
+    WritesRefused(const WritesRefused&) = delete;
+    WritesRefused& operator=(const WritesRefused&) = delete;
+    bool Held() const { return m_held; }
+
+private:
+    HKEY m_key = nullptr;
+    alignas(void*) BYTE m_was[4096] = {};
+    bool m_held = false;
+};
 
 std::wstring LetterOf(int drive) {
     return {static_cast<wchar_t>(L'A' + drive - 1), L':'};
@@ -378,6 +412,33 @@ TEST_F(PersistenceTest, AUsersOwnChoiceOutlivesTheMachineDefault) {
             ClearUserSetting();
         const std::string listed = Lwsubst(L"").output;
         EXPECT_NE(listed.find("/persist on"), std::string::npos) << listed;
+    }
+}
+
+// Saving changes the user's setting, their sign-in entry and the saved drive together: when any
+// write is refused, none of them has changed, and the user is told.
+TEST_F(PersistenceTest, SavingIsAllOrNothing) {
+    const std::wstring folder = Folder(L"All or nothing");
+    const int drive = Drive();
+    for (const wchar_t* refused : {L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                   L"Software\\Lanterwell", L"Software\\Lanterwell\\Drives"}) {
+        for (const std::wstring& command :
+             {std::wstring(L"/persist on"), LetterOf(drive) + L" \"" + folder + L"\" /save"}) {
+            ClearUserSetting();
+            SetMachineDefault(false);
+            Result result;
+            {
+                const WritesRefused lock(refused);
+                ASSERT_TRUE(lock.Held()) << "the test cannot lock the key";
+                result = Lwsubst(command);
+            }
+            const std::wstring about = std::wstring(refused) + L": " + command;
+            EXPECT_EQ(result.code, 1u) << about << result.output;
+            EXPECT_EQ(DriveStore::RestoreSetting(), DriveStore::Restoring::OffOnMachine) << about;
+            EXPECT_EQ(SignInEntry(), L"<none>") << about;
+            EXPECT_EQ(SavedFolder(drive), L"<none>") << about;
+            SignOut(drive);
+        }
     }
 }
 

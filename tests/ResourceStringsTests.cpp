@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 #include <vector>
 #include "extension/ResourceStrings.h"
-#include "extension/UiLanguage.h"
+#include "support/StringTable.h"
+#include "support/UiLanguage.h"
 #include "resources/ResourceIds.h"
 #include "server/ModuleInstance.h"
 #include "tests/ExpectedTexts.h"

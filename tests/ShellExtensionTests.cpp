@@ -3,7 +3,7 @@
 #include "extension/ShellExtension.h"
 #include "extension/SubstLibrary.h"
 #include "server/ModuleInstance.h"
-#include "tools/shell-host/DropDataObject.h"
+#include "tests/hosts/shell-host/DropDataObject.h"
 #include "tests/ExpectedTexts.h"
 #include "tests/ExtensionHarness.h"
 #include "tests/MessageBoxCatcher.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 #include "tests/TestSupport.h"
-#include "tools/subst-double/SubstDouble.h"
+#include "tests/doubles/SubstDouble.h"
 
 namespace test {
 

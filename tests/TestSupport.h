@@ -45,7 +45,7 @@ inline std::wstring DeviceTarget(int drive) {
     return QueryDosDeviceW(name, target, 1024) ? target : L"<none>";
 }
 
-// Whether the tests run under an emulated Wine (tools/root-wine.sh says so). There one
+// Whether the tests run under an emulated Wine (tools/roots/enter-root.sh says so). There one
 // process cannot read another's memory: the read stops the process, which qemu does not survive.
 inline bool Emulated() {
     return GetEnvironmentVariableA("LANTERWELL_EMULATED", nullptr, 0) != 0;

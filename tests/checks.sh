@@ -1,9 +1,12 @@
+# shellcheck shell=bash
 # Sourced by the test scripts: named checks, counted, and the closing line CTest reads; what
 # the scripts ask of Wine and of Lanterwell's registration.
 checks_home=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=../tools/wine.sh
 . "$checks_home/../tools/wine.sh"
 # The published identifiers and the commands' numbers as the build writes them out; CTest
 # names the file.
+# shellcheck source=/dev/null  # written by the build, not in the checkout
 [ -z "${LANTERWELL_IDENTIFIERS:-}" ] || . "$LANTERWELL_IDENTIFIERS"
 passed=0 failed=0
 check() { # DESCRIPTION COMMAND...

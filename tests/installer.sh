@@ -16,8 +16,8 @@ planted=$x86/tests/planted_program.exe
 version=$(basename "$setup" -setup.exe)
 version=${version#Lanterwell-}
 rm -rf "$work" && mkdir -p "$work/Sample Folder"
-cp "$x64/tools/shell-host.exe" "$work/host-x64.exe" 2>/dev/null
-cp "$x86/tools/shell-host.exe" "$work/host-x86.exe"
+cp "$x64/tests/hosts/shell-host.exe" "$work/host-x64.exe" 2>/dev/null
+cp "$x86/tests/hosts/shell-host.exe" "$work/host-x86.exe"
 cd "$work" || exit 1
 export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES=$WINE_SETUPS
 trap 'quiet wineserver -k' EXIT
@@ -37,7 +37,7 @@ fi
 # The sets' folders where the setup program puts them by default (main holds the uninstaller),
 # and the native set with the build it comes from.
 default_folders() {
-    dir64= dir32="$drive_c/Program Files/Lanterwell" set=x86 build=$x86
+    dir64='' dir32="$drive_c/Program Files/Lanterwell" set=x86 build=$x86
     [ "$arch" = win64 ] && dir64=$dir32 dir32="$drive_c/Program Files (x86)/Lanterwell" set=x64 build=$x64
     main=${dir64:-$dir32}
 }
@@ -74,7 +74,7 @@ hold() {
 }
 release() {
     touch "$work/release.flag"
-    wait $holder
+    wait "$holder"
 }
 # Windows' Active Setup at a user's sign-in: a component whose Version is above the user's
 # runs its StubPath as the user, then the user's Version is set. Succeeds when it ran.
@@ -137,14 +137,14 @@ install() {
     check "the silent install succeeds" test "$(setup_code /S)" = 0
     local set dir view build
     for set in $hosts; do
-        if [ $set = x64 ]; then dir=$dir64 view=64 build=$x64; else dir=$dir32 view=32 build=$x86; fi
+        if [ "$set" = x64 ]; then dir=$dir64 view=64 build=$x64; else dir=$dir32 view=32 build=$x86; fi
         check "$set: Lanterwell.dll installed" cmp -s "$dir/Lanterwell.dll" "$build/Lanterwell.dll"
         check "$set: SUBST.DLL beside it" cmp -s "$dir/SUBST.DLL" "$build/companion/SUBST.DLL"
         check "$set: registered in the $view-bit view" \
             test "$(server_of $view)" = "$(windows_path "$dir/Lanterwell.dll")"
         check "$set: approved in the $view-bit view" \
             test "$(value $view "$approved" "$CLSID_SHELL_EXTENSION")" = Lanterwell
-        check "$set: its host reaches the installed class" host_serves $set "$dir"
+        check "$set: its host reaches the installed class" host_serves "$set" "$dir"
     done
     local file key name expected
     for file in "$main/uninstall.exe" "$main/lwsubst.exe" "$main/Lanterwell.exe" \
@@ -157,7 +157,7 @@ install() {
     # Each sign-in restores the user's drives, on by default for every user and not in the
     # installing user's own hive; the Apps & features entry.
     while IFS='|' read -r key name expected; do
-        check "$key: $name = $expected" test "$(value $native "$key" $name)" = "$expected"
+        check "$key: $name = $expected" test "$(value "$native" "$key" "$name")" = "$expected"
     done <<ROWS
 $run|Lanterwell|"$(windows_path "$main")\lwsubst.exe" /restore
 $vendor|RestoreAtSignIn|0x1
@@ -191,8 +191,8 @@ upgrade_while_loaded() {
     kill -9 $runner && wait $runner 2>/dev/null
     quiet wineboot -r
     check "after the restart the new DLL is in place" cmp -s "$main/Lanterwell.dll" "$build/Lanterwell.dll"
-    check "and the new lwsubst.exe" cmp -s "$main/lwsubst.exe" "$build/tools/lwsubst.exe"
-    check "and the host still reaches it" host_serves $set "$main"
+    check "and the new lwsubst.exe" cmp -s "$main/lwsubst.exe" "$build/drives/lwsubst.exe"
+    check "and the host still reaches it" host_serves "$set" "$main"
 }
 
 windows11_package() {
@@ -252,11 +252,13 @@ moves() {
     # Installed over 1.1.2.0, which turned restoring on in the installing user's own hive.
     quiet wine reg add "$uninstall" /v DisplayVersion /d 1.1.2.0 /f /reg:$native
     quiet wine reg add 'HKCU\Software\Lanterwell' /v RestoreAtSignIn /t REG_DWORD /d 1 /f
+    # shellcheck disable=SC1112  # the typographic apostrophe is the folder's name
     check "a move into another folder succeeds" \
         test "$(setup_code /S /NORESTORE '/D=C:\Tools\..\Tools\\Lanterwell’s')" = 0
     check "the earlier copy is gone" test ! -e "$main" -a ! -e "$dir32/Lanterwell.dll"
+    # shellcheck disable=SC1112  # the typographic apostrophe is the folder's name
     check "the entry names the new folder" \
-        test "$(value $native "$uninstall" InstallLocation)" = 'C:\Tools\Lanterwell’s'
+        test "$(value "$native" "$uninstall" InstallLocation)" = 'C:\Tools\Lanterwell’s'
     [ "$arch" = win64 ] && check "PowerShell gets its apostrophe doubled" grep -qF -e \
         "-Path 'C:\Tools\Lanterwell’’s\\Lanterwell-$version-x64.msix'" "$powershell.log"
     # Without the option: no sign-in entry, no machine default, nor 1.1.2.0's per-user setting.
@@ -271,7 +273,7 @@ moves() {
     check "/D= naming the folder the setup program starts from is honoured ($code)" test "$code" = 0
     check "the entry names it" test "$(value $native "$uninstall" InstallLocation)" = "$start_folder"
     check "the folders that both /D= made are gone" test ! -e "$drive_c/Tools"
-    check "the host reaches the moved class" host_serves $set "$(winepath -u "$start_folder" 2>/dev/null)"
+    check "the host reaches the moved class" host_serves "$set" "$(winepath -u "$start_folder" 2>/dev/null)"
 }
 
 # The documented silent uninstall of an install in the folder the setup program starts from:

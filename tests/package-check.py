@@ -164,7 +164,7 @@ def main(package, dll, arch, version, publisher):
         check(uuid.UUID(clsid).bytes_le in open(dll, "rb").read(), "the DLL carries " + clsid)
     executable = manifest.find(FOUNDATION + "Applications/" + FOUNDATION + "Application").get(
         "Executable")
-    check(os.path.exists(os.path.join(os.path.dirname(dll), "tools", executable)),
+    check(os.path.exists(os.path.join(os.path.dirname(dll), "drives", executable)),
           "the application's executable is one the install folder gets")
     for attribute in ("Square150x150Logo", "Square44x44Logo"):
         logo = next(manifest.iter()).find(".//*[@%s]" % attribute).get(attribute)

@@ -15,11 +15,14 @@ readobj() { llvm-readobj-14 "$@" 2>/dev/null; }
 exports() { readobj --coff-exports "$1" | sed -n 's/^ *Name: //p' | sort | paste -sd' '; }
 # The DLLs every Windows has in its system folder, and only those.
 system='^(KERNEL32|USER32|ADVAPI32|OLE32|OLEAUT32|SHELL32|SHLWAPI|VERSION|COMCTL32|msvcrt)\.dll$'
-for file in Lanterwell.dll companion/SUBST.DLL tools/lwsubst.exe tools/Lanterwell.exe; do
+for file in Lanterwell.dll companion/SUBST.DLL drives/lwsubst.exe drives/Lanterwell.exe; do
     path=$build/$file
     check "$file: machine $machine" grep -q "($machine)" <(readobj --file-headers "$path")
     check "$file: imports only system DLLs" not grep -viE "$system" \
         <(readobj --coff-imports "$path" | sed -n 's/^ *Name: //p')
+    # The tests' variables are read by the tests' own builds only.
+    check "$file: reads no test variable" not grep -q LANTERWELL_ \
+        <(strings -a -e l "$path"; strings -a "$path")
 done
 check "Lanterwell.dll: exactly its four exports" test "$(exports "$build/Lanterwell.dll")" = \
     "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer"
@@ -30,7 +33,7 @@ for type in REGISTRY TYPELIB 'STRINGTABLE (ID 6)' 'VERSIONINFO (ID 16)' 'GROUP_I
     check "Lanterwell.dll: its $type resource" grep -qF "$type" <<<"$resources"
 done
 # The window: small, with the manifest that asks for common controls 6 and per-monitor DPI.
-check "Lanterwell.exe: well under 100 KB" test "$(stat -c %s "$build/tools/Lanterwell.exe")" -lt 81920
+check "Lanterwell.exe: well under 100 KB" test "$(stat -c %s "$build/drives/Lanterwell.exe")" -lt 81920
 check "Lanterwell.exe: its manifest" grep -qF 'MANIFEST (ID 24)' \
-    <(readobj --coff-resources "$build/tools/Lanterwell.exe")
+    <(readobj --coff-resources "$build/drives/Lanterwell.exe")
 summary "pe-check ($arch)"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The same source gives the same bytes: makes a release (tools/release.sh) from a copy of the
+# The same source gives the same bytes: makes a release (tools/release/release.sh) from a copy of the
 # checkout in another, deeper folder, with the clock the build sees a day and seven hours
 # later, and compares every file it ships with the build trees' own.
 # usage: reproducible.sh SOURCE WORK X64-BUILD X86-BUILD ARM64-BUILD VERSION
@@ -12,7 +12,7 @@ mkdir -p "$copy"
 # The checkout as it stands, its history too, with the build time it has; a release is of a
 # commit, so changes not yet committed are committed in the copy.
 export SOURCE_DATE_EPOCH
-SOURCE_DATE_EPOCH=$(sh "$source/tools/source-date-epoch")
+SOURCE_DATE_EPOCH=$(sh "$source/tools/release/source-date-epoch")
 (cd "$source" && tar --exclude=./build -cf - .) | (cd "$copy" && tar -xf -)
 quiet git -C "$copy" add -A
 quiet git -C "$copy" -c user.name=test -c user.email=test@invalid commit -m "as it stands"
@@ -20,7 +20,7 @@ release=$work/release
 base=https://downloads.invalid/lanterwell
 # Only the clock is moved: the files' times read as they are (NO_FAKE_STAT).
 check "the release is made" env NO_FAKE_STAT=1 faketime '+1 day 7 hours' \
-    bash "$copy/tools/release.sh" --url "$base/" --output "$release"
+    bash "$copy/tools/release/release.sh" --url "$base/" --output "$release"
 check "its checksums hold" quiet sh -c "cd '$release' && sha256sum -c SHA256SUMS"
 for arch in x86 x64 arm64; do
     tree=$x64

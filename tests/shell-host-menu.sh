@@ -10,7 +10,7 @@ set -u
 export WINEPREFIX=$1 WINEDEBUG=-all LC_ALL=en_US.UTF-8 WINEDLLOVERRIDES=$WINE_PROGRAMS
 run=$2 build=$3
 rm -rf "$run" && mkdir -p "$run/Sample Folder" && cd "$run" || exit 1
-cp "$build/Lanterwell.dll" "$build/companion/SUBST.DLL" "$build/tools/shell-host.exe" .
+cp "$build/Lanterwell.dll" "$build/companion/SUBST.DLL" "$build/tests/hosts/shell-host.exe" .
 view=64
 grep -qx '#arch=win32' "$WINEPREFIX/system.reg" && view=32
 host() { wine shell-host.exe --cocreate "$@" </dev/null 2>&1 | tr -d '\r'; }

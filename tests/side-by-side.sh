@@ -4,15 +4,16 @@
 # registers the x86 DLL into the 32-bit view, and a 64-bit and a 32-bit shell host each reach
 # their own DLL through CoCreateInstance. Then what unregistering one does to the other.
 # usage: side-by-side.sh PREFIX RUNDIR LOCALE X64-DIR X86-DIR
-#   each DIR holds Lanterwell.dll, companion/SUBST.DLL and tools/shell-host.exe of its build
+#   each DIR holds Lanterwell.dll, companion/SUBST.DLL and tests/hosts/shell-host.exe of its build
 set -u
 . "$(dirname "$0")/checks.sh"
+# shellcheck disable=SC2034  # x64 and x86 are read by name below, as ${!arch}
 prefix=$1 run=$2 locale=$3 x64=$4 x86=$5
 export WINEPREFIX=$prefix WINEDEBUG=-all LC_ALL=$locale WINEDLLOVERRIDES=$WINE_PROGRAMS
 rm -rf "$run" && mkdir -p "$run/x64" "$run/x86" "$run/Sample Folder"
 for arch in x64 x86; do
     dir=${!arch}
-    cp "$dir/Lanterwell.dll" "$dir/companion/SUBST.DLL" "$dir/tools/shell-host.exe" "$run/$arch/"
+    cp "$dir/Lanterwell.dll" "$dir/companion/SUBST.DLL" "$dir/tests/hosts/shell-host.exe" "$run/$arch/"
 done
 cd "$run" || exit 1
 

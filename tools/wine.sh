@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # what it defines, the scripts that source it use
 # Sourced by every script that drives Wine: the DLL overrides by purpose, prefixes, quiet
 # commands and a display of its own.
 
@@ -14,26 +15,28 @@ WINE64=$(command -v wine64 || echo /usr/lib/wine/wine64)
 
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 # The prefix's server stopped, and gone.
-stop_server() { quiet wineserver -k || true && quiet wineserver -w || true; }
+stop_server() {
+    quiet wineserver -k || true
+    quiet wineserver -w || true
+}
 
 # make_prefix PREFIX win32|win64 [x11]: a new prefix of that architecture with no debugger
 # for crashes, drawing with the null driver (windows without X) unless x11 is asked for.
 make_prefix() {
+    local view
     rm -rf "$1" && mkdir -p "$1"
-    (
-        export WINEPREFIX=$1
-        WINEARCH=$2 quiet wineboot -i
-        wine --version >"$1/.made-by"
-        [ "${3:-}" = x11 ] || quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
-        local view
-        for view in 32 64; do
-            [ "$2/$view" != win32/64 ] || continue
-            quiet wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-                /v Debugger /f "/reg:$view" || true
-        done
-        # The desktop reads its driver when it starts: the first server goes.
-        stop_server
-    )
+    WINEPREFIX=$1 WINEARCH=$2 quiet wineboot -i
+    WINEPREFIX=$1 wine --version >"$1/.made-by"
+    [ "${3:-}" = x11 ] ||
+        WINEPREFIX=$1 quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+    for view in 32 64; do
+        [ "$2/$view" != win32/64 ] || continue
+        WINEPREFIX=$1 quiet wine reg delete \
+            'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f "/reg:$view" ||
+            true
+    done
+    # The desktop reads its driver when it starts: the first server goes.
+    WINEPREFIX=$1 stop_server
 }
 
 # made_for PREFIX win32|win64: whether the prefix exists, of that architecture, made by the

@@ -1,0 +1,220 @@
+#include "drives/DriveActions.h"
+#include <shellapi.h>
+#include "drives/DosDevices.h"
+#include "drives/SavedValue.h"
+#include "drives/StoreKeys.h"
+#include "support/DriveLetters.h"
+#include "support/KeyHandle.h"
+#include <strsafe.h>
+
+namespace {
+
+const wchar_t kRestoreProgram[] = L"lwsubst.exe";
+// "C:\...\lwsubst.exe" /restore: the program's path, its quotes and the switch.
+const size_t kCommandUnits = MAX_PATH + 16;
+
+// "C:\...\lwsubst.exe" /restore, for the lwsubst.exe in this program's folder.
+LONG RestoreCommand(wchar_t (&command)[kCommandUnits]) {
+    wchar_t program[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return ERROR_FILENAME_EXCED_RANGE;
+    wchar_t* name = program + length;
+    while (name > program && name[-1] != L'\\')
+        --name;
+    const size_t room = MAX_PATH - static_cast<size_t>(name - program);
+    if (FAILED(StringCchCopyW(name, room, kRestoreProgram)) ||
+        FAILED(StringCchPrintfW(command, kCommandUnits, L"\"%s\" /restore", program)))
+        return ERROR_FILENAME_EXCED_RANGE;
+    return ERROR_SUCCESS;
+}
+
+// The current user's own sign-in entry, beside any machine-wide one the setup program made:
+// the two take turns (lwsubst's restore mutex), and each outlives a change to the other.
+LONG UpdateRunEntry(bool on) {
+    KeyHandle key;
+    if (!on) {
+        LONG error = key.Open(HKEY_CURRENT_USER, StoreKeys::kRun, KEY_SET_VALUE);
+        if (error == ERROR_SUCCESS)
+            error = RegDeleteValueW(key.Get(), StoreKeys::kRunValue);
+        return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+    }
+    wchar_t command[kCommandUnits];
+    if (const LONG error = RestoreCommand(command))
+        return error;
+    if (const LONG error = key.Create(HKEY_CURRENT_USER, StoreKeys::kRun, KEY_SET_VALUE))
+        return error;
+    size_t length = 0;
+    StringCchLengthW(command, kCommandUnits, &length);
+    return RegSetValueExW(key.Get(), StoreKeys::kRunValue, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(command),
+                          static_cast<DWORD>((length + 1) * sizeof(wchar_t)));
+}
+
+// What saving changes, as it was before: the user's setting, their sign-in entry and the
+// drive's saved entry. Put back when it goes, unless what was changed is kept.
+class SaveChange {
+public:
+    // Drive 0: the setting and the entry alone.
+    explicit SaveChange(int drive) : m_driveName{drive ? DriveLetters::Letter(drive) : L'\0', 0} {}
+    ~SaveChange() {
+        if (m_taken && !m_kept) {
+            m_drive.Restore();
+            m_entry.Restore();
+            m_setting.Restore();
+        }
+    }
+    SaveChange(const SaveChange&) = delete;
+    SaveChange& operator=(const SaveChange&) = delete;
+
+    // Reads all three first: nothing is changed that could not be put back.
+    LONG Take() {
+        LONG error = m_setting.Take();
+        if (!error)
+            error = m_entry.Take();
+        if (!error && m_driveName[0])
+            error = m_drive.Take();
+        m_taken = !error;
+        return error;
+    }
+    void Keep() { m_kept = true; }
+
+private:
+    wchar_t m_driveName[2];
+    SavedValue m_setting{StoreKeys::kSettings, StoreKeys::kRestoreValue};
+    SavedValue m_entry{StoreKeys::kRun, StoreKeys::kRunValue};
+    SavedValue m_drive{StoreKeys::kDrives, m_driveName};
+    bool m_taken = false;
+    bool m_kept = false;
+};
+
+// The user's setting and their own sign-in entry, the entry first: a restore that nothing
+// would run is never switched on.
+int SetRestore(bool on) {
+    const LONG error = UpdateRunEntry(on);
+    return error ? static_cast<int>(error) : DriveStore::SetRestoreAtSignIn(on);
+}
+
+// /save keeps the drive whatever the setting, and turns the user's restore on: a drive kept
+// that nothing would restore would be a promise broken. The choice is stored as the user's
+// own, with their own sign-in entry, even where the machine-wide default already restores: an
+// administrator turning that off later must not take the user's saved drives with it.
+int SaveAsTheUsersOwn(int drive, bool& restoreTurnedOn) {
+    const DriveStore::Restoring setting = DriveStore::RestoreSetting();
+    SaveChange change(drive);
+    int error = change.Take();
+    if (!error && setting != DriveStore::Restoring::ByUser)
+        error = SetRestore(true);
+    if (!error)
+        error = DriveStore::SaveMade(drive);
+    if (error)
+        return error;
+    change.Keep();
+    restoreTurnedOn =
+        setting != DriveStore::Restoring::ByUser && setting != DriveStore::Restoring::ByMachine;
+    return 0;
+}
+
+} // namespace
+
+namespace DriveActions {
+
+bool SameFolder(const wchar_t* one, const wchar_t* other) noexcept {
+    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one, -1, other, -1) == CSTR_EQUAL;
+}
+
+Problem ProblemOf(int error) noexcept {
+    switch (error) {
+    case 0:
+        return Problem::None;
+    case ERROR_ALREADY_ASSIGNED:
+        return Problem::LetterInUse;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return Problem::FolderMissing;
+    case ERROR_DIRECTORY:
+        return Problem::NotAFolder;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return Problem::NameTooLong;
+    default:
+        return Problem::Other;
+    }
+}
+
+Listing Read(int drive) noexcept {
+    Listing entry;
+    entry.mapped = DosDevices::Query(drive, entry.mappedFolder) == 0;
+    const int savedError = DriveStore::Saved(drive, entry.savedFolder);
+    entry.saved = savedError == 0;
+    entry.unreadable = savedError == ERROR_INVALID_DATA;
+    entry.sameFolder =
+        entry.mapped && entry.saved && SameFolder(entry.savedFolder, entry.mappedFolder);
+    return entry;
+}
+
+SignIn SignInOf(const Listing& entry, DriveStore::Restoring setting) noexcept {
+    if (entry.unreadable)
+        return SignIn::Unreadable;
+    if (entry.mapped && !entry.sameFolder)
+        return SignIn::NotSaved;
+    if (!entry.mapped)
+        return entry.saved ? SignIn::SavedNotMapped : SignIn::Absent;
+    switch (setting) {
+    case DriveStore::Restoring::OffByUser:
+        return SignIn::SavedOffByUser;
+    case DriveStore::Restoring::OffOnMachine:
+        return SignIn::SavedOffMachine;
+    default:
+        return SignIn::Restored;
+    }
+}
+
+Made Make(int drive, const wchar_t* folder, bool save) noexcept {
+    Made made;
+    made.created = DosDevices::Create(drive, folder);
+    if (made.created)
+        return made;
+    made.saved = save ? SaveAsTheUsersOwn(drive, made.restoreTurnedOn)
+                      : DriveStore::KeepMade(drive);
+    return made;
+}
+
+Problem Delete(int drive, int& error) noexcept {
+    error = 0;
+    const Listing entry = Read(drive);
+    // A real drive, or nothing at all, is no virtual drive to delete.
+    if (!entry.mapped && !entry.saved && !entry.unreadable)
+        return Problem::NotVirtual;
+    error = entry.mapped ? DosDevices::Delete(drive) : 0;
+    if (!error)
+        error = DriveStore::Forget(drive);
+    return error ? Problem::Other : Problem::None;
+}
+
+int Open(HWND owner, int drive) noexcept {
+    const DriveLetters::Name root = DriveLetters::RootName(drive);
+    SHELLEXECUTEINFOW execute = {};
+    execute.cbSize = sizeof(execute);
+    // The caller says what went wrong, in its own words.
+    execute.fMask = SEE_MASK_FLAG_NO_UI;
+    execute.hwnd = owner;
+    execute.lpVerb = L"open";
+    execute.lpFile = root.text;
+    execute.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&execute))
+        return 0;
+    const DWORD error = GetLastError();
+    return error ? static_cast<int>(error) : ERROR_GEN_FAILURE;
+}
+
+int Persist(bool on) noexcept {
+    SaveChange change(0);
+    if (const LONG error = change.Take())
+        return error;
+    if (const int error = SetRestore(on))
+        return error;
+    change.Keep();
+    return 0;
+}
+
+} // namespace DriveActions

@@ -1,0 +1,72 @@
+#pragma once
+#include <windows.h>
+#include "drives/DriveStore.h"
+
+// What lwsubst and the Lanterwell window do to virtual drives, by the drive store's one rule
+// (DriveStore.h), and the answers both give: why something could not be done and what a
+// drive's sign-in state is are decided here once, for each tool to say in its own words.
+// None of it says anything itself.
+namespace DriveActions {
+
+// Whether two folder names name one folder, as the drive store compares them.
+bool SameFolder(const wchar_t* one, const wchar_t* other) noexcept;
+
+// Why a drive could not be made, restored, kept, deleted or opened.
+enum class Problem {
+    None,
+    LetterInUse,   // the letter is taken
+    FolderMissing, // no such folder (any more)
+    NotAFolder,    // the name is a file's
+    NameTooLong,   // longer than the platform maps
+    NotVirtual,    // neither a virtual drive of this session nor a saved one
+    Other,         // any other failure: the tools show its code
+};
+// The problem a Win32 error code stands for.
+Problem ProblemOf(int error) noexcept;
+
+// One drive letter as the lists show it.
+struct Listing {
+    bool mapped = false;     // a virtual drive of this session
+    bool saved = false;      // a saved entry naming a folder
+    bool unreadable = false; // a saved entry that names no folder
+    bool sameFolder = false; // mapped to the folder it is saved with
+    wchar_t mappedFolder[MAX_PATH] = {};
+    wchar_t savedFolder[MAX_PATH] = {};
+};
+Listing Read(int drive) noexcept;
+
+// What becomes of a drive at sign-in, the one answer both tools show.
+enum class SignIn {
+    Absent,          // neither mapped nor saved: nothing to show
+    NotSaved,        // mapped, and not saved with this folder
+    Restored,        // mapped and saved, and the user's restore is on
+    SavedOffByUser,  // mapped and saved, but the user turned restoring off
+    SavedOffMachine, // mapped and saved, but restoring is off on this computer
+    SavedNotMapped,  // saved, not present now
+    Unreadable,      // the saved entry names no folder, whether or not the drive is mapped
+};
+SignIn SignInOf(const Listing& entry, DriveStore::Restoring setting) noexcept;
+
+// Makes a drive. `save` (lwsubst's /save, the window's "Restore at sign-in") keeps it whatever
+// the setting and makes the user's restore their own and on, with their own sign-in entry;
+// otherwise it is kept while the user's restore is on. Saving is all or nothing: when any
+// part of it fails, the setting, the sign-in entry and the saved drives stay as they were.
+struct Made {
+    int created = 0;              // DosDevices::Create's answer
+    int saved = 0;                // the drive store's answer, once made
+    bool restoreTurnedOn = false; // restoring was off for the user until now
+};
+Made Make(int drive, const wchar_t* folder, bool save) noexcept;
+
+// Deletes a virtual drive of this session and forgets its saved entry; a drive that is
+// neither is no virtual drive (Problem::NotVirtual, with `error` left 0).
+Problem Delete(int drive, int& error) noexcept;
+
+// Opens a mapped drive's root in Explorer: 0 or a Win32 error code.
+int Open(HWND owner, int drive) noexcept;
+
+// The user's own restore setting and their own sign-in entry that runs the lwsubst.exe beside
+// this program, changed together or not at all: 0 or a Win32 error code.
+int Persist(bool on) noexcept;
+
+} // namespace DriveActions

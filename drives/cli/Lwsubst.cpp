@@ -1,0 +1,289 @@
+// lwsubst: lists, makes, deletes, saves and restores virtual drives, modelled on the
+// platform's SUBST where they overlap. Drives are made through the same code as SUBST.DLL's
+// CreateSubst; saved drives live in the user's drive store.
+//
+// Exit codes: 0 done; 1 something could not be done (or, for /restore, a drive was skipped);
+// 2 bad usage; 3 (/restore) another restore kept running, and nothing was restored.
+#include <windows.h>
+#include <shellapi.h>
+#include "drives/DosDevices.h"
+#include "drives/DriveActions.h"
+#include "drives/DriveStore.h"
+#include "drives/cli/Arguments.h"
+#include "drives/cli/Console.h"
+#include "drives/cli/MessageIds.h"
+#include "support/DriveLetters.h"
+#include "support/Handles.h"
+
+namespace {
+
+const int kDone = 0;
+const int kFailed = 1;
+const int kBadUsage = 2;
+const int kRestoreBusy = 3;
+
+// One restore at a time in a sign-in session: a user's own sign-in entry and the machine-wide
+// one may both run, and two restores would race for the same letters.
+const wchar_t kRestoreMutex[] = L"Local\\Lanterwell.Restore";
+const DWORD kRestoreWait = 60000;
+
+using DriveActions::Problem;
+using DriveActions::SignIn;
+using DriveLetters::Letter;
+
+bool IsSwitch(const wchar_t* argument, const wchar_t* name) {
+    return (argument[0] == L'/' || argument[0] == L'-') && lstrcmpiW(argument + 1, name) == 0;
+}
+
+// "L:" names drive 12; anything else names none (0).
+int DriveFromArgument(const wchar_t* argument) {
+    if (lstrlenW(argument) != 2 || argument[1] != L':')
+        return 0;
+    // A to Z only, in either case: no other character names a drive.
+    const wchar_t letter = argument[0] >= L'a' && argument[0] <= L'z'
+                               ? static_cast<wchar_t>(argument[0] - L'a' + L'A')
+                               : argument[0];
+    return letter >= L'A' && letter <= L'Z' ? letter - L'A' + 1 : 0;
+}
+
+// A drive's line in the list: what becomes of it at sign-in, and why not where it is not
+// restored; 0 for no line.
+UINT ListLine(SignIn state) {
+    switch (state) {
+    case SignIn::NotSaved:
+        return IDS_LIST_ENTRY;
+    case SignIn::Restored:
+        return IDS_LIST_SAVED;
+    case SignIn::SavedOffByUser:
+        return IDS_LIST_SAVED_OFF;
+    case SignIn::SavedOffMachine:
+        return IDS_LIST_SAVED_OFF_MACHINE;
+    case SignIn::SavedNotMapped:
+        return IDS_LIST_SAVED_ABSENT;
+    default:
+        return 0;
+    }
+}
+
+int List() {
+    const DriveStore::Restoring setting = DriveStore::RestoreSetting();
+    for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
+        const DriveActions::Listing entry = DriveActions::Read(drive);
+        const SignIn state = DriveActions::SignInOf(entry, setting);
+        if (state == SignIn::Unreadable) {
+            Console::Print(IDS_LIST_UNREADABLE, Letter(drive));
+            // Still this session's drive: its folder is shown, as the window shows it.
+            if (entry.mapped)
+                Console::Print(IDS_LIST_ENTRY, Letter(drive), entry.mappedFolder);
+        } else if (const UINT line = ListLine(state)) {
+            Console::Print(line, Letter(drive),
+                           entry.mapped ? entry.mappedFolder : entry.savedFolder);
+        }
+    }
+    return kDone;
+}
+
+// Says why a drive could not be made, in the user's words.
+void ReportCreateFailure(int drive, const wchar_t* folder, int error) {
+    switch (DriveActions::ProblemOf(error)) {
+    case Problem::LetterInUse:
+        Console::Print(IDS_LETTER_IN_USE, Letter(drive));
+        break;
+    case Problem::FolderMissing:
+        Console::Print(IDS_MISSING_FOLDER, Letter(drive), folder);
+        break;
+    case Problem::NotAFolder:
+        Console::Print(IDS_NOT_FOLDER, Letter(drive), folder);
+        break;
+    case Problem::NameTooLong:
+        Console::Print(IDS_PATH_TOO_LONG, Letter(drive), folder);
+        break;
+    default:
+        Console::PrintError(IDS_CREATE_FAILED, Letter(drive), static_cast<DWORD>(error));
+        break;
+    }
+}
+
+int Make(int drive, const wchar_t* folder, bool save) {
+    if (!*folder) {
+        Console::Print(IDS_NO_FOLDER, Letter(drive));
+        return kBadUsage;
+    }
+    const DriveActions::Made made = DriveActions::Make(drive, folder, save);
+    if (made.created) {
+        ReportCreateFailure(drive, folder, made.created);
+        return kFailed;
+    }
+    if (made.restoreTurnedOn)
+        Console::Print(IDS_RESTORE_TURNED_ON, Letter(drive));
+    if (made.saved) {
+        Console::PrintError(IDS_SAVE_FAILED, Letter(drive), static_cast<DWORD>(made.saved));
+        return kFailed;
+    }
+    return kDone;
+}
+
+int Delete(int drive) {
+    int error = 0;
+    switch (DriveActions::Delete(drive, error)) {
+    case Problem::None:
+        return kDone;
+    case Problem::NotVirtual:
+        Console::Print(IDS_NOT_VIRTUAL, Letter(drive));
+        return kFailed;
+    default:
+        Console::PrintError(IDS_DELETE_FAILED, Letter(drive), static_cast<DWORD>(error));
+        return kFailed;
+    }
+}
+
+// Holds the session's restore mutex while it lives.
+class RestoreTurn {
+public:
+    RestoreTurn() : m_mutex(CreateMutexW(nullptr, FALSE, kRestoreMutex)) {
+        const DWORD waited =
+            m_mutex ? WaitForSingleObject(m_mutex.Get(), kRestoreWait) : WAIT_FAILED;
+        m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+    ~RestoreTurn() {
+        if (m_held)
+            ReleaseMutex(m_mutex.Get());
+    }
+    RestoreTurn(const RestoreTurn&) = delete;
+    RestoreTurn& operator=(const RestoreTurn&) = delete;
+    bool Held() const { return m_held; }
+
+private:
+    UniqueKernelObject m_mutex;
+    bool m_held;
+};
+
+void ReportSkipped(int drive, const wchar_t* saved, int error) {
+    switch (DriveActions::ProblemOf(error)) {
+    case Problem::LetterInUse:
+        Console::Print(IDS_SKIPPED_IN_USE, Letter(drive), saved);
+        break;
+    case Problem::FolderMissing:
+    case Problem::NotAFolder:
+        Console::Print(IDS_SKIPPED_MISSING, Letter(drive), saved);
+        break;
+    case Problem::NameTooLong:
+        Console::Print(IDS_PATH_TOO_LONG, Letter(drive), saved);
+        break;
+    default:
+        Console::PrintError(IDS_CREATE_FAILED, Letter(drive), static_cast<DWORD>(error));
+        break;
+    }
+}
+
+// Makes every saved drive whose letter is free and whose folder exists. A folder may lie on
+// another saved drive (K: => L:\sub): each round makes what it can, and the next round tries
+// again what waited for another, until a round makes nothing.
+int Restore() {
+    if (!DriveStore::RestoreAtSignIn())
+        return kDone;
+    const RestoreTurn turn;
+    if (!turn.Held()) {
+        Console::Print(IDS_RESTORE_BUSY);
+        return kRestoreBusy;
+    }
+    int status = kDone;
+    wchar_t saved[DriveLetters::kCount + 1][MAX_PATH];
+    int errors[DriveLetters::kCount + 1] = {};
+    DWORD pending = 0;
+    for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
+        const int savedError = DriveStore::Saved(drive, saved[drive]);
+        if (savedError == ERROR_INVALID_DATA) {
+            Console::Print(IDS_SKIPPED_UNREADABLE, Letter(drive));
+            status = kFailed;
+        }
+        if (savedError)
+            continue;
+        if (!DriveStore::IsFullPath(saved[drive])) {
+            Console::Print(IDS_SKIPPED_INVALID, Letter(drive), saved[drive]);
+            status = kFailed;
+            continue;
+        }
+        // Already there, as another restore left it: nothing to do, and never defined twice.
+        wchar_t mapped[MAX_PATH];
+        if (DosDevices::Query(drive, mapped) == 0 && DriveActions::SameFolder(mapped, saved[drive]))
+            continue;
+        pending |= 1u << drive;
+    }
+    for (bool madeOne = true; madeOne && pending;) {
+        madeOne = false;
+        for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
+            if (!(pending & (1u << drive)))
+                continue;
+            errors[drive] = DosDevices::Create(drive, saved[drive]);
+            if (errors[drive])
+                continue;
+            Console::Print(IDS_RESTORED, Letter(drive), saved[drive]);
+            pending &= ~(1u << drive);
+            madeOne = true;
+        }
+    }
+    for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
+        if (!(pending & (1u << drive)))
+            continue;
+        ReportSkipped(drive, saved[drive], errors[drive]);
+        status = kFailed;
+    }
+    return status;
+}
+
+int Persist(bool on) {
+    if (const int error = DriveActions::Persist(on)) {
+        Console::PrintError(IDS_SETTING_FAILED, L'?', static_cast<DWORD>(error));
+        return kFailed;
+    }
+    Console::Print(on ? IDS_PERSIST_ON : IDS_PERSIST_OFF);
+    return kDone;
+}
+
+int Usage(int status) {
+    Console::Print(IDS_USAGE);
+    return status;
+}
+
+int Run(int count, wchar_t** arguments) {
+    if (count == 0)
+        return List();
+    if (IsSwitch(arguments[0], L"?"))
+        return Usage(kDone);
+    if (count == 1 && IsSwitch(arguments[0], L"restore"))
+        return Restore();
+    if (count == 2 && IsSwitch(arguments[0], L"persist")) {
+        if (lstrcmpiW(arguments[1], L"on") == 0)
+            return Persist(true);
+        if (lstrcmpiW(arguments[1], L"off") == 0)
+            return Persist(false);
+        return Usage(kBadUsage);
+    }
+    const int drive = DriveFromArgument(arguments[0]);
+    if (!drive) {
+        if (arguments[0][0] == L'/' || arguments[0][0] == L'-')
+            return Usage(kBadUsage);
+        Console::Print(IDS_BAD_LETTER, L'?', arguments[0]);
+        return kBadUsage;
+    }
+    if (count == 2 && IsSwitch(arguments[1], L"d"))
+        return Delete(drive);
+    if (count == 2 && arguments[1][0] != L'/')
+        return Make(drive, arguments[1], false);
+    if (count == 3 && arguments[1][0] != L'/' && IsSwitch(arguments[2], L"save"))
+        return Make(drive, arguments[1], true);
+    return Usage(kBadUsage);
+}
+
+} // namespace
+
+int main() {
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments)
+        return kBadUsage;
+    static Arguments repaired(count - 1, arguments + 1);
+    LocalFree(arguments);
+    return Run(repaired.Count(), repaired.List());
+}

@@ -1,0 +1,295 @@
+#include "drives/window/DrivesWindow.h"
+#include <commctrl.h>
+#include <dbt.h>
+#include "drives/DriveActions.h"
+#include "drives/DriveStore.h"
+#include "drives/ToolTexts.h"
+#include "drives/window/AddDialog.h"
+#include "drives/window/DrivesIds.h"
+#include "drives/window/Texts.h"
+#include "support/DriveLetters.h"
+
+const wchar_t kDrivesWindowClass[] = L"LanterwellDrives";
+
+namespace {
+
+using DriveActions::Problem;
+using DriveActions::SignIn;
+
+enum Column { kDriveColumn, kFolderColumn, kSignInColumn };
+// Drives made or removed where no message tells (another session's tools, a platform that
+// broadcasts no change) show within this time.
+const UINT kPollTimer = 1;
+const UINT kPollMilliseconds = 2000;
+
+// What the list says of a drive at sign-in, in the words lwsubst's list uses; 0: no row.
+UINT SignInText(SignIn state) {
+    switch (state) {
+    case SignIn::NotSaved:
+        return IDS_NOT_SAVED;
+    case SignIn::Restored:
+        return IDS_RESTORED;
+    case SignIn::SavedOffByUser:
+        return IDS_SAVED_OFF;
+    case SignIn::SavedOffMachine:
+        return IDS_SAVED_OFF_MACHINE;
+    case SignIn::SavedNotMapped:
+        return IDS_SAVED_ABSENT;
+    case SignIn::Unreadable:
+        return IDS_UNREADABLE;
+    default:
+        return 0;
+    }
+}
+
+void SetCell(HWND list, int row, int column, const wchar_t* text) {
+    LVITEMW cell = {};
+    cell.iSubItem = column;
+    cell.pszText = const_cast<wchar_t*>(text);
+    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
+}
+
+void AddRow(HWND list, int drive, const DriveActions::Listing& entry, UINT signIn) {
+    DriveLetters::Name name = DriveLetters::DeviceName(drive);
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = INT_MAX;
+    item.pszText = name.text;
+    item.lParam = drive;
+    const int row =
+        static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    // A saved entry that names no folder has none to show, unless the drive is mapped.
+    SetCell(list, row, kFolderColumn,
+            entry.mapped ? entry.mappedFolder : entry.saved ? entry.savedFolder : L"");
+    wchar_t text[256];
+    SetCell(list, row, kSignInColumn, ToolTexts::Load(signIn, text, 256));
+}
+
+// The selected row's drive, 0 for none.
+int SelectedDrive(HWND window) {
+    const HWND list = GetDlgItem(window, IDC_LIST);
+    const int row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    return row >= 0 && SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))
+               ? static_cast<int>(item.lParam)
+               : 0;
+}
+
+void Select(HWND list, int drive) {
+    LVFINDINFOW find = {};
+    find.flags = LVFI_PARAM;
+    find.lParam = drive;
+    const int row =
+        static_cast<int>(SendMessageW(list, LVM_FINDITEMW, -1, reinterpret_cast<LPARAM>(&find)));
+    if (row < 0)
+        return;
+    LVITEMW state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+}
+
+void UpdateButtons(HWND window) {
+    const int drive = SelectedDrive(window);
+    EnableWindow(GetDlgItem(window, IDC_REMOVE), drive != 0);
+    EnableWindow(GetDlgItem(window, IDC_OPEN), drive && DriveActions::Read(drive).mapped);
+}
+
+void ShowRestoreSetting(HWND window, DriveStore::Restoring setting) {
+    CheckDlgButton(window, IDC_PERSIST, DriveStore::IsOn(setting) ? BST_CHECKED : BST_UNCHECKED);
+    const bool byMachine = setting == DriveStore::Restoring::ByMachine ||
+                           setting == DriveStore::Restoring::OffOnMachine;
+    wchar_t note[256];
+    SetDlgItemTextW(window, IDC_PERSIST_NOTE,
+                    byMachine ? ToolTexts::Load(IDS_MACHINE_DEFAULT, note, 256) : L"");
+}
+
+// The virtual drives of this session and the saved ones not present now, the selection kept;
+// the setting read once for every row.
+void Refresh(HWND window) {
+    const HWND list = GetDlgItem(window, IDC_LIST);
+    const int selected = SelectedDrive(window);
+    const DriveStore::Restoring setting = DriveStore::RestoreSetting();
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
+        const DriveActions::Listing entry = DriveActions::Read(drive);
+        if (const UINT signIn = SignInText(DriveActions::SignInOf(entry, setting)))
+            AddRow(list, drive, entry, signIn);
+    }
+    Select(list, selected);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    ShowRestoreSetting(window, setting);
+    UpdateButtons(window);
+    SetWindowLongPtrW(window, DWLP_USER, static_cast<LONG_PTR>(GetLogicalDrives()));
+}
+
+// Why a drive could not be made, in the window's words.
+UINT CreateFailureText(int error) {
+    switch (DriveActions::ProblemOf(error)) {
+    case Problem::LetterInUse:
+        return IDS_LETTER_IN_USE;
+    case Problem::FolderMissing:
+        return IDS_MISSING_FOLDER;
+    case Problem::NotAFolder:
+        return IDS_NOT_FOLDER;
+    case Problem::NameTooLong:
+        return IDS_PATH_TOO_LONG;
+    default:
+        return IDS_CREATE_FAILED;
+    }
+}
+
+void ReportCreateFailure(HWND window, const AddChoice& choice, int error) {
+    Texts::Show(window, CreateFailureText(error), MB_ICONEXCLAMATION, choice.drive, choice.folder,
+                error);
+}
+
+void Add(HWND window) {
+    AddChoice choice;
+    if (!AskForDrive(window, choice))
+        return;
+    const DriveActions::Made made = DriveActions::Make(choice.drive, choice.folder, choice.save);
+    Refresh(window);
+    Select(GetDlgItem(window, IDC_LIST), choice.drive);
+    if (made.created) {
+        ReportCreateFailure(window, choice, made.created);
+        return;
+    }
+    if (made.restoreTurnedOn)
+        Texts::Show(window, IDS_RESTORE_TURNED_ON, MB_ICONINFORMATION, choice.drive, nullptr);
+    if (made.saved)
+        Texts::Show(window, IDS_SAVE_FAILED, MB_ICONEXCLAMATION, choice.drive, choice.folder,
+                    made.saved);
+}
+
+void Remove(HWND window) {
+    const int drive = SelectedDrive(window);
+    if (!drive)
+        return;
+    const DriveActions::Listing entry = DriveActions::Read(drive);
+    int error = 0;
+    const Problem problem = DriveActions::Delete(drive, error);
+    Refresh(window);
+    if (problem == Problem::Other)
+        Texts::Show(window, IDS_DELETE_FAILED, MB_ICONEXCLAMATION, drive,
+                    entry.mapped ? entry.mappedFolder : entry.savedFolder, error);
+}
+
+void Open(HWND window) {
+    const int drive = SelectedDrive(window);
+    if (!drive || !DriveActions::Read(drive).mapped)
+        return;
+    if (const int error = DriveActions::Open(window, drive))
+        Texts::Show(window, IDS_OPEN_FAILED, MB_ICONEXCLAMATION, drive,
+                    DriveLetters::RootName(drive).text, static_cast<DWORD>(error));
+}
+
+void Persist(HWND window) {
+    const bool on = IsDlgButtonChecked(window, IDC_PERSIST) == BST_CHECKED;
+    if (const int error = DriveActions::Persist(on))
+        Texts::Show(window, IDS_SETTING_FAILED, MB_ICONEXCLAMATION, 0, nullptr, error);
+    Refresh(window);
+}
+
+void AddColumns(HWND list) {
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    const struct {
+        UINT text;
+        int width; // dialog units: the column keeps its share whatever the DPI
+    } columns[] = {{IDS_COLUMN_DRIVE, 44}, {IDS_COLUMN_FOLDER, 160}, {IDS_COLUMN_SIGNIN, 118}};
+    for (int i = 0; i < 3; ++i) {
+        RECT width = {0, 0, columns[i].width, 0};
+        MapDialogRect(GetParent(list), &width);
+        wchar_t text[64];
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.cx = width.right;
+        column.pszText = const_cast<wchar_t*>(ToolTexts::Load(columns[i].text, text, 64));
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+bool OnCommand(HWND window, WORD id, WORD code) {
+    switch (id) {
+    case IDC_ADD:
+        Add(window);
+        return true;
+    case IDC_REMOVE:
+        Remove(window);
+        return true;
+    case IDOK: // Enter
+    case IDC_OPEN:
+        Open(window);
+        return true;
+    case IDC_PERSIST:
+        if (code == BN_CLICKED)
+            Persist(window);
+        return true;
+    case IDCANCEL: // Escape, or the close box
+        DestroyWindow(window);
+        return true;
+    }
+    return false;
+}
+
+bool OnNotify(HWND window, const NMHDR& header) {
+    if (header.idFrom != IDC_LIST)
+        return false;
+    if (header.code == LVN_KEYDOWN &&
+        reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE)
+        Remove(window);
+    else if (header.code == NM_DBLCLK)
+        Open(window);
+    else if (header.code == LVN_ITEMCHANGED)
+        UpdateButtons(window);
+    return true;
+}
+
+bool IsVolumeChange(WPARAM event, LPARAM data) {
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    return (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE) && header &&
+           header->dbch_devicetype == DBT_DEVTYP_VOLUME;
+}
+
+INT_PTR CALLBACK DrivesProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        SendMessageW(window, WM_SETICON, ICON_BIG,
+                     reinterpret_cast<LPARAM>(
+                         LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_DRIVES))));
+        AddColumns(GetDlgItem(window, IDC_LIST));
+        Refresh(window);
+        SetTimer(window, kPollTimer, kPollMilliseconds, nullptr);
+        return TRUE;
+    case WM_COMMAND:
+        return OnCommand(window, LOWORD(wParam), HIWORD(wParam));
+    case WM_NOTIFY:
+        return OnNotify(window, *reinterpret_cast<const NMHDR*>(lParam));
+    case WM_DEVICECHANGE:
+        if (IsVolumeChange(wParam, lParam))
+            Refresh(window);
+        return TRUE;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE)
+            Refresh(window);
+        return FALSE;
+    case WM_TIMER:
+        if (static_cast<DWORD>(GetWindowLongPtrW(window, DWLP_USER)) != GetLogicalDrives())
+            Refresh(window);
+        return TRUE;
+    case WM_DESTROY:
+        KillTimer(window, kPollTimer);
+        PostQuitMessage(0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+HWND CreateDrivesWindow(HINSTANCE instance) noexcept {
+    const DLGTEMPLATE* dialog = Texts::Dialog(IDD_DRIVES);
+    return dialog ? CreateDialogIndirectParamW(instance, dialog, nullptr, DrivesProc, 0) : nullptr;
+}

@@ -1,0 +1,107 @@
+// Lanterwell.exe: the window for the user's virtual drives. One per sign-in session: a second
+// start brings the first window forward and ends.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include "support/Handles.h"
+#include "drives/window/DrivesIds.h"
+#include "drives/window/DrivesWindow.h"
+#include "drives/window/Texts.h"
+
+namespace {
+
+const wchar_t kInstanceMutex[] = L"Local\\Lanterwell.Window";
+
+// Owns the session's instance mutex while the window lives.
+class InstanceMutex {
+public:
+    InstanceMutex() {
+        SetLastError(ERROR_SUCCESS);
+        m_mutex.Reset(CreateMutexW(nullptr, FALSE, kInstanceMutex));
+        const DWORD error = GetLastError();
+        if (!m_mutex)
+            m_error = error ? error : ERROR_GEN_FAILURE;
+        else if (error == ERROR_ALREADY_EXISTS)
+            m_error = error;
+    }
+    // 0 for the session's first window, ERROR_ALREADY_EXISTS where another is open, or why the
+    // mutex could not be made (another program's object of that name, no memory).
+    DWORD Error() const { return m_error; }
+
+private:
+    UniqueKernelObject m_mutex;
+    DWORD m_error = 0;
+};
+
+class ComApartment {
+public:
+    ComApartment() : m_result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(m_result))
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT m_result;
+};
+
+void BringFirstForward() {
+    const HWND first = FindWindowW(kDrivesWindowClass, nullptr);
+    if (!first)
+        return;
+    if (IsIconic(first))
+        ShowWindow(first, SW_RESTORE);
+    SetForegroundWindow(first);
+}
+
+// The dialog's own class, so that a second start can find it.
+bool RegisterWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = DefDlgProcW;
+    windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_DRIVES));
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kDrivesWindowClass;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+int RunMessageLoop(HWND window) {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageW(window, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    const InstanceMutex mutex;
+    if (mutex.Error() == ERROR_ALREADY_EXISTS) {
+        BringFirstForward();
+        return 0;
+    }
+    // Without the mutex a second window could not find this one: say so rather than vanish.
+    if (mutex.Error()) {
+        Texts::Show(nullptr, IDS_START_FAILED, MB_ICONERROR, 0, nullptr, mutex.Error());
+        return 1;
+    }
+    const ComApartment apartment;
+    const INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    if (!RegisterWindowClass(instance))
+        return 1;
+    const HWND window = CreateDrivesWindow(instance);
+    if (!window)
+        return 1;
+    ShowWindow(window, show);
+    return RunMessageLoop(window);
+}

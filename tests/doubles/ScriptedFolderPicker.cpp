@@ -1,0 +1,9 @@
+// The folder picker of the window's test build: answers with the folder that the test names in
+// LANTERWELL_PICKED_FOLDER, without a dialog (empty, or not set: cancelled). The platform's
+// folder dialogs cannot be worked from another process's messages.
+#include "drives/window/FolderPicker.h"
+
+bool PickFolder(HWND, const wchar_t*, wchar_t (&folder)[MAX_PATH]) noexcept {
+    const DWORD length = GetEnvironmentVariableW(L"LANTERWELL_PICKED_FOLDER", folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH;
+}

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Makes a release of the commit the checkout is at: builds the three architectures in fresh
+# build trees (tools/release/build-shipped.sh), signs everything that ships when given a certificate,
+# and writes one folder:
+#   Lanterwell-<version>-setup.exe, the three Lanterwell-<version>-<arch>.msix packages,
+#   winget/manifests/... (InstallerUrl under BASE, checked against the manifest schemas),
+#   LICENSE, THIRD-PARTY-NOTICES.txt, CHANGELOG-<version>.md (CHANGELOG.md's section for the
+#   version) and SHA256SUMS over all of them.
+# The same commit gives the same unsigned files on any machine with the same packages, in any
+# folder: SOURCE_DATE_EPOCH, when not set, is the commit's date.
+# usage: tools/release/release.sh --url BASE [--sign PFX --password-file FILE] [--output DIR]
+set -eu
+usage() {
+    echo "usage: tools/release/release.sh --url BASE [--sign PFX --password-file FILE] [--output DIR]" >&2
+    exit 2
+}
+fail() {
+    echo "release: $*" >&2
+    exit 1
+}
+cd "$(dirname "$0")/../.."
+root=$PWD
+url='' pfx='' password='' out=''
+while [ $# -gt 0 ]; do
+    case $1 in
+    --url | --sign | --password-file | --output) [ $# -ge 2 ] || usage ;;&
+    --url) url=${2%/} ;;
+    --sign) pfx=$(realpath "$2") ;;
+    --password-file) password=$(realpath "$2") ;;
+    --output) out=$2 ;;
+    *) usage ;;
+    esac
+    shift 2
+done
+[ -n "$url" ] || usage
+[ -z "$pfx" ] || [ -n "$password" ] || fail "--sign needs --password-file"
+[ -z "$(git status --porcelain 2>/dev/null)" ] ||
+    fail "the checkout has changes that are not committed: a release is of a commit"
+version=$(sed -n 's/^project(Lanterwell VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+out=$(realpath -m "${out:-$root/release/Lanterwell-$version}")
+SOURCE_DATE_EPOCH=$(sh tools/release/source-date-epoch)
+export SOURCE_DATE_EPOCH
+if [ -n "$pfx" ]; then
+    export LANTERWELL_SIGNING_PFX=$pfx LANTERWELL_SIGNING_PASSWORD_FILE=$password
+else
+    unset LANTERWELL_SIGNING_PFX LANTERWELL_SIGNING_PASSWORD_FILE
+fi
+
+build=$(mktemp -d)
+trap 'rm -rf "$build"' EXIT
+setup=Lanterwell-$version-setup.exe
+bash tools/release/build-shipped.sh "$root" "$build" -DLANTERWELL_DOWNLOAD_URL="$url/$setup"
+
+rm -rf "$out"
+mkdir -p "$out"
+cp "$build/x64/$setup" "$build/x64/installer/docs/THIRD-PARTY-NOTICES.txt" LICENSE "$out/"
+for arch in x86 x64 arm64; do
+    cp "$build/$arch/Lanterwell-$version-$arch.msix" "$out/"
+done
+cp -r "$build/x64/winget" "$out/"
+python3 installer/winget_schema.py "$out/winget" >/dev/null || fail "the winget manifest breaks its schema"
+# The version's section: from its heading to the next one.
+awk -v heading="## [$version]" 'index($0, heading) == 1 { on = 1 } on && /^## / && index($0, heading) != 1 { exit } on' \
+    CHANGELOG.md >"$out/CHANGELOG-$version.md"
+[ -s "$out/CHANGELOG-$version.md" ] || fail "CHANGELOG.md has no section for $version"
+sums=$(cd "$out" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |
+    xargs -d '\n' sha256sum)
+printf '%s\n' "$sums" >"$out/SHA256SUMS"
+echo "release $version: $out"
