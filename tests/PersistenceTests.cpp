@@ -148,6 +148,15 @@ private:
     bool m_held = false;
 };
 
+void ForgetSignInEntry() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                      KEY_SET_VALUE, &key))
+        return;
+    RegDeleteValueW(key, L"Lanterwell");
+    RegCloseKey(key);
+}
+
 std::wstring LetterOf(int drive) {
     return {static_cast<wchar_t>(L'A' + drive - 1), L':'};
 }
@@ -420,25 +429,33 @@ TEST_F(PersistenceTest, AUsersOwnChoiceOutlivesTheMachineDefault) {
 TEST_F(PersistenceTest, SavingIsAllOrNothing) {
     const std::wstring folder = Folder(L"All or nothing");
     const int drive = Drive();
-    for (const wchar_t* refused : {L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                   L"Software\\Lanterwell", L"Software\\Lanterwell\\Drives"}) {
-        for (const std::wstring& command :
-             {std::wstring(L"/persist on"), LetterOf(drive) + L" \"" + folder + L"\" /save"}) {
-            ClearUserSetting();
-            SetMachineDefault(false);
-            Result result;
-            {
-                const WritesRefused lock(refused);
-                ASSERT_TRUE(lock.Held()) << "the test cannot lock the key";
-                result = Lwsubst(command);
-            }
-            const std::wstring about = std::wstring(refused) + L": " + command;
-            EXPECT_EQ(result.code, 1u) << about << result.output;
-            EXPECT_EQ(DriveStore::RestoreSetting(), DriveStore::Restoring::OffOnMachine) << about;
-            EXPECT_EQ(SignInEntry(), L"<none>") << about;
-            EXPECT_EQ(SavedFolder(drive), L"<none>") << about;
-            SignOut(drive);
+    const std::wstring persist = L"/persist on";
+    const std::wstring save = LetterOf(drive) + L" \"" + folder + L"\" /save";
+    const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const struct {
+        const wchar_t* refused;
+        const std::wstring& command;
+    } cases[] = {{kRun, persist},
+                 {L"Software\\Lanterwell", persist},
+                 {kRun, save},
+                 {L"Software\\Lanterwell", save},
+                 {kDrivesKey, save}};
+    for (const auto& c : cases) {
+        ClearUserSetting();
+        SetMachineDefault(false);
+        ForgetSignInEntry();
+        Result result;
+        {
+            const WritesRefused lock(c.refused);
+            ASSERT_TRUE(lock.Held()) << "the test cannot lock the key";
+            result = Lwsubst(c.command);
         }
+        const std::wstring about = std::wstring(c.refused) + L": " + c.command;
+        EXPECT_EQ(result.code, 1u) << about;
+        EXPECT_EQ(DriveStore::RestoreSetting(), DriveStore::Restoring::OffOnMachine) << about;
+        EXPECT_EQ(SignInEntry(), L"<none>") << about;
+        EXPECT_EQ(SavedFolder(drive), L"<none>") << about;
+        SignOut(drive);
     }
 }
 
