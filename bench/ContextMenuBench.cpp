@@ -5,9 +5,13 @@
 #include <shlwapi.h>
 #include "bench/BenchSupport.h"
 #include "bench/MenuCycle.h"
+#include "LanterwellIds.h"
 #include "tests/hosts/shell-host/DropDataObject.h"
 
 namespace {
+
+// The first identifier the menu is given, as MenuCycle gives the handler's.
+const UINT kFirst = 1;
 
 using CreateProc = int(WINAPI*)(int, const char*);
 using QueryProc = int(WINAPI*)(int, char*, int);
@@ -41,20 +45,21 @@ void Floor(const std::string& substPath, host::DropDataObject& data, wchar_t (*i
     HMENU shellMenu = CreatePopupMenu();
     HMENU popup = CreatePopupMenu();
     UINT position = 0;
-    for (UINT i = 0; i < 26; ++i)
+    for (UINT i = 0; i < LANTERWELL_LETTER_COUNT; ++i)
         if (!(drives & (1u << i)))
-            InsertMenuW(popup, position++, MF_BYPOSITION | MF_STRING, 1 + i, items[i]);
+            InsertMenuW(popup, position++, MF_BYPOSITION | MF_STRING, kFirst + i, items[i]);
     MENUITEMINFOW item = {};
     item.cbSize = sizeof(item);
     item.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
-    item.wID = 27;
+    item.wID = kFirst + LANTERWELL_POPUP_OFFSET;
     item.hSubMenu = popup;
     item.dwTypeData = const_cast<LPWSTR>(caption);
     InsertMenuItemW(shellMenu, 0, TRUE, &item);
     if (PathIsRootA(path)) {
         char target[MAX_PATH + 1] = {};
         if (query && query(path[0] - 'A' + 1, target, MAX_PATH) == 0)
-            InsertMenuW(shellMenu, 1, MF_BYPOSITION | MF_STRING, 28, deleteText);
+            InsertMenuW(shellMenu, 1, MF_BYPOSITION | MF_STRING, kFirst + LANTERWELL_DELETE_OFFSET,
+                        deleteText);
     }
     DestroyMenu(shellMenu);
     FreeLibrary(subst);
@@ -88,8 +93,8 @@ int main(int argc, char** argv) {
             drive = candidate;
     const std::string root = std::string(1, static_cast<char>('A' + drive - 1)) + ":\\";
 
-    wchar_t items[26][64];
-    for (int i = 0; i < 26; ++i)
+    wchar_t items[LANTERWELL_LETTER_COUNT][64];
+    for (int i = 0; i < LANTERWELL_LETTER_COUNT; ++i)
         wsprintfW(items[i], L"Drive (&%c:)", 'A' + i);
     const int rounds = options.quick ? 1 : 15;
     const int iterations = options.quick ? 5 : 200;
@@ -100,13 +105,13 @@ int main(int argc, char** argv) {
                        "floor.");
     host::DropDataObject folderData({mapped});
     auto folderRun = bench::Compare(
-        rounds, iterations, [&] { bench::MenuCycle(factory, folderData, 28); },
+        rounds, iterations, [&] { bench::MenuCycle(factory, folderData, LANTERWELL_COMMAND_COUNT); },
         [&] { Floor(substPath, folderData, items, L"Create", L"Delete"); });
     table.Row("folder", folderRun.first, folderRun.second);
     if (drive) {
         host::DropDataObject rootData({root});
         auto rootRun = bench::Compare(
-            rounds, iterations, [&] { bench::MenuCycle(factory, rootData, 28); },
+            rounds, iterations, [&] { bench::MenuCycle(factory, rootData, LANTERWELL_COMMAND_COUNT); },
             [&] { Floor(substPath, rootData, items, L"Create", L"Delete"); });
         table.Row("mapped drive root " + root, rootRun.first, rootRun.second);
         remove(drive);

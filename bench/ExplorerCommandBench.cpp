@@ -80,11 +80,11 @@ public:
     }
     // The enumerator of the letters' commands.
     STDMETHODIMP Next(ULONG, IExplorerCommand** command, ULONG* fetched) override {
-        while (m_next < 26 && (m_letters & (1u << m_next)))
+        while (m_next < LANTERWELL_LETTER_COUNT && (m_letters & (1u << m_next)))
             ++m_next;
         if (fetched)
-            *fetched = m_next < 26 ? 1 : 0;
-        if (m_next++ >= 26)
+            *fetched = m_next < LANTERWELL_LETTER_COUNT ? 1 : 0;
+        if (m_next++ >= LANTERWELL_LETTER_COUNT)
             return S_FALSE;
         *command = new FloorCommand(m_subst, false, 0);
         return S_OK;
