@@ -13,11 +13,26 @@
   ${EndIf}
 !macroend
 
-Function ShowUsageWhenAsked
+; Takes an option from the stack and pushes 1 when the command line holds it, else 0.
+Function HasOption
+  Exch $R1
+  Push $R0
   ${GetParameters} $R0
   ClearErrors
-  ${GetOptions} $R0 "/?" $R1
-  ${IfNot} ${Errors}
+  ${GetOptions} $R0 $R1 $R0
+  StrCpy $R1 1
+  ${If} ${Errors}
+    StrCpy $R1 0
+  ${EndIf}
+  Pop $R0
+  Exch $R1
+FunctionEnd
+
+Function ShowUsageWhenAsked
+  Push "/?"
+  Call HasOption
+  Pop $R0
+  ${If} $R0 = 1
     MessageBox MB_OK|MB_ICONINFORMATION "$(Usage)" /SD IDOK
     SetErrorLevel 0
     Quit

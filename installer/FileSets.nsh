@@ -74,8 +74,9 @@ FunctionEnd
   Call CheckRegistered
 !macroend
 
-; Functions of their own, as each use of InstallSet must be. The ARM64 set is registered by
-; the native regsvr32, as the x64 set is on x64 Windows.
+; Library.nsh's labels allow one use of InstallSet in a function or section: each set has a
+; function of its own (the x86 set, the section). The ARM64 set is registered by the native
+; regsvr32, as the x64 set is on x64 Windows.
 Function InstallX64Set
   !define LIBRARY_X64
   !insertmacro InstallSet "${X64_DIR}" "$INSTDIR"

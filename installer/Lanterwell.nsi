@@ -1,15 +1,16 @@
 ; The Lanterwell setup program: one installer for 32-bit and 64-bit Windows.
 ;
-; On 64-bit Windows it installs the x64 set (Lanterwell.dll, its SUBST.DLL, lwsubst.exe) into the
-; 64-bit Program Files and registers it in the 64-bit registry view, and the x86 set into
-; Program Files (x86), registered in the 32-bit view; on 32-bit Windows only the x86 set.
+; On 64-bit Windows it installs the x64 set (Lanterwell.dll, its SUBST.DLL, lwsubst.exe and the
+; drives window Lanterwell.exe) into the 64-bit Program Files and registers it in the 64-bit
+; registry view, and the x86 set into Program Files (x86), registered in the 32-bit view; on
+; 32-bit Windows only the x86 set.
 ; On Windows on ARM the ARM64 set takes the x64 set's place: Explorer there is an ARM64 process
 ; and loads ARM64 extensions only. x64 programs there share the 64-bit registry view with it,
 ; where the class has one server, so the x64 set is not installed (their dialogs go without
 ; the menu); 32-bit programs get the x86 set as everywhere.
 ; With /D=folder the native set goes into the folder and the x86 set into its "x86" subfolder.
 ;
-; On Windows 11 (build 22000 on) it also registers the package that puts the Explorer command
+; On Windows 11 (Windows11Package.nsh) it also registers the package that puts the Explorer command
 ; into the compact context menu (the native set's package), with the native set's folder as
 ; its external location.
 ;

@@ -27,10 +27,10 @@ SectionEnd
 
 ; /NORESTORE leaves the option unticked, as a user would.
 Function ApplyRestoreSwitch
-  ${GetParameters} $R0
-  ClearErrors
-  ${GetOptions} $R0 "/NORESTORE" $R1
-  ${IfNot} ${Errors}
+  Push "/NORESTORE"
+  Call HasOption
+  Pop $R0
+  ${If} $R0 = 1
     !insertmacro UnselectSection ${SectionSignIn}
   ${EndIf}
 FunctionEnd

@@ -8,26 +8,45 @@
 ; Active Setup compares versions written with commas.
 !searchreplace ACTIVE_SETUP_VERSION "${VERSION4}" "." ","
 
-; $0: the Windows build number; 0 when unknown.
-!macro ReadWindowsBuild
-  SetRegView 64
-  ReadRegStr $0 HKLM "SOFTWARE\Microsoft\Windows NT\CurrentVersion" "CurrentBuildNumber"
-  SetRegView 32
-  IntOp $0 $0 + 0
-!macroend
+; Explorer shows the package's command from Windows 11 on.
+!define WINDOWS_11_BUILD 22000
+; PowerShell, in the 64-bit system folder, where the package cmdlets are, and how it is run.
+!define POWERSHELL "WindowsPowerShell\v1.0\powershell.exe"
+!define POWERSHELL_OPTIONS "-NoProfile -NonInteractive"
 
-; Runs one PowerShell command ($1) from the 64-bit system folder, where the package cmdlets
-; are, and prints what came of it: $0 its exit code ("error" when it could not start), $2 what
-; it wrote.
-!macro RunPowerShell
+Var PackageCommand   ; the command that registers the native set's package
+Var PowerShellExit   ; the last PowerShell command's exit code ("error" when it could not start)
+Var PowerShellOutput ; and what it wrote
+
+; Pushes 1 from Windows 11 on, else 0 (also where the build number cannot be read).
+!macro IsWindows11 un
+  Function ${un}IsWindows11
+    Push $0
+    SetRegView 64
+    ReadRegStr $0 HKLM "SOFTWARE\Microsoft\Windows NT\CurrentVersion" "CurrentBuildNumber"
+    SetRegView 32
+    IntOp $0 $0 + 0
+    ${If} $0 >= ${WINDOWS_11_BUILD}
+      StrCpy $0 1
+    ${Else}
+      StrCpy $0 0
+    ${EndIf}
+    Exch $0
+  FunctionEnd
+!macroend
+!insertmacro IsWindows11 ""
+!insertmacro IsWindows11 "un."
+
+; Runs one PowerShell command and prints what came of it ($PowerShellExit, $PowerShellOutput).
+!macro RunPowerShell command
   ${DisableX64FSRedirection}
-  nsExec::ExecToStack '"$SYSDIR\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive -Command "$1"'
-  Pop $0
-  Pop $2
+  nsExec::ExecToStack '"$SYSDIR\${POWERSHELL}" ${POWERSHELL_OPTIONS} -Command "${command}"'
+  Pop $PowerShellExit
+  Pop $PowerShellOutput
   ${EnableX64FSRedirection}
-  DetailPrint "PowerShell ($0): $1"
-  ${If} $2 != ""
-    DetailPrint "$2"
+  DetailPrint "PowerShell ($PowerShellExit): ${command}"
+  ${If} $PowerShellOutput != ""
+    DetailPrint "$PowerShellOutput"
   ${EndIf}
 !macroend
 
@@ -36,8 +55,9 @@
 ; the account running this setup now, when it is the user signed in to this session. An
 ; administrator elevating for another user (over the shoulder) gets nothing of it.
 Function RegisterPackage
-  !insertmacro ReadWindowsBuild
-  ${If} $0 < 22000
+  Call IsWindows11
+  Pop $6
+  ${If} $6 != 1
     Return
   ${EndIf}
   Call PlacePackage
@@ -48,9 +68,9 @@ Function RegisterPackage
     DetailPrint "The Windows 11 command comes to each user at their next sign-in."
     Return
   ${EndIf}
-  !insertmacro RunPowerShell
+  !insertmacro RunPowerShell "$PackageCommand"
   Call LogPackageRegistration
-  ${If} $0 != 0
+  ${If} $PowerShellExit != 0
     ; The install stands (the classic menu works), but nobody may miss it: the details
     ; stay open, the finish page says it, and the log says why.
     SetAutoClose false
@@ -64,7 +84,7 @@ Function RegisterPackage
   SetRegView 32
 FunctionEnd
 
-; The native set's package, into $INSTDIR; $1 becomes the command that registers it.
+; The native set's package, into $INSTDIR, and the command that registers it.
 Function PlacePackage
   SetOutPath "$INSTDIR"
   ${If} ${OnArm64}
@@ -81,24 +101,24 @@ Function PlacePackage
   ${WordReplace} "$2" "’" "’’" "+" $2
   ${WordReplace} "$2" "‚" "‚‚" "+" $2
   ${WordReplace} "$2" "‛" "‛‛" "+" $2
-  StrCpy $1 "Add-AppxPackage -Path '$2\$3' -ExternalLocation '$2'${ALLOW_UNSIGNED}"
+  StrCpy $PackageCommand "Add-AppxPackage -Path '$2\$3' -ExternalLocation '$2'${ALLOW_UNSIGNED}"
 FunctionEnd
 
-; $1: the command that registers the package, for Active Setup to run at every user's sign-in.
+; The command that registers the package, for Active Setup to run at every user's sign-in.
 Function ListPackageForSignIn
   SetRegView 64
   WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "" "${PRODUCT}"
-  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "StubPath" '"$WINDIR\System32\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive -WindowStyle Hidden -Command "$1"'
+  WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "StubPath" '"$WINDIR\System32\${POWERSHELL}" ${POWERSHELL_OPTIONS} -WindowStyle Hidden -Command "$PackageCommand"'
   WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "Version" "${ACTIVE_SETUP_VERSION}"
   WriteRegDWORD HKLM "${ACTIVE_SETUP_KEY}" "IsInstalled" 1
   SetRegView 32
 FunctionEnd
 
-; The log of the registration just run: $1 the command, $0 its exit code, $2 what it wrote.
+; The log of the registration just run: the command, its exit code and what it wrote.
 Function LogPackageRegistration
   FileOpen $3 "$INSTDIR\${SETUP_LOG}" w
   FileWriteUTF16LE /BOM $3 "${PRODUCT} ${VERSION} setup: registering the Windows 11 package$\r$\n"
-  FileWriteUTF16LE $3 "Command: $1$\r$\nExit code: $0$\r$\n$2$\r$\n"
+  FileWriteUTF16LE $3 "Command: $PackageCommand$\r$\nExit code: $PowerShellExit$\r$\n$PowerShellOutput$\r$\n"
   FileClose $3
 FunctionEnd
 
@@ -127,10 +147,10 @@ FunctionEnd
     DeleteRegKey HKLM "${ACTIVE_SETUP_KEY}"
     DeleteRegKey HKCU "${ACTIVE_SETUP_KEY}"
     SetRegView 32
-    !insertmacro ReadWindowsBuild
-    ${If} $0 >= 22000
-      StrCpy $1 "Get-AppxPackage -AllUsers -Name ${PRODUCT} | Remove-AppxPackage -AllUsers"
-      !insertmacro RunPowerShell
+    Call ${un}IsWindows11
+    Pop $6
+    ${If} $6 == 1
+      !insertmacro RunPowerShell "Get-AppxPackage -AllUsers -Name ${PRODUCT} | Remove-AppxPackage -AllUsers"
     ${EndIf}
   FunctionEnd
 !macroend
