@@ -46,23 +46,22 @@ int DriveFromArgument(const wchar_t* argument) {
     return letter >= L'A' && letter <= L'Z' ? letter - L'A' + 1 : 0;
 }
 
-// A drive's line in the list: what becomes of it at sign-in, and why not where it is not
-// restored; 0 for no line.
+// A drive's line in the list, by its sign-in state: restored at sign-in only where it will be,
+// and otherwise why not. A state not listed has no line of its own.
+const struct {
+    SignIn state;
+    UINT line;
+} kListLines[] = {{SignIn::NotSaved, IDS_LIST_ENTRY},
+                  {SignIn::Restored, IDS_LIST_SAVED},
+                  {SignIn::SavedOffByUser, IDS_LIST_SAVED_OFF},
+                  {SignIn::SavedOffMachine, IDS_LIST_SAVED_OFF_MACHINE},
+                  {SignIn::SavedNotMapped, IDS_LIST_SAVED_ABSENT}};
+
 UINT ListLine(SignIn state) {
-    switch (state) {
-    case SignIn::NotSaved:
-        return IDS_LIST_ENTRY;
-    case SignIn::Restored:
-        return IDS_LIST_SAVED;
-    case SignIn::SavedOffByUser:
-        return IDS_LIST_SAVED_OFF;
-    case SignIn::SavedOffMachine:
-        return IDS_LIST_SAVED_OFF_MACHINE;
-    case SignIn::SavedNotMapped:
-        return IDS_LIST_SAVED_ABSENT;
-    default:
-        return 0;
-    }
+    for (const auto& line : kListLines)
+        if (line.state == state)
+            return line.line;
+    return 0;
 }
 
 int List() {
@@ -83,25 +82,26 @@ int List() {
     return kDone;
 }
 
-// Says why a drive could not be made, in the user's words.
-void ReportCreateFailure(int drive, const wchar_t* folder, int error) {
-    switch (DriveActions::ProblemOf(error)) {
-    case Problem::LetterInUse:
-        Console::Print(IDS_LETTER_IN_USE, Letter(drive));
-        break;
-    case Problem::FolderMissing:
-        Console::Print(IDS_MISSING_FOLDER, Letter(drive), folder);
-        break;
-    case Problem::NotAFolder:
-        Console::Print(IDS_NOT_FOLDER, Letter(drive), folder);
-        break;
-    case Problem::NameTooLong:
-        Console::Print(IDS_PATH_TOO_LONG, Letter(drive), folder);
-        break;
-    default:
-        Console::PrintError(IDS_CREATE_FAILED, Letter(drive), static_cast<DWORD>(error));
-        break;
+// Why a drive could not be made, in lwsubst's words: when the user made it, and when a restore
+// did. Any other problem is said with its error code.
+const struct {
+    Problem problem;
+    UINT made;
+    UINT restored;
+} kCreateFailures[] = {{Problem::LetterInUse, IDS_LETTER_IN_USE, IDS_SKIPPED_IN_USE},
+                       {Problem::FolderMissing, IDS_MISSING_FOLDER, IDS_SKIPPED_MISSING},
+                       {Problem::NotAFolder, IDS_NOT_FOLDER, IDS_SKIPPED_MISSING},
+                       {Problem::NameTooLong, IDS_PATH_TOO_LONG, IDS_PATH_TOO_LONG}};
+
+void ReportCreateFailure(int drive, const wchar_t* folder, int error, bool restoring) {
+    const Problem problem = DriveActions::ProblemOf(error);
+    for (const auto& failure : kCreateFailures) {
+        if (failure.problem == problem) {
+            Console::Print(restoring ? failure.restored : failure.made, Letter(drive), folder);
+            return;
+        }
     }
+    Console::PrintError(IDS_CREATE_FAILED, Letter(drive), static_cast<DWORD>(error));
 }
 
 int Make(int drive, const wchar_t* folder, bool save) {
@@ -111,7 +111,7 @@ int Make(int drive, const wchar_t* folder, bool save) {
     }
     const DriveActions::Made made = DriveActions::Make(drive, folder, save);
     if (made.created) {
-        ReportCreateFailure(drive, folder, made.created);
+        ReportCreateFailure(drive, folder, made.created, false);
         return kFailed;
     }
     if (made.restoreTurnedOn)
@@ -157,24 +157,6 @@ private:
     UniqueKernelObject m_mutex;
     bool m_held;
 };
-
-void ReportSkipped(int drive, const wchar_t* saved, int error) {
-    switch (DriveActions::ProblemOf(error)) {
-    case Problem::LetterInUse:
-        Console::Print(IDS_SKIPPED_IN_USE, Letter(drive), saved);
-        break;
-    case Problem::FolderMissing:
-    case Problem::NotAFolder:
-        Console::Print(IDS_SKIPPED_MISSING, Letter(drive), saved);
-        break;
-    case Problem::NameTooLong:
-        Console::Print(IDS_PATH_TOO_LONG, Letter(drive), saved);
-        break;
-    default:
-        Console::PrintError(IDS_CREATE_FAILED, Letter(drive), static_cast<DWORD>(error));
-        break;
-    }
-}
 
 // Makes every saved drive whose letter is free and whose folder exists. A folder may lie on
 // another saved drive (K: => L:\sub): each round makes what it can, and the next round tries
@@ -226,7 +208,7 @@ int Restore() {
     for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
         if (!(pending & (1u << drive)))
             continue;
-        ReportSkipped(drive, saved[drive], errors[drive]);
+        ReportCreateFailure(drive, saved[drive], errors[drive], true);
         status = kFailed;
     }
     return status;

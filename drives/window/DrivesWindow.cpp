@@ -22,24 +22,23 @@ enum Column { kDriveColumn, kFolderColumn, kSignInColumn };
 const UINT kPollTimer = 1;
 const UINT kPollMilliseconds = 2000;
 
-// What the list says of a drive at sign-in, in the words lwsubst's list uses; 0: no row.
+// What the list says of a drive at sign-in, in the words lwsubst's list uses; a state not
+// listed has no row.
+const struct {
+    SignIn state;
+    UINT text;
+} kSignInTexts[] = {{SignIn::NotSaved, IDS_NOT_SAVED},
+                    {SignIn::Restored, IDS_RESTORED},
+                    {SignIn::SavedOffByUser, IDS_SAVED_OFF},
+                    {SignIn::SavedOffMachine, IDS_SAVED_OFF_MACHINE},
+                    {SignIn::SavedNotMapped, IDS_SAVED_ABSENT},
+                    {SignIn::Unreadable, IDS_UNREADABLE}};
+
 UINT SignInText(SignIn state) {
-    switch (state) {
-    case SignIn::NotSaved:
-        return IDS_NOT_SAVED;
-    case SignIn::Restored:
-        return IDS_RESTORED;
-    case SignIn::SavedOffByUser:
-        return IDS_SAVED_OFF;
-    case SignIn::SavedOffMachine:
-        return IDS_SAVED_OFF_MACHINE;
-    case SignIn::SavedNotMapped:
-        return IDS_SAVED_ABSENT;
-    case SignIn::Unreadable:
-        return IDS_UNREADABLE;
-    default:
-        return 0;
-    }
+    for (const auto& text : kSignInTexts)
+        if (text.state == state)
+            return text.text;
+    return 0;
 }
 
 void SetCell(HWND list, int row, int column, const wchar_t* text) {
@@ -125,20 +124,21 @@ void Refresh(HWND window) {
     SetWindowLongPtrW(window, DWLP_USER, static_cast<LONG_PTR>(GetLogicalDrives()));
 }
 
-// Why a drive could not be made, in the window's words.
+// Why a drive could not be made, in the window's words; any other problem with its code.
+const struct {
+    Problem problem;
+    UINT text;
+} kCreateFailures[] = {{Problem::LetterInUse, IDS_LETTER_IN_USE},
+                       {Problem::FolderMissing, IDS_MISSING_FOLDER},
+                       {Problem::NotAFolder, IDS_NOT_FOLDER},
+                       {Problem::NameTooLong, IDS_PATH_TOO_LONG}};
+
 UINT CreateFailureText(int error) {
-    switch (DriveActions::ProblemOf(error)) {
-    case Problem::LetterInUse:
-        return IDS_LETTER_IN_USE;
-    case Problem::FolderMissing:
-        return IDS_MISSING_FOLDER;
-    case Problem::NotAFolder:
-        return IDS_NOT_FOLDER;
-    case Problem::NameTooLong:
-        return IDS_PATH_TOO_LONG;
-    default:
-        return IDS_CREATE_FAILED;
-    }
+    const Problem problem = DriveActions::ProblemOf(error);
+    for (const auto& failure : kCreateFailures)
+        if (failure.problem == problem)
+            return failure.text;
+    return IDS_CREATE_FAILED;
 }
 
 void ReportCreateFailure(HWND window, const AddChoice& choice, int error) {
