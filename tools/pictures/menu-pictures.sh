@@ -16,7 +16,7 @@ out=$(realpath -m "${1:-docs/images}")
 [ -n "${SCREENSHOT_BUILT:-}" ] || bash tools/build.sh >/dev/null
 build=$root/build/x64
 work=$build/runs/screenshot
-rm -rf "$work" && mkdir -p "$work/サンプル フォルダ" "$work/Sample Folder" "$work/Photos" "$out"
+rm -rf "$work" && mkdir -p "$work/サンプル フォルダ" "$work/Sample Folder" "$out"
 cp "$build/Lanterwell.dll" "$build/companion/SUBST.DLL" "$build/tests/hosts/menu-snapshot.exe" \
     "$build/drives/Lanterwell.exe" "$build/drives/lwsubst.exe" "$work/"
 
@@ -89,6 +89,12 @@ shoot menu-drive --map L "$folder" 'L:'\\
 # An English Windows: English texts for a folder whose name its code page holds.
 LC_ALL=en_US.UTF-8 shoot menu-folder-en "$(winepath -w "$work/Sample Folder" 2>/dev/null)"
 
+# The window's drives stand for folders a user would have, in the prefix's public folders.
+public=$WINEPREFIX/drive_c/users/Public
+mkdir -p "$public/Documents/Reports" "$public/Pictures/Holiday 2026"
+saved_folder='C:\users\Public\Documents\Reports'
+session_folder='C:\users\Public\Pictures\Holiday 2026'
+
 # window NAME DPI: the drives window at that DPI with two drives in its list, in the locale in
 # effect.
 window() {
@@ -98,8 +104,8 @@ window() {
     stop_server
     quiet wineserver -p
     # A saved drive and one of this session only, made in the new session.
-    wine lwsubst.exe R: "$(winepath -w "$work/Sample Folder" 2>/dev/null)" /save >/dev/null 2>&1
-    wine lwsubst.exe S: "$(winepath -w "$work/Photos" 2>/dev/null)" >/dev/null 2>&1
+    wine lwsubst.exe R: "$saved_folder" /save >/dev/null 2>&1
+    wine lwsubst.exe S: "$session_folder" >/dev/null 2>&1
     wine Lanterwell.exe >/dev/null 2>&1 &
     local shown=$!
     id=$(find_window '^Lanterwell$')
