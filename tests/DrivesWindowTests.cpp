@@ -35,6 +35,8 @@ std::wstring Said(const wchar_t* english, const wchar_t* japanese) {
 }
 const std::wstring kRestored = Said(L"restored at sign-in", L"サインイン時に復元");
 const std::wstring kNotSaved = Said(L"not saved", L"保存なし");
+const std::wstring kUnreadable =
+    Said(L"the saved entry is not a folder name", L"保存された内容はフォルダ名ではありません");
 
 std::wstring Mapped(wchar_t letter) {
     const wchar_t name[] = {letter, L':', 0};
@@ -324,6 +326,21 @@ TEST_F(DrivesWindowTest, FollowsDrivesMadeElsewhereAndSaysWhenALetterWasTakenMea
     EXPECT_NE(message.find(m_folders[0]), std::wstring::npos) << "and the folder";
     EXPECT_EQ(Mapped(L'S'), L"\\??\\" + m_folders[1]) << "the other program's drive stays";
     EXPECT_EQ(Saved(L'S'), L"");
+}
+
+// A mapped drive whose saved entry names no folder: its sign-in state is that entry's, as
+// lwsubst lists it, with the folder it maps.
+TEST_F(DrivesWindowTest, AMappedDriveWithAnUnreadableEntrySaysSo) {
+    HKEY drives = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Lanterwell\\Drives", 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &drives, nullptr),
+              ERROR_SUCCESS);
+    const DWORD number = 7;
+    RegSetValueExW(drives, L"R", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                   sizeof(number));
+    RegCloseKey(drives);
+    ASSERT_TRUE(DefineDosDeviceW(0, L"R:", m_folders[1].c_str()));
+    EXPECT_TRUE(ListShows(L"R:|" + m_folders[1] + L"|" + kUnreadable));
 }
 
 TEST_F(DrivesWindowTest, ASecondStartBringsTheFirstWindowForward) {

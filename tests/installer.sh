@@ -11,7 +11,7 @@ set -u
 . "$(dirname "$0")/checks.sh"
 setup=$1 work=$2 arch=$3 x64=$4 x86=$5 recorder=$6
 # A program that keeps its own file in use, runnable on both kinds of Windows.
-planted=$x86/tests/planted_program.exe
+planted=$x86/tests/hosts/planted_program.exe
 [ -f "$setup" ] || { echo "installer: no setup program at $setup"; exit 1; }
 version=$(basename "$setup" -setup.exe)
 version=${version#Lanterwell-}
