@@ -103,9 +103,11 @@ window() {
     # Windows read the DPI when the session starts.
     stop_server
     quiet wineserver -p
-    # A saved drive and one of this session only, made in the new session.
-    wine lwsubst.exe R: "$saved_folder" /save >/dev/null 2>&1
+    # A drive of this session only, made while nothing is restored, then a saved one (which
+    # turns the user's restore on), in the new session.
+    wine lwsubst.exe /persist off >/dev/null 2>&1
     wine lwsubst.exe S: "$session_folder" >/dev/null 2>&1
+    wine lwsubst.exe R: "$saved_folder" /save >/dev/null 2>&1
     wine Lanterwell.exe >/dev/null 2>&1 &
     local shown=$!
     id=$(find_window '^Lanterwell$')
