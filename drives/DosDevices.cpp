@@ -1,5 +1,6 @@
 #include "drives/DosDevices.h"
 #include "support/DriveLetters.h"
+#include "support/Handles.h"
 #include <strsafe.h>
 
 namespace {
@@ -35,6 +36,14 @@ int FindSubst(int drive, wchar_t (&name)[3], wchar_t (&target)[kTargetUnits]) {
     return SubstTarget(name, target) ? 0 : ERROR_FILE_NOT_FOUND;
 }
 
+// Whoever watches (the drives window) learns that a drive came or went.
+void TellWatchers() {
+    const UniqueKernelObject changed(
+        OpenEventW(EVENT_MODIFY_STATE, FALSE, DosDevices::kChangedEvent));
+    if (changed)
+        SetEvent(changed.Get());
+}
+
 int LastErrorOr(int fallback) {
     const DWORD error = GetLastError();
     return error ? static_cast<int>(error) : fallback;
@@ -64,6 +73,8 @@ int PrepareFolder(const wchar_t* path, wchar_t* full) {
 
 namespace DosDevices {
 
+const wchar_t kChangedEvent[] = L"Local\\Lanterwell.DrivesChanged";
+
 int Create(int drive, const wchar_t* path) noexcept {
     wchar_t name[3];
     if (!DriveName(drive, name))
@@ -75,6 +86,7 @@ int Create(int drive, const wchar_t* path) noexcept {
         return error;
     if (!DefineDosDeviceW(0, name, full))
         return LastErrorOr(ERROR_INVALID_FUNCTION);
+    TellWatchers();
     return 0;
 }
 
@@ -104,6 +116,7 @@ int Delete(int drive) noexcept {
     if (!DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_RAW_TARGET_PATH | DDD_EXACT_MATCH_ON_REMOVE,
                           name, target))
         return LastErrorOr(ERROR_INVALID_FUNCTION);
+    TellWatchers();
     return 0;
 }
 

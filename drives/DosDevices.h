@@ -6,6 +6,10 @@
 // can hold is mapped exactly. Each function answers 0 or a Win32 error code.
 namespace DosDevices {
 
+// Set each time a drive is made or deleted here, for the drives window to follow: the
+// platform tells nobody when a DOS device is defined.
+extern const wchar_t kChangedEvent[];
+
 // Maps a free drive letter (1 = A: to 26 = Z:) to an existing folder: ERROR_ALREADY_ASSIGNED
 // for a letter in use, ERROR_PATH_NOT_FOUND for a missing folder, ERROR_DIRECTORY for a file.
 int Create(int drive, const wchar_t* path) noexcept;

@@ -169,13 +169,22 @@ SignIn SignInOf(const Listing& entry, DriveStore::Restoring setting) noexcept {
     }
 }
 
-Made Make(int drive, const wchar_t* folder, bool save) noexcept {
+Made Make(int drive, const wchar_t* folder, Keep keep) noexcept {
     Made made;
     made.created = DosDevices::Create(drive, folder);
     if (made.created)
         return made;
-    made.saved = save ? SaveAsTheUsersOwn(drive, made.restoreTurnedOn)
-                      : DriveStore::KeepMade(drive);
+    switch (keep) {
+    case Keep::Always:
+        made.saved = SaveAsTheUsersOwn(drive, made.restoreTurnedOn);
+        break;
+    case Keep::Never:
+        made.saved = DriveStore::Forget(drive);
+        break;
+    default:
+        made.saved = DriveStore::KeepMade(drive);
+        break;
+    }
     return made;
 }
 
@@ -192,6 +201,12 @@ Problem Delete(int drive, int& error) noexcept {
 }
 
 int Open(HWND owner, int drive) noexcept {
+    wchar_t folder[MAX_PATH];
+    if (DosDevices::Query(drive, folder))
+        return ERROR_INVALID_DRIVE;
+    // A drive whose folder is gone opens nothing: said as that, not as the shell's failure.
+    if (GetFileAttributesW(folder) == INVALID_FILE_ATTRIBUTES)
+        return ERROR_PATH_NOT_FOUND;
     const DriveLetters::Name root = DriveLetters::RootName(drive);
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof(execute);

@@ -47,22 +47,28 @@ enum class SignIn {
 };
 SignIn SignInOf(const Listing& entry, DriveStore::Restoring setting) noexcept;
 
-// Makes a drive. `save` (lwsubst's /save, the window's "Restore at sign-in") keeps it whatever
-// the setting and makes the user's restore their own and on, with their own sign-in entry;
-// otherwise it is kept while the user's restore is on. Saving is all or nothing: when any
-// part of it fails, the setting, the sign-in entry and the saved drives stay as they were.
+// Whether a drive made is kept for sign-in.
+enum class Keep {
+    BySetting, // while the user's restore is on (lwsubst L: folder, the menu)
+    Always,    // whatever the setting, which becomes the user's own and on (/save)
+    Never,     // not this drive: an entry saved for its letter goes (the window, unticked)
+};
+
+// Makes a drive and keeps it as asked. Saving is all or nothing: when any part of it fails,
+// the setting, the sign-in entry and the saved drives stay as they were.
 struct Made {
     int created = 0;              // DosDevices::Create's answer
     int saved = 0;                // the drive store's answer, once made
     bool restoreTurnedOn = false; // restoring was off for the user until now
 };
-Made Make(int drive, const wchar_t* folder, bool save) noexcept;
+Made Make(int drive, const wchar_t* folder, Keep keep) noexcept;
 
 // Deletes a virtual drive of this session and forgets its saved entry; a drive that is
 // neither is no virtual drive (Problem::NotVirtual, with `error` left 0).
 Problem Delete(int drive, int& error) noexcept;
 
-// Opens a mapped drive's root in Explorer: 0 or a Win32 error code.
+// Opens a mapped drive's root in Explorer: 0 or a Win32 error code, ERROR_PATH_NOT_FOUND where
+// the drive's folder no longer exists, ERROR_INVALID_DRIVE for a drive that is not virtual.
 int Open(HWND owner, int drive) noexcept;
 
 // The user's own restore setting and their own sign-in entry that runs the lwsubst.exe beside

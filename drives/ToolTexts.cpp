@@ -24,12 +24,10 @@ Message::Message(UINT id, const wchar_t* const* inserts, int count) noexcept {
     // for and the caller did not give is empty, never a stray pointer.
     DWORD_PTR arguments[kMostInserts];
     for (int i = 0; i < kMostInserts; ++i)
-        arguments[i] =
-            reinterpret_cast<DWORD_PTR>(i < count && inserts[i] ? inserts[i] : L"");
-    m_length = FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                                  FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                              pattern, 0, 0, reinterpret_cast<LPWSTR>(&m_text), 0,
-                              reinterpret_cast<va_list*>(arguments));
+        arguments[i] = reinterpret_cast<DWORD_PTR>(i < count && inserts[i] ? inserts[i] : L"");
+    m_length = FormatMessageW(
+        FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+        pattern, 0, 0, reinterpret_cast<LPWSTR>(&m_text), 0, reinterpret_cast<va_list*>(arguments));
     if (m_length == 0) {
         LocalFree(m_text);
         m_text = nullptr;

@@ -35,6 +35,8 @@ std::wstring Said(const wchar_t* english, const wchar_t* japanese) {
 }
 const std::wstring kRestored = Said(L"restored at sign-in", L"サインイン時に復元");
 const std::wstring kNotSaved = Said(L"not saved", L"保存なし");
+const std::wstring kSavedOff = Said(L"saved; restoring at sign-in is turned off",
+                                    L"保存済み、サインイン時の復元はオフに設定されています");
 const std::wstring kUnreadable =
     Said(L"the saved entry is not a folder name", L"保存された内容はフォルダ名ではありません");
 
@@ -182,6 +184,7 @@ protected:
     // The window, started with the folder picker answered by its test hook.
     void Start() {
         SetEnvironmentVariableW(L"LANTERWELL_PICKED_FOLDER", m_folders[0].c_str());
+        SetEnvironmentVariableW(L"LW_WINDOW_FOLDER", m_folders[1].c_str());
         ASSERT_TRUE(
             Launch(L"\"" + test::Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", m_process));
         ASSERT_TRUE(WaitFor([&] {
@@ -226,10 +229,10 @@ protected:
         return dialog;
     }
 
-    // The message box the window shows, read and closed; empty when none comes.
-    std::wstring TakeMessage() {
+    // The message box the window (or its dialog) shows, read and closed; empty when none comes.
+    std::wstring TakeMessage(HWND owner = nullptr) {
         HWND box = nullptr;
-        if (!WaitFor([&] { return (box = OwnedDialog(m_window)) != nullptr; }))
+        if (!WaitFor([&] { return (box = OwnedDialog(owner ? owner : m_window)) != nullptr; }))
             return L"";
         wchar_t text[512] = {};
         GetDlgItemTextW(box, 0xFFFF, text, 512);
@@ -254,6 +257,26 @@ protected:
         return ::testing::AssertionFailure() << "the list shows:" << rows;
     }
 
+    // What the add dialog's folder box holds, asked of the control itself.
+    static std::wstring FolderTyped(HWND dialog) {
+        wchar_t text[1100] = {};
+        SendDlgItemMessageW(dialog, IDC_FOLDER, WM_GETTEXT, 1100, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+
+    // lwsubst with the arguments, to its end; its exit code.
+    static DWORD RunLwsubst(const std::wstring& arguments) {
+        PROCESS_INFORMATION run = {};
+        DWORD code = 0xFFFFFFFF;
+        if (!Launch(L"\"" + test::Wide(test::InRunFolder("lwsubst.exe")) + L"\" " + arguments, run))
+            return code;
+        WaitForSingleObject(run.hProcess, test::kHangDeadline);
+        GetExitCodeProcess(run.hProcess, &code);
+        CloseHandle(run.hProcess);
+        CloseHandle(run.hThread);
+        return code;
+    }
+
     std::vector<std::wstring> m_folders;
     PROCESS_INFORMATION m_process = {};
     HWND m_window = nullptr;
@@ -269,16 +292,28 @@ TEST_F(DrivesWindowTest, AddsDrivesWithAndWithoutRestoreAndRemovesThem) {
     EXPECT_NE(TakeMessage().find(L"R:"), std::wstring::npos) << "restoring turned on, said";
 
     ASSERT_NE(AddDrive(L"S:", m_folders[1], false), nullptr) << "typed, not kept";
-    // The user's restore is on: a drive made is saved all the same, by the one rule.
-    EXPECT_TRUE(ListShows(L"S:|" + m_folders[1] + L"|" + kRestored));
-    EXPECT_EQ(Saved(L'S'), m_folders[1]);
+    // Unticked means not this drive, though the user's restore is on.
+    EXPECT_TRUE(ListShows(L"S:|" + m_folders[1] + L"|" + kNotSaved));
+    EXPECT_EQ(Saved(L'S'), L"");
 
+    HKEY drives = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Lanterwell\\Drives", 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &drives, nullptr),
+              ERROR_SUCCESS);
+    const wchar_t kept[] = L"C:\\kept";
+    RegSetValueExW(drives, L"S", 0, REG_SZ, reinterpret_cast<const BYTE*>(kept), sizeof(kept));
+    RegCloseKey(drives);
     m_list->Select(0);
     PostMessageW(GetDlgItem(m_window, IDC_REMOVE), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitFor([&] { return m_list->Rows().size() == 1; }));
     EXPECT_EQ(Mapped(L'R'), L"") << "deleted";
     EXPECT_EQ(Saved(L'R'), L"") << "and forgotten";
-    EXPECT_EQ(Saved(L'S'), m_folders[1]) << "the other entry kept";
+    EXPECT_EQ(Saved(L'S'), L"C:\\kept") << "the other entry kept";
+    GUITHREADINFO focus = {sizeof(focus)};
+    EXPECT_TRUE(WaitFor([&] {
+        return GetGUIThreadInfo(m_process.dwThreadId, &focus) &&
+               focus.hwndFocus == GetDlgItem(m_window, IDC_LIST);
+    })) << "the keyboard stays with the list";
 }
 
 TEST_F(DrivesWindowTest, TheRestoreCheckboxIsTheUsersOwnSetting) {
@@ -310,22 +345,83 @@ TEST_F(DrivesWindowTest, FollowsDrivesMadeElsewhereAndSaysWhenALetterWasTakenMea
     CloseHandle(made.hThread);
     EXPECT_TRUE(ListShows(L"R:|" + m_folders[1] + L"|" + kNotSaved)) << "made by lwsubst";
 
-    // Chosen while free, taken before OK: the message names both, and nothing changes.
+    // Deleted and made again on another folder, and restoring turned off: the list follows
+    // without being activated.
+    ASSERT_EQ(RunLwsubst(L"R: /d"), 0u);
+    ASSERT_EQ(RunLwsubst(L"R: \"" + m_folders[0] + L"\" /save"), 0u);
+    EXPECT_TRUE(ListShows(L"R:|" + m_folders[0] + L"|" + kRestored));
+    ASSERT_EQ(RunLwsubst(L"/persist off"), 0u);
+    EXPECT_TRUE(ListShows(L"R:|" + m_folders[0] + L"|" + kSavedOff));
+
+    // Chosen while free, taken before OK: the message names both, nothing changes, and the
+    // dialog stays open with what the user gave.
     PostMessageW(GetDlgItem(m_window, IDC_ADD), BM_CLICK, 0, 0);
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }));
     SendMessageW(GetDlgItem(dialog, IDC_LETTER), CB_SELECTSTRING, static_cast<WPARAM>(-1),
                  reinterpret_cast<LPARAM>(L"S:"));
     SendMessageW(GetDlgItem(dialog, IDC_FOLDER), WM_SETTEXT, 0,
-                 reinterpret_cast<LPARAM>(m_folders[0].c_str()));
-    ASSERT_TRUE(DefineDosDeviceW(0, L"S:", m_folders[1].c_str()));
+                 reinterpret_cast<LPARAM>(m_folders[1].c_str()));
+    ASSERT_TRUE(DefineDosDeviceW(0, L"S:", m_folders[0].c_str()));
     PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
-    const std::wstring message = TakeMessage();
+    const std::wstring message = TakeMessage(dialog);
     EXPECT_NE(message.find(L"S:"), std::wstring::npos) << "names the letter";
-    EXPECT_NE(message.find(m_folders[0]), std::wstring::npos) << "and the folder";
-    EXPECT_EQ(Mapped(L'S'), L"\\??\\" + m_folders[1]) << "the other program's drive stays";
+    EXPECT_NE(message.find(m_folders[1]), std::wstring::npos) << "and the folder";
+    EXPECT_EQ(Mapped(L'S'), L"\\??\\" + m_folders[0]) << "the other program's drive stays";
     EXPECT_EQ(Saved(L'S'), L"");
+    EXPECT_TRUE(IsWindow(dialog)) << "the dialog stays open";
+    EXPECT_EQ(FolderTyped(dialog), m_folders[1]) << "with the folder given";
+}
+
+// What the folder box takes: the quoted form Explorer's "Copy as path" gives and environment
+// variables are the folder; a name the platform cannot map, or a missing folder, is refused
+// with a message, the dialog staying open with the name, and nothing is mapped (a long name
+// was once cut into its parent folder's).
+TEST_F(DrivesWindowTest, TheFolderBoxTakesWhatUsersPasteAndRefusesWhatCannotBeMapped) {
+    const std::wstring longName(255, L'n');
+    const std::wstring parent = L"C:\\" + longName; // 258 units, the cut fell behind its "\\"
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + parent).c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+    const struct {
+        std::wstring typed;
+        const wchar_t* mapped; // null: refused, with a message that holds `said`
+        std::wstring said;
+    } cases[] = {{L" \"" + m_folders[1] + L"\" ", m_folders[1].c_str(), L""},
+                 {L"%LW_WINDOW_FOLDER%", m_folders[1].c_str(), L""},
+                 {parent + L"\\child", nullptr, L"259"},
+                 {m_folders[1] + L"\\missing", nullptr, L"missing"}};
+    for (const auto& c : cases) {
+        const HWND dialog = AddDrive(L"S:", c.typed, false);
+        ASSERT_NE(dialog, nullptr);
+        if (c.mapped) {
+            EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << c.typed;
+            EXPECT_EQ(Mapped(L'S'), std::wstring(L"\\??\\") + c.mapped) << c.typed;
+        } else {
+            EXPECT_NE(TakeMessage(dialog).find(c.said), std::wstring::npos) << c.typed;
+            EXPECT_TRUE(IsWindow(dialog)) << c.typed;
+            EXPECT_EQ(FolderTyped(dialog), c.typed);
+            EXPECT_EQ(Mapped(L'S'), L"") << c.typed;
+            SendMessageTimeoutW(dialog, WM_COMMAND, IDCANCEL, 0, SMTO_ABORTIFHUNG,
+                                test::kHangDeadline, nullptr);
+        }
+        DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"S:", nullptr);
+        WaitFor([&] { return m_list->Rows().empty(); });
+    }
+    RemoveDirectoryW((L"\\\\?\\" + parent).c_str());
+}
+
+// Open on a drive whose folder has gone names the folder and says it is gone.
+TEST_F(DrivesWindowTest, OpeningADriveWhoseFolderIsGoneSaysSo) {
+    const std::wstring gone = m_folders[1] + L"\\gone";
+    ASSERT_TRUE(CreateDirectoryW(gone.c_str(), nullptr));
+    ASSERT_TRUE(DefineDosDeviceW(0, L"R:", gone.c_str()));
+    ASSERT_TRUE(RemoveDirectoryW(gone.c_str()));
+    ASSERT_TRUE(ListShows(L"R:|" + gone + L"|" + kNotSaved));
+    m_list->Select(0);
+    PostMessageW(GetDlgItem(m_window, IDC_OPEN), BM_CLICK, 0, 0);
+    const std::wstring message = TakeMessage();
+    EXPECT_NE(message.find(gone), std::wstring::npos) << message;
+    EXPECT_EQ(message.find(L"(error"), std::wstring::npos) << "says why, in words: " << message;
 }
 
 // A mapped drive whose saved entry names no folder: its sign-in state is that entry's, as
@@ -364,7 +460,8 @@ TEST(DrivesWindowStart, SaysWhyWhenItCannotHoldItsPlaceInTheSession) {
     PROCESS_INFORMATION window = {};
     ASSERT_TRUE(Launch(L"\"" + test::Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", window));
     HWND box = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (box = OwnedDialog(nullptr, window.dwProcessId)) != nullptr; }));
+    EXPECT_TRUE(
+        WaitFor([&] { return (box = OwnedDialog(nullptr, window.dwProcessId)) != nullptr; }));
     if (box)
         PostMessageW(box, WM_COMMAND, IDOK, 0);
     if (WaitForSingleObject(window.hProcess, test::kHangDeadline) != WAIT_OBJECT_0)

@@ -459,6 +459,24 @@ TEST_F(PersistenceTest, SavingIsAllOrNothing) {
     }
 }
 
+// The longest folder a drive maps (259 units) is saved, listed and restored like any other.
+TEST_F(PersistenceTest, TheLongestFolderADriveMapsComesBack) {
+    const std::wstring folder =
+        m_base + L"\\" + std::wstring(MAX_PATH - 1 - m_base.size() - 1, L'l');
+    ASSERT_EQ(folder.size(), static_cast<size_t>(MAX_PATH - 1));
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr));
+    const int drive = Drive();
+    const Result made = Lwsubst(LetterOf(drive) + L" \"" + folder + L"\" /save");
+    EXPECT_EQ(made.code, 0u) << made.output;
+    EXPECT_EQ(SavedFolder(drive), folder);
+    const std::string listed = Lwsubst(L"").output;
+    EXPECT_EQ(listed.find("saved entry"), std::string::npos) << listed;
+    SignOut(drive);
+    EXPECT_EQ(Lwsubst(L"/restore").code, 0u);
+    EXPECT_EQ(test::DeviceTarget(drive), L"\\??\\" + folder);
+    RemoveDirectoryW((L"\\\\?\\" + folder).c_str());
+}
+
 // Values saved by hand or by another program: an expandable one is restored expanded; one of
 // another type or too long is reported, skipped, and deleted by /d.
 TEST_F(PersistenceTest, OddSavedValuesAreExpandedOrReportedAndDeletable) {

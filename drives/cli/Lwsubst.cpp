@@ -104,12 +104,12 @@ void ReportCreateFailure(int drive, const wchar_t* folder, int error, bool resto
     Console::PrintError(IDS_CREATE_FAILED, Letter(drive), static_cast<DWORD>(error));
 }
 
-int Make(int drive, const wchar_t* folder, bool save) {
+int MakeDrive(int drive, const wchar_t* folder, DriveActions::Keep keep) {
     if (!*folder) {
         Console::Print(IDS_NO_FOLDER, Letter(drive));
         return kBadUsage;
     }
-    const DriveActions::Made made = DriveActions::Make(drive, folder, save);
+    const DriveActions::Made made = DriveActions::Make(drive, folder, keep);
     if (made.created) {
         ReportCreateFailure(drive, folder, made.created, false);
         return kFailed;
@@ -252,9 +252,9 @@ int Run(int count, wchar_t** arguments) {
     if (count == 2 && IsSwitch(arguments[1], L"d"))
         return Delete(drive);
     if (count == 2 && arguments[1][0] != L'/')
-        return Make(drive, arguments[1], false);
+        return MakeDrive(drive, arguments[1], DriveActions::Keep::BySetting);
     if (count == 3 && arguments[1][0] != L'/' && IsSwitch(arguments[2], L"save"))
-        return Make(drive, arguments[1], true);
+        return MakeDrive(drive, arguments[1], DriveActions::Keep::Always);
     return Usage(kBadUsage);
 }
 

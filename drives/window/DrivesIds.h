@@ -1,7 +1,8 @@
 #pragma once
 
 // The Lanterwell window's resources, in Japanese (1041) and English (1033). Message texts take
-// FormatMessage inserts: %1 a drive letter, %2 a folder, %3 an error code.
+// FormatMessage inserts: %1 a drive letter, %2 a folder, %3 an error code, %4 the platform's
+// text for it.
 #define IDI_DRIVES 1
 #define IDD_DRIVES 100
 #define IDD_ADD 101
@@ -41,3 +42,5 @@
 #define IDS_NO_FOLDER 21
 #define IDS_OPEN_FAILED 22
 #define IDS_START_FAILED 23
+#define IDS_NAME_TOO_LONG 24
+#define IDS_OPEN_MISSING 25

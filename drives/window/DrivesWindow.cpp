@@ -17,6 +17,8 @@ using DriveActions::Problem;
 using DriveActions::SignIn;
 
 enum Column { kDriveColumn, kFolderColumn, kSignInColumn };
+// The sign-in column's least width, in dialog units.
+const int kSignInWidth = 118;
 // Drives made or removed where no message tells (another session's tools, a platform that
 // broadcasts no change) show within this time.
 const UINT kPollTimer = 1;
@@ -27,12 +29,10 @@ const UINT kPollMilliseconds = 2000;
 const struct {
     SignIn state;
     UINT text;
-} kSignInTexts[] = {{SignIn::NotSaved, IDS_NOT_SAVED},
-                    {SignIn::Restored, IDS_RESTORED},
-                    {SignIn::SavedOffByUser, IDS_SAVED_OFF},
-                    {SignIn::SavedOffMachine, IDS_SAVED_OFF_MACHINE},
-                    {SignIn::SavedNotMapped, IDS_SAVED_ABSENT},
-                    {SignIn::Unreadable, IDS_UNREADABLE}};
+} kSignInTexts[] = {
+    {SignIn::NotSaved, IDS_NOT_SAVED},          {SignIn::Restored, IDS_RESTORED},
+    {SignIn::SavedOffByUser, IDS_SAVED_OFF},    {SignIn::SavedOffMachine, IDS_SAVED_OFF_MACHINE},
+    {SignIn::SavedNotMapped, IDS_SAVED_ABSENT}, {SignIn::Unreadable, IDS_UNREADABLE}};
 
 UINT SignInText(SignIn state) {
     for (const auto& text : kSignInTexts)
@@ -59,7 +59,9 @@ void AddRow(HWND list, int drive, const DriveActions::Listing& entry, UINT signI
         static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     // A saved entry that names no folder has none to show, unless the drive is mapped.
     SetCell(list, row, kFolderColumn,
-            entry.mapped ? entry.mappedFolder : entry.saved ? entry.savedFolder : L"");
+            entry.mapped  ? entry.mappedFolder
+            : entry.saved ? entry.savedFolder
+                          : L"");
     wchar_t text[256];
     SetCell(list, row, kSignInColumn, ToolTexts::Load(signIn, text, 256));
 }
@@ -104,6 +106,15 @@ void ShowRestoreSetting(HWND window, DriveStore::Restoring setting) {
                     byMachine ? ToolTexts::Load(IDS_MACHINE_DEFAULT, note, 256) : L"");
 }
 
+// The sign-in column as wide as its longest text, and never narrower than the dialog made it.
+void FitSignInColumn(HWND list) {
+    RECT least = {0, 0, kSignInWidth, 0};
+    MapDialogRect(GetParent(list), &least);
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, kSignInColumn, LVSCW_AUTOSIZE);
+    if (SendMessageW(list, LVM_GETCOLUMNWIDTH, kSignInColumn, 0) < least.right)
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, kSignInColumn, least.right);
+}
+
 // The virtual drives of this session and the saved ones not present now, the selection kept;
 // the setting read once for every row.
 void Refresh(HWND window) {
@@ -118,50 +129,24 @@ void Refresh(HWND window) {
             AddRow(list, drive, entry, signIn);
     }
     Select(list, selected);
+    FitSignInColumn(list);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     ShowRestoreSetting(window, setting);
     UpdateButtons(window);
     SetWindowLongPtrW(window, DWLP_USER, static_cast<LONG_PTR>(GetLogicalDrives()));
 }
 
-// Why a drive could not be made, in the window's words; any other problem with its code.
-const struct {
-    Problem problem;
-    UINT text;
-} kCreateFailures[] = {{Problem::LetterInUse, IDS_LETTER_IN_USE},
-                       {Problem::FolderMissing, IDS_MISSING_FOLDER},
-                       {Problem::NotAFolder, IDS_NOT_FOLDER},
-                       {Problem::NameTooLong, IDS_PATH_TOO_LONG}};
-
-UINT CreateFailureText(int error) {
-    const Problem problem = DriveActions::ProblemOf(error);
-    for (const auto& failure : kCreateFailures)
-        if (failure.problem == problem)
-            return failure.text;
-    return IDS_CREATE_FAILED;
-}
-
-void ReportCreateFailure(HWND window, const AddChoice& choice, int error) {
-    Texts::Show(window, CreateFailureText(error), MB_ICONEXCLAMATION, choice.drive, choice.folder,
-                error);
-}
-
 void Add(HWND window) {
-    AddChoice choice;
-    if (!AskForDrive(window, choice))
+    AddResult result;
+    if (!AddDrive(window, result))
         return;
-    const DriveActions::Made made = DriveActions::Make(choice.drive, choice.folder, choice.save);
     Refresh(window);
-    Select(GetDlgItem(window, IDC_LIST), choice.drive);
-    if (made.created) {
-        ReportCreateFailure(window, choice, made.created);
-        return;
-    }
-    if (made.restoreTurnedOn)
-        Texts::Show(window, IDS_RESTORE_TURNED_ON, MB_ICONINFORMATION, choice.drive, nullptr);
-    if (made.saved)
-        Texts::Show(window, IDS_SAVE_FAILED, MB_ICONEXCLAMATION, choice.drive, choice.folder,
-                    made.saved);
+    Select(GetDlgItem(window, IDC_LIST), result.drive);
+    if (result.made.restoreTurnedOn)
+        Texts::Show(window, IDS_RESTORE_TURNED_ON, MB_ICONINFORMATION, result.drive, nullptr);
+    if (result.made.saved)
+        Texts::Show(window, IDS_SAVE_FAILED, MB_ICONEXCLAMATION, result.drive, result.folder,
+                    static_cast<DWORD>(result.made.saved));
 }
 
 void Remove(HWND window) {
@@ -172,6 +157,9 @@ void Remove(HWND window) {
     int error = 0;
     const Problem problem = DriveActions::Delete(drive, error);
     Refresh(window);
+    // The button that was pressed may now be disabled: the keyboard stays with the list.
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_LIST)),
+                 TRUE);
     if (problem == Problem::Other)
         Texts::Show(window, IDS_DELETE_FAILED, MB_ICONEXCLAMATION, drive,
                     entry.mapped ? entry.mappedFolder : entry.savedFolder, error);
@@ -179,11 +167,15 @@ void Remove(HWND window) {
 
 void Open(HWND window) {
     const int drive = SelectedDrive(window);
-    if (!drive || !DriveActions::Read(drive).mapped)
+    const DriveActions::Listing entry = DriveActions::Read(drive);
+    if (!drive || !entry.mapped)
         return;
-    if (const int error = DriveActions::Open(window, drive))
-        Texts::Show(window, IDS_OPEN_FAILED, MB_ICONEXCLAMATION, drive,
-                    DriveLetters::RootName(drive).text, static_cast<DWORD>(error));
+    const int error = DriveActions::Open(window, drive);
+    if (!error)
+        return;
+    const bool gone = DriveActions::ProblemOf(error) == Problem::FolderMissing;
+    Texts::Show(window, gone ? IDS_OPEN_MISSING : IDS_OPEN_FAILED, MB_ICONEXCLAMATION, drive,
+                entry.mappedFolder, static_cast<DWORD>(error));
 }
 
 void Persist(HWND window) {
@@ -198,7 +190,8 @@ void AddColumns(HWND list) {
     const struct {
         UINT text;
         int width; // dialog units: the column keeps its share whatever the DPI
-    } columns[] = {{IDS_COLUMN_DRIVE, 44}, {IDS_COLUMN_FOLDER, 160}, {IDS_COLUMN_SIGNIN, 118}};
+    } columns[] = {
+        {IDS_COLUMN_DRIVE, 44}, {IDS_COLUMN_FOLDER, 160}, {IDS_COLUMN_SIGNIN, kSignInWidth}};
     for (int i = 0; i < 3; ++i) {
         RECT width = {0, 0, columns[i].width, 0};
         MapDialogRect(GetParent(list), &width);
@@ -270,6 +263,9 @@ INT_PTR CALLBACK DrivesProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_DEVICECHANGE:
         if (IsVolumeChange(wParam, lParam))
             Refresh(window);
+        return TRUE;
+    case kDrivesChangedMessage:
+        Refresh(window);
         return TRUE;
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE)

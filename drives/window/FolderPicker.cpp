@@ -6,8 +6,10 @@
 
 namespace {
 
+using PickedName = wchar_t[FolderName::kTypedUnits];
+
 // Windows Vista and later; S_FALSE where the dialog does not exist, to ask the older one.
-HRESULT PickWithFolderDialog(HWND owner, const wchar_t* title, wchar_t (&folder)[MAX_PATH]) {
+HRESULT PickWithFolderDialog(HWND owner, const wchar_t* title, PickedName& folder) {
     ComPtr<IFileOpenDialog> dialog;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_PPV_ARGS(dialog.Receive()))))
@@ -30,10 +32,11 @@ HRESULT PickWithFolderDialog(HWND owner, const wchar_t* title, wchar_t (&folder)
     result = item->GetDisplayName(SIGDN_FILESYSPATH, path.Receive());
     if (FAILED(result))
         return result;
-    return StringCchCopyW(folder, MAX_PATH, path.Get());
+    return StringCchCopyW(folder, FolderName::kTypedUnits, path.Get());
 }
 
-bool PickWithBrowseDialog(HWND owner, const wchar_t* title, wchar_t (&folder)[MAX_PATH]) {
+// Its path comes back in MAX_PATH units at most.
+Picked PickWithBrowseDialog(HWND owner, const wchar_t* title, PickedName& folder) {
     BROWSEINFOW browse = {};
     browse.hwndOwner = owner;
     browse.lpszTitle = title;
@@ -41,12 +44,16 @@ bool PickWithBrowseDialog(HWND owner, const wchar_t* title, wchar_t (&folder)[MA
     LPITEMIDLIST chosen = SHBrowseForFolderW(&browse);
     const bool picked = chosen && SHGetPathFromIDListW(chosen, folder);
     CoTaskMemFree(chosen);
-    return picked;
+    return picked ? Picked::Folder : Picked::Cancelled;
 }
 
 } // namespace
 
-bool PickFolder(HWND owner, const wchar_t* title, wchar_t (&folder)[MAX_PATH]) noexcept {
+Picked PickFolder(HWND owner, const wchar_t* title, PickedName& folder) noexcept {
     const HRESULT result = PickWithFolderDialog(owner, title, folder);
-    return result == S_FALSE ? PickWithBrowseDialog(owner, title, folder) : result == S_OK;
+    if (result == S_FALSE)
+        return PickWithBrowseDialog(owner, title, folder);
+    if (result == STRSAFE_E_INSUFFICIENT_BUFFER)
+        return Picked::TooLong;
+    return result == S_OK ? Picked::Folder : Picked::Cancelled;
 }

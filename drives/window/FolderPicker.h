@@ -1,6 +1,10 @@
 #pragma once
 #include <windows.h>
+#include "drives/window/FolderName.h"
+
+enum class Picked { Folder, Cancelled, TooLong };
 
 // Asks the user for a folder: Windows Vista's folder dialog, the older browse dialog before
-// it. False when the user cancels, or when the folder's name does not fit.
-bool PickFolder(HWND owner, const wchar_t* title, wchar_t (&folder)[MAX_PATH]) noexcept;
+// it. TooLong for a folder whose name the folder box cannot hold.
+Picked PickFolder(HWND owner, const wchar_t* title,
+                  wchar_t (&folder)[FolderName::kTypedUnits]) noexcept;

@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include "support/Handles.h"
 #include "drives/window/DrivesIds.h"
+#include "drives/window/ChangeWatch.h"
 #include "drives/window/DrivesWindow.h"
 #include "drives/window/Texts.h"
 
@@ -70,15 +71,27 @@ bool RegisterWindowClass(HINSTANCE instance) {
     return RegisterClassExW(&windowClass) != 0;
 }
 
-int RunMessageLoop(HWND window) {
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageW(window, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
+// The window's messages, and its list brought up to date whenever the watch reports a change:
+// the thread sleeps until one or the other comes.
+int RunMessageLoop(HWND window, ChangeWatch& watch) {
+    for (;;) {
+        const DWORD woke = MsgWaitForMultipleObjectsEx(watch.Count(), watch.Handles(), INFINITE,
+                                                       QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke < WAIT_OBJECT_0 + watch.Count()) {
+            watch.Rearm(woke - WAIT_OBJECT_0);
+            SendMessageW(window, kDrivesChangedMessage, 0, 0);
+            continue;
+        }
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT)
+                return static_cast<int>(message.wParam);
+            if (!IsDialogMessageW(window, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
         }
     }
-    return static_cast<int>(message.wParam);
 }
 
 } // namespace
@@ -103,5 +116,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     if (!window)
         return 1;
     ShowWindow(window, show);
-    return RunMessageLoop(window);
+    ChangeWatch watch;
+    return RunMessageLoop(window, watch);
 }

@@ -19,8 +19,14 @@ void Show(HWND owner, UINT id, UINT icon, int drive, const wchar_t* folder, DWOR
         GetWindowTextW(GetAncestor(owner, GA_ROOT), title, 64);
     const wchar_t letter[] = {DriveLetters::IsDrive(drive) ? DriveLetters::Letter(drive) : L'?', 0};
     const ToolTexts::Number code = ToolTexts::NumberText(error);
-    const wchar_t* inserts[] = {letter, folder, code.text};
-    const ToolTexts::Message message(id, inserts, 3);
+    // The platform's own words for the error, on one line.
+    wchar_t cause[256] = L"";
+    if (error)
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                           FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                       nullptr, error, 0, cause, ARRAYSIZE(cause), nullptr);
+    const wchar_t* inserts[] = {letter, folder, code.text, cause};
+    const ToolTexts::Message message(id, inserts, 4);
     if (message.Text())
         MessageBoxW(owner, message.Text(), title, MB_OK | icon);
 }

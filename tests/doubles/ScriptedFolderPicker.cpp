@@ -3,7 +3,10 @@
 // folder dialogs cannot be worked from another process's messages.
 #include "drives/window/FolderPicker.h"
 
-bool PickFolder(HWND, const wchar_t*, wchar_t (&folder)[MAX_PATH]) noexcept {
-    const DWORD length = GetEnvironmentVariableW(L"LANTERWELL_PICKED_FOLDER", folder, MAX_PATH);
-    return length > 0 && length < MAX_PATH;
+Picked PickFolder(HWND, const wchar_t*, wchar_t (&folder)[FolderName::kTypedUnits]) noexcept {
+    const DWORD length =
+        GetEnvironmentVariableW(L"LANTERWELL_PICKED_FOLDER", folder, FolderName::kTypedUnits);
+    if (length >= FolderName::kTypedUnits)
+        return Picked::TooLong;
+    return length > 0 ? Picked::Folder : Picked::Cancelled;
 }
