@@ -90,6 +90,16 @@ int Create(int drive, const wchar_t* path) noexcept {
     return 0;
 }
 
+int Define(int drive, const wchar_t* folder) noexcept {
+    wchar_t name[3];
+    if (!DriveName(drive, name) || !folder)
+        return ERROR_INVALID_PARAMETER;
+    if (!DefineDosDeviceW(0, name, folder))
+        return LastErrorOr(ERROR_INVALID_FUNCTION);
+    TellWatchers();
+    return 0;
+}
+
 int Query(int drive, wchar_t* folder) noexcept {
     wchar_t name[3];
     wchar_t target[kTargetUnits];

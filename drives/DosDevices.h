@@ -14,6 +14,10 @@ extern const wchar_t kChangedEvent[];
 // for a letter in use, ERROR_PATH_NOT_FOUND for a missing folder, ERROR_DIRECTORY for a file.
 int Create(int drive, const wchar_t* path) noexcept;
 
+// Maps a letter to a folder as it was mapped before, without Create's checks: for putting a
+// drive back whose folder may be gone.
+int Define(int drive, const wchar_t* folder) noexcept;
+
 // The folder of a substituted drive (without the prefix; a share as "\\server\share");
 // ERROR_FILE_NOT_FOUND for a drive that is not one. `folder` holds MAX_PATH units.
 int Query(int drive, wchar_t* folder) noexcept;

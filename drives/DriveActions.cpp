@@ -55,11 +55,12 @@ LONG UpdateRunEntry(bool on) {
 // drive's saved entry. Put back when it goes, unless what was changed is kept.
 class SaveChange {
 public:
-    // Drive 0: the setting and the entry alone.
-    explicit SaveChange(int drive) : m_driveName{drive ? DriveLetters::Letter(drive) : L'\0', 0} {}
+    // Drive 0: none; the setting and the entry are always taken.
+    explicit SaveChange(int drive, int other = 0) : m_names{{Name(drive), 0}, {Name(other), 0}} {}
     ~SaveChange() {
         if (m_taken && !m_kept) {
             m_drive.Restore();
+            m_other.Restore();
             m_entry.Restore();
             m_setting.Restore();
         }
@@ -67,23 +68,28 @@ public:
     SaveChange(const SaveChange&) = delete;
     SaveChange& operator=(const SaveChange&) = delete;
 
-    // Reads all three first: nothing is changed that could not be put back.
+    // Reads everything first: nothing is changed that could not be put back.
     LONG Take() {
         LONG error = m_setting.Take();
         if (!error)
             error = m_entry.Take();
-        if (!error && m_driveName[0])
+        if (!error && m_names[0][0])
             error = m_drive.Take();
+        if (!error && m_names[1][0])
+            error = m_other.Take();
         m_taken = !error;
         return error;
     }
     void Keep() { m_kept = true; }
 
 private:
-    wchar_t m_driveName[2];
+    static wchar_t Name(int drive) { return drive ? DriveLetters::Letter(drive) : L'\0'; }
+
+    wchar_t m_names[2][2];
     SavedValue m_setting{StoreKeys::kSettings, StoreKeys::kRestoreValue};
     SavedValue m_entry{StoreKeys::kRun, StoreKeys::kRunValue};
-    SavedValue m_drive{StoreKeys::kDrives, m_driveName};
+    SavedValue m_drive{StoreKeys::kDrives, m_names[0]};
+    SavedValue m_other{StoreKeys::kDrives, m_names[1]};
     bool m_taken = false;
     bool m_kept = false;
 };
@@ -186,6 +192,43 @@ Made Make(int drive, const wchar_t* folder, Keep keep) noexcept {
         break;
     }
     return made;
+}
+
+Made Change(int drive, int newDrive, const wchar_t* folder, Keep keep) noexcept {
+    Made made;
+    const Listing old = Read(drive);
+    if (!old.mapped) {
+        made.created = ERROR_INVALID_DRIVE;
+        return made;
+    }
+    const bool sameLetter = newDrive == drive;
+    SaveChange change(drive, sameLetter ? 0 : newDrive);
+    if ((made.created = change.Take()) != 0)
+        return made;
+    // The same letter: the old drive goes first. Another letter: the new one first, the old
+    // one last.
+    if (sameLetter && (made.created = DosDevices::Delete(drive)) != 0)
+        return made;
+    made = Make(newDrive, folder, keep);
+    int error = 0;
+    if (!made.created && !made.saved && !sameLetter && Delete(drive, error) != Problem::None)
+        made.saved = error ? error : ERROR_GEN_FAILURE;
+    if (!made.created && !made.saved) {
+        change.Keep();
+        return made;
+    }
+    // Undone: the new drive goes, and the old one comes back as it was, even where its folder
+    // is gone (the saved entries and the setting come back as the change goes).
+    if (!made.created)
+        DosDevices::Delete(newDrive);
+    wchar_t mapped[MAX_PATH];
+    if (DosDevices::Query(drive, mapped))
+        DosDevices::Define(drive, old.mappedFolder);
+    return made;
+}
+
+int KeepForSignIn(int drive, bool keep) noexcept {
+    return keep ? DriveStore::SaveMade(drive) : DriveStore::Forget(drive);
 }
 
 Problem Delete(int drive, int& error) noexcept {

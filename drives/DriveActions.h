@@ -63,6 +63,15 @@ struct Made {
 };
 Made Make(int drive, const wchar_t* folder, Keep keep) noexcept;
 
+// Gives a mapped drive another folder or letter (or both), kept as asked. All or nothing: where
+// a step fails, the drive is as it was (even where its folder is gone), and so are its saved
+// entry, the new letter's and the user's setting; the answer says which step failed.
+Made Change(int drive, int newDrive, const wchar_t* folder, Keep keep) noexcept;
+
+// Keeps a mapped drive for sign-in, or no longer: the drive's own entry alone, the user's
+// setting untouched (it stays the master switch). 0 or a Win32 error code.
+int KeepForSignIn(int drive, bool keep) noexcept;
+
 // Deletes a virtual drive of this session and forgets its saved entry; a drive that is
 // neither is no virtual drive (Problem::NotVirtual, with `error` left 0).
 Problem Delete(int drive, int& error) noexcept;

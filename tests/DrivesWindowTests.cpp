@@ -35,6 +35,7 @@ std::wstring Said(const wchar_t* english, const wchar_t* japanese) {
 }
 const std::wstring kRestored = Said(L"restored at sign-in", L"サインイン時に復元");
 const std::wstring kNotSaved = Said(L"not saved", L"保存なし");
+const std::wstring kSavedAbsent = Said(L"saved, not present now", L"保存済み、現在は未割り当て");
 const std::wstring kSavedOff = Said(L"saved; restoring at sign-in is turned off",
                                     L"保存済み、サインイン時の復元はオフに設定されています");
 const std::wstring kUnreadable =
@@ -126,6 +127,15 @@ public:
     void Select(int row) {
         Block block = {};
         block.item.stateMask = block.item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        WriteProcessMemory(m_process, m_remote, &block, sizeof(block), nullptr);
+        SendMessageW(m_list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(m_remote));
+    }
+
+    // Ticks or unticks a row's box, as a click on it does.
+    void Tick(int row, bool ticked) {
+        Block block = {};
+        block.item.stateMask = LVIS_STATEIMAGEMASK;
+        block.item.state = INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1);
         WriteProcessMemory(m_process, m_remote, &block, sizeof(block), nullptr);
         SendMessageW(m_list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(m_remote));
     }
@@ -230,13 +240,13 @@ protected:
     }
 
     // The message box the window (or its dialog) shows, read and closed; empty when none comes.
-    std::wstring TakeMessage(HWND owner = nullptr) {
+    std::wstring TakeMessage(HWND owner = nullptr, int button = IDOK) {
         HWND box = nullptr;
         if (!WaitFor([&] { return (box = OwnedDialog(owner ? owner : m_window)) != nullptr; }))
             return L"";
         wchar_t text[512] = {};
         GetDlgItemTextW(box, 0xFFFF, text, 512);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        PostMessageW(box, WM_COMMAND, button, 0);
         WaitFor([&] { return !IsWindow(box); });
         return text;
     }
@@ -305,11 +315,16 @@ TEST_F(DrivesWindowTest, AddsDrivesWithAndWithoutRestoreAndRemovesThem) {
     RegCloseKey(drives);
     m_list->Select(0);
     PostMessageW(GetDlgItem(m_window, IDC_REMOVE), BM_CLICK, 0, 0);
+    EXPECT_NE(TakeMessage(nullptr, IDNO).find(L"R:"), std::wstring::npos) << "asked first";
+    EXPECT_EQ(Saved(L'R'), m_folders[0]) << "and kept when the user says no";
+    PostMessageW(GetDlgItem(m_window, IDC_REMOVE), BM_CLICK, 0, 0);
+    TakeMessage(nullptr, IDYES);
     EXPECT_TRUE(WaitFor([&] { return m_list->Rows().size() == 1; }));
     EXPECT_EQ(Mapped(L'R'), L"") << "deleted";
     EXPECT_EQ(Saved(L'R'), L"") << "and forgotten";
     EXPECT_EQ(Saved(L'S'), L"C:\\kept") << "the other entry kept";
-    GUITHREADINFO focus = {sizeof(focus)};
+    GUITHREADINFO focus = {};
+    focus.cbSize = sizeof(focus);
     EXPECT_TRUE(WaitFor([&] {
         return GetGUIThreadInfo(m_process.dwThreadId, &focus) &&
                focus.hwndFocus == GetDlgItem(m_window, IDC_LIST);
@@ -416,12 +431,68 @@ TEST_F(DrivesWindowTest, OpeningADriveWhoseFolderIsGoneSaysSo) {
     ASSERT_TRUE(CreateDirectoryW(gone.c_str(), nullptr));
     ASSERT_TRUE(DefineDosDeviceW(0, L"R:", gone.c_str()));
     ASSERT_TRUE(RemoveDirectoryW(gone.c_str()));
-    ASSERT_TRUE(ListShows(L"R:|" + gone + L"|" + kNotSaved));
+    // Marked in the list, Open not offered; Enter says why.
+    ASSERT_TRUE(
+        ListShows(L"R:|" + gone + Said(L" (not found)", L" (見つかりません)") + L"|" + kNotSaved));
     m_list->Select(0);
-    PostMessageW(GetDlgItem(m_window, IDC_OPEN), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowEnabled(GetDlgItem(m_window, IDC_OPEN)); }));
+    PostMessageW(m_window, WM_COMMAND, IDOK, 0);
     const std::wstring message = TakeMessage();
     EXPECT_NE(message.find(gone), std::wstring::npos) << message;
     EXPECT_EQ(message.find(L"(error"), std::wstring::npos) << "says why, in words: " << message;
+}
+
+// Change gives a drive another folder or letter, its saved entry following; where the new
+// folder cannot be mapped, the drive comes back as it was. A row's box keeps that drive for
+// sign-in or not, the user's setting untouched; a saved drive not mapped comes back at once
+// with Restore now.
+TEST_F(DrivesWindowTest, ChangesKeepsAndRestoresDrivesFromTheList) {
+    ASSERT_EQ(RunLwsubst(L"R: \"" + m_folders[1] + L"\" /save"), 0u);
+    ASSERT_TRUE(ListShows(L"R:|" + m_folders[1] + L"|" + kRestored));
+    const struct {
+        const wchar_t* letter;   // the letter chosen in the Change dialog
+        std::wstring folder;     // the folder given there
+        const wchar_t* expected; // the drive after the change
+        std::wstring mapped;     // and its folder
+    } changes[] = {{L"R:", m_folders[0], L"R", m_folders[0]},
+                   {L"S:", m_folders[0], L"S", m_folders[0]},
+                   {L"S:", m_folders[0] + L"\\missing", L"S", m_folders[0]}};
+    for (const auto& change : changes) {
+        m_list->Select(0);
+        PostMessageW(GetDlgItem(m_window, IDC_CHANGE), BM_CLICK, 0, 0);
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }));
+        SendMessageW(GetDlgItem(dialog, IDC_LETTER), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(change.letter));
+        SendMessageW(GetDlgItem(dialog, IDC_FOLDER), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(change.folder.c_str()));
+        PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        if (change.folder != change.mapped) {
+            EXPECT_FALSE(TakeMessage(dialog).empty()) << "the failure is said";
+            SendMessageTimeoutW(dialog, WM_COMMAND, IDCANCEL, 0, SMTO_ABORTIFHUNG,
+                                test::kHangDeadline, nullptr);
+        }
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+        const wchar_t letter = change.expected[0];
+        EXPECT_TRUE(
+            ListShows(std::wstring(change.expected) + L":|" + change.mapped + L"|" + kRestored))
+            << change.folder;
+        EXPECT_EQ(Mapped(letter), L"\\??\\" + change.mapped) << change.folder;
+        EXPECT_EQ(Saved(letter), change.mapped) << change.folder;
+        EXPECT_EQ(m_list->Rows().size(), 1u) << "the old letter gone: " << change.folder;
+    }
+    m_list->Tick(0, false);
+    EXPECT_TRUE(ListShows(L"S:|" + m_folders[0] + L"|" + kNotSaved));
+    EXPECT_EQ(Saved(L'S'), L"");
+    m_list->Tick(0, true);
+    EXPECT_TRUE(ListShows(L"S:|" + m_folders[0] + L"|" + kRestored));
+    EXPECT_EQ(RestoreSetting(), 1u) << "the master switch untouched";
+
+    ASSERT_TRUE(DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"S:", nullptr));
+    ASSERT_TRUE(ListShows(L"S:|" + m_folders[0] + L"|" + kSavedAbsent));
+    m_list->Select(0);
+    PostMessageW(GetDlgItem(m_window, IDC_RESTORE_NOW), BM_CLICK, 0, 0);
+    EXPECT_TRUE(ListShows(L"S:|" + m_folders[0] + L"|" + kRestored));
 }
 
 // A mapped drive whose saved entry names no folder: its sign-in state is that entry's, as

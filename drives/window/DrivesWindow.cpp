@@ -1,181 +1,189 @@
 #include "drives/window/DrivesWindow.h"
 #include <commctrl.h>
 #include <dbt.h>
+#include <shellapi.h>
+#include <windowsx.h>
 #include "drives/DriveActions.h"
 #include "drives/DriveStore.h"
 #include "drives/ToolTexts.h"
-#include "drives/window/AddDialog.h"
+#include "drives/window/Clipboard.h"
+#include "drives/window/DriveDialog.h"
+#include "drives/window/DriveList.h"
 #include "drives/window/DrivesIds.h"
+#include "drives/window/FolderName.h"
 #include "drives/window/Texts.h"
+#include "drives/window/WindowLayout.h"
 #include "support/DriveLetters.h"
+#include "support/Handles.h"
 
 const wchar_t kDrivesWindowClass[] = L"LanterwellDrives";
 
 namespace {
 
 using DriveActions::Problem;
-using DriveActions::SignIn;
 
-enum Column { kDriveColumn, kFolderColumn, kSignInColumn };
-// The sign-in column's least width, in dialog units.
-const int kSignInWidth = 118;
-// Drives made or removed where no message tells (another session's tools, a platform that
-// broadcasts no change) show within this time.
+// Drives made or removed where no message tells (another program that announces nothing)
+// show within this time; only the set of letters is compared.
 const UINT kPollTimer = 1;
 const UINT kPollMilliseconds = 2000;
 
-// What the list says of a drive at sign-in, in the words lwsubst's list uses; a state not
-// listed has no row.
-const struct {
-    SignIn state;
-    UINT text;
-} kSignInTexts[] = {
-    {SignIn::NotSaved, IDS_NOT_SAVED},          {SignIn::Restored, IDS_RESTORED},
-    {SignIn::SavedOffByUser, IDS_SAVED_OFF},    {SignIn::SavedOffMachine, IDS_SAVED_OFF_MACHINE},
-    {SignIn::SavedNotMapped, IDS_SAVED_ABSENT}, {SignIn::Unreadable, IDS_UNREADABLE}};
-
-UINT SignInText(SignIn state) {
-    for (const auto& text : kSignInTexts)
-        if (text.state == state)
-            return text.text;
-    return 0;
+HWND ListOf(HWND window) {
+    return GetDlgItem(window, IDC_LIST);
 }
 
-void SetCell(HWND list, int row, int column, const wchar_t* text) {
-    LVITEMW cell = {};
-    cell.iSubItem = column;
-    cell.pszText = const_cast<wchar_t*>(text);
-    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
+// What can be done to the selected drive, for its buttons and its menu.
+struct Offered {
+    int drive = 0;
+    DriveActions::Listing entry;
+    bool open = false;    // mapped, its folder there
+    bool change = false;  // mapped
+    bool restore = false; // saved, not mapped now
+};
+
+Offered OfferedFor(int drive) {
+    Offered offered;
+    offered.drive = drive;
+    if (!drive)
+        return offered;
+    offered.entry = DriveActions::Read(drive);
+    offered.change = offered.entry.mapped;
+    offered.open = offered.entry.mapped &&
+                   GetFileAttributesW(offered.entry.mappedFolder) != INVALID_FILE_ATTRIBUTES;
+    offered.restore = offered.entry.saved && !offered.entry.mapped;
+    return offered;
 }
 
-void AddRow(HWND list, int drive, const DriveActions::Listing& entry, UINT signIn) {
-    DriveLetters::Name name = DriveLetters::DeviceName(drive);
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = INT_MAX;
-    item.pszText = name.text;
-    item.lParam = drive;
-    const int row =
-        static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    // A saved entry that names no folder has none to show, unless the drive is mapped.
-    SetCell(list, row, kFolderColumn,
-            entry.mapped  ? entry.mappedFolder
-            : entry.saved ? entry.savedFolder
-                          : L"");
-    wchar_t text[256];
-    SetCell(list, row, kSignInColumn, ToolTexts::Load(signIn, text, 256));
-}
-
-// The selected row's drive, 0 for none.
-int SelectedDrive(HWND window) {
-    const HWND list = GetDlgItem(window, IDC_LIST);
-    const int row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
-    LVITEMW item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    return row >= 0 && SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))
-               ? static_cast<int>(item.lParam)
-               : 0;
-}
-
-void Select(HWND list, int drive) {
-    LVFINDINFOW find = {};
-    find.flags = LVFI_PARAM;
-    find.lParam = drive;
-    const int row =
-        static_cast<int>(SendMessageW(list, LVM_FINDITEMW, -1, reinterpret_cast<LPARAM>(&find)));
-    if (row < 0)
-        return;
-    LVITEMW state = {};
-    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+const wchar_t* FolderOf(const DriveActions::Listing& entry) {
+    return entry.mapped ? entry.mappedFolder : entry.savedFolder;
 }
 
 void UpdateButtons(HWND window) {
-    const int drive = SelectedDrive(window);
-    EnableWindow(GetDlgItem(window, IDC_REMOVE), drive != 0);
-    EnableWindow(GetDlgItem(window, IDC_OPEN), drive && DriveActions::Read(drive).mapped);
+    const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
+    EnableWindow(GetDlgItem(window, IDC_CHANGE), offered.change);
+    EnableWindow(GetDlgItem(window, IDC_REMOVE), offered.drive != 0);
+    EnableWindow(GetDlgItem(window, IDC_OPEN), offered.open);
+    EnableWindow(GetDlgItem(window, IDC_RESTORE_NOW), offered.restore);
 }
 
+// The user's own setting, the master switch: what it means where it is off, and where the
+// machine's default stands for it.
 void ShowRestoreSetting(HWND window, DriveStore::Restoring setting) {
     CheckDlgButton(window, IDC_PERSIST, DriveStore::IsOn(setting) ? BST_CHECKED : BST_UNCHECKED);
-    const bool byMachine = setting == DriveStore::Restoring::ByMachine ||
-                           setting == DriveStore::Restoring::OffOnMachine;
-    wchar_t note[256];
-    SetDlgItemTextW(window, IDC_PERSIST_NOTE,
-                    byMachine ? ToolTexts::Load(IDS_MACHINE_DEFAULT, note, 256) : L"");
+    UINT note = 0;
+    if (setting == DriveStore::Restoring::OffByUser)
+        note = IDS_RESTORE_OFF;
+    else if (setting == DriveStore::Restoring::OffOnMachine)
+        note = IDS_RESTORE_OFF_MACHINE;
+    else if (setting == DriveStore::Restoring::ByMachine)
+        note = IDS_MACHINE_DEFAULT;
+    wchar_t text[256] = L"";
+    SetDlgItemTextW(window, IDC_PERSIST_NOTE, note ? ToolTexts::Load(note, text, 256) : L"");
 }
 
-// The sign-in column as wide as its longest text, and never narrower than the dialog made it.
-void FitSignInColumn(HWND list) {
-    RECT least = {0, 0, kSignInWidth, 0};
-    MapDialogRect(GetParent(list), &least);
-    SendMessageW(list, LVM_SETCOLUMNWIDTH, kSignInColumn, LVSCW_AUTOSIZE);
-    if (SendMessageW(list, LVM_GETCOLUMNWIDTH, kSignInColumn, 0) < least.right)
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, kSignInColumn, least.right);
-}
-
-// The virtual drives of this session and the saved ones not present now, the selection kept;
-// the setting read once for every row.
+// The list and what goes with it, the setting read once for every row.
 void Refresh(HWND window) {
-    const HWND list = GetDlgItem(window, IDC_LIST);
-    const int selected = SelectedDrive(window);
     const DriveStore::Restoring setting = DriveStore::RestoreSetting();
-    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
-        const DriveActions::Listing entry = DriveActions::Read(drive);
-        if (const UINT signIn = SignInText(DriveActions::SignInOf(entry, setting)))
-            AddRow(list, drive, entry, signIn);
-    }
-    Select(list, selected);
-    FitSignInColumn(list);
-    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    DriveList::Fill(ListOf(window), setting);
     ShowRestoreSetting(window, setting);
     UpdateButtons(window);
     SetWindowLongPtrW(window, DWLP_USER, static_cast<LONG_PTR>(GetLogicalDrives()));
 }
 
-void Add(HWND window) {
-    AddResult result;
-    if (!AddDrive(window, result))
-        return;
+// After an action: the list anew with the drive selected, the keyboard with the list (the
+// button pressed may now be disabled).
+void Settle(HWND window, int drive) {
     Refresh(window);
-    Select(GetDlgItem(window, IDC_LIST), result.drive);
-    if (result.made.restoreTurnedOn)
-        Texts::Show(window, IDS_RESTORE_TURNED_ON, MB_ICONINFORMATION, result.drive, nullptr);
-    if (result.made.saved)
-        Texts::Show(window, IDS_SAVE_FAILED, MB_ICONEXCLAMATION, result.drive, result.folder,
-                    static_cast<DWORD>(result.made.saved));
+    DriveList::Select(ListOf(window), drive);
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ListOf(window)), TRUE);
 }
 
-void Remove(HWND window) {
-    const int drive = SelectedDrive(window);
-    if (!drive)
+// Makes a drive, or changes the selected one; `folder` offers one (dropped on the window).
+void Edit(HWND window, bool change, const wchar_t* folder = nullptr) {
+    const Offered offered = OfferedFor(change ? DriveList::Selected(ListOf(window)) : 0);
+    if (change && !offered.change)
         return;
-    const DriveActions::Listing entry = DriveActions::Read(drive);
+    DriveEdit edit;
+    edit.drive = offered.drive;
+    edit.folder = change ? offered.entry.mappedFolder : folder;
+    edit.keep = offered.entry.sameFolder;
+    DriveEdited edited;
+    if (!EditDrive(window, edit, edited))
+        return;
+    Settle(window, edited.drive);
+    if (edited.made.restoreTurnedOn)
+        Texts::Show(window, IDS_RESTORE_TURNED_ON, MB_ICONINFORMATION, edited.drive, nullptr);
+    if (edited.made.saved && !change)
+        Texts::Show(window, IDS_SAVE_FAILED, MB_ICONEXCLAMATION, edited.drive, edited.folder,
+                    static_cast<DWORD>(edited.made.saved));
+}
+
+// A drive kept for sign-in is removed only once the user says so: it would not come back.
+void Remove(HWND window) {
+    const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
+    if (!offered.drive)
+        return;
+    if (offered.entry.saved && Texts::Ask(window, IDS_CONFIRM_REMOVE, MB_YESNO | MB_ICONQUESTION,
+                                          offered.drive, FolderOf(offered.entry)) != IDYES) {
+        Settle(window, offered.drive);
+        return;
+    }
     int error = 0;
-    const Problem problem = DriveActions::Delete(drive, error);
-    Refresh(window);
-    // The button that was pressed may now be disabled: the keyboard stays with the list.
-    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_LIST)),
-                 TRUE);
+    const Problem problem = DriveActions::Delete(offered.drive, error);
+    Settle(window, 0);
     if (problem == Problem::Other)
-        Texts::Show(window, IDS_DELETE_FAILED, MB_ICONEXCLAMATION, drive,
-                    entry.mapped ? entry.mappedFolder : entry.savedFolder, error);
+        Texts::Show(window, IDS_DELETE_FAILED, MB_ICONEXCLAMATION, offered.drive,
+                    FolderOf(offered.entry), error);
 }
 
 void Open(HWND window) {
-    const int drive = SelectedDrive(window);
-    const DriveActions::Listing entry = DriveActions::Read(drive);
-    if (!drive || !entry.mapped)
+    const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
+    if (!offered.change)
         return;
-    const int error = DriveActions::Open(window, drive);
+    const int error = DriveActions::Open(window, offered.drive);
     if (!error)
         return;
     const bool gone = DriveActions::ProblemOf(error) == Problem::FolderMissing;
-    Texts::Show(window, gone ? IDS_OPEN_MISSING : IDS_OPEN_FAILED, MB_ICONEXCLAMATION, drive,
-                entry.mappedFolder, static_cast<DWORD>(error));
+    Texts::Show(window, gone ? IDS_OPEN_MISSING : IDS_OPEN_FAILED, MB_ICONEXCLAMATION,
+                offered.drive, offered.entry.mappedFolder, static_cast<DWORD>(error));
+}
+
+// A saved drive not mapped now, mapped as a restore would.
+void RestoreNow(HWND window) {
+    const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
+    if (!offered.restore)
+        return;
+    const DriveActions::Made made =
+        DriveActions::Make(offered.drive, offered.entry.savedFolder, DriveActions::Keep::BySetting);
+    Settle(window, offered.drive);
+    if (made.created)
+        Texts::Show(window, Texts::CreateFailure(DriveActions::ProblemOf(made.created)),
+                    MB_ICONEXCLAMATION, offered.drive, offered.entry.savedFolder,
+                    static_cast<DWORD>(made.created));
+}
+
+// A row's tick: its drive kept for sign-in or not. A saved drive not mapped now that is
+// unticked is removed, as Remove does.
+void Tick(HWND window, int drive, bool ticked) {
+    const Offered offered = OfferedFor(drive);
+    DriveList::Select(ListOf(window), drive);
+    if (!offered.entry.mapped) {
+        if (!ticked)
+            Remove(window);
+        else
+            Settle(window, drive);
+        return;
+    }
+    const int error = DriveActions::KeepForSignIn(drive, ticked);
+    Settle(window, drive);
+    if (error)
+        Texts::Show(window, IDS_SAVE_FAILED, MB_ICONEXCLAMATION, drive, offered.entry.mappedFolder,
+                    static_cast<DWORD>(error));
+}
+
+void CopyFolder(HWND window) {
+    const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
+    if (offered.drive)
+        Clipboard::PutText(window, FolderOf(offered.entry));
 }
 
 void Persist(HWND window) {
@@ -185,29 +193,57 @@ void Persist(HWND window) {
     Refresh(window);
 }
 
-void AddColumns(HWND list) {
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
-    const struct {
-        UINT text;
-        int width; // dialog units: the column keeps its share whatever the DPI
-    } columns[] = {
-        {IDS_COLUMN_DRIVE, 44}, {IDS_COLUMN_FOLDER, 160}, {IDS_COLUMN_SIGNIN, kSignInWidth}};
-    for (int i = 0; i < 3; ++i) {
-        RECT width = {0, 0, columns[i].width, 0};
-        MapDialogRect(GetParent(list), &width);
-        wchar_t text[64];
-        LVCOLUMNW column = {};
-        column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.cx = width.right;
-        column.pszText = const_cast<wchar_t*>(ToolTexts::Load(columns[i].text, text, 64));
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+// The row's menu, at the mouse or, from the keyboard, at the selected row.
+void ShowRowMenu(HWND window, LPARAM at) {
+    const HWND list = ListOf(window);
+    const Offered offered = OfferedFor(DriveList::Selected(list));
+    if (!offered.drive)
+        return;
+    POINT point = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    if (at == -1) {
+        RECT row = {};
+        row.left = LVIR_LABEL;
+        SendMessageW(list, LVM_GETITEMRECT, SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED),
+                     reinterpret_cast<LPARAM>(&row));
+        point = {row.left, row.bottom};
+        ClientToScreen(list, &point);
     }
+    const struct {
+        UINT command;
+        UINT text;
+        bool offered;
+    } items[] = {{IDC_OPEN, IDS_MENU_OPEN, offered.open},
+                 {IDC_CHANGE, IDS_MENU_CHANGE, offered.change},
+                 {IDC_REMOVE, IDS_MENU_REMOVE, true},
+                 {IDC_RESTORE_NOW, IDS_MENU_RESTORE_NOW, offered.restore},
+                 {IDC_COPY_FOLDER, IDS_MENU_COPY, *FolderOf(offered.entry) != 0}};
+    const UniqueMenu menu(CreatePopupMenu());
+    for (const auto& item : items) {
+        wchar_t text[64];
+        AppendMenuW(menu.Get(), MF_STRING | (item.offered ? 0 : MF_GRAYED), item.command,
+                    ToolTexts::Load(item.text, text, 64));
+    }
+    TrackPopupMenu(menu.Get(), TPM_RIGHTBUTTON, point.x, point.y, 0, window, nullptr);
+}
+
+// A folder dropped on the window: the dialog that makes a drive, with that folder.
+void TakeDrop(HWND window, HDROP drop) {
+    FolderName::Typed folder = {};
+    const UINT length = DragQueryFileW(drop, 0, folder.text, FolderName::kTypedUnits);
+    DragFinish(drop);
+    const DWORD attributes = length ? GetFileAttributesW(folder.text) : INVALID_FILE_ATTRIBUTES;
+    if (length < FolderName::kTypedUnits - 1 && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        Edit(window, false, folder.text);
 }
 
 bool OnCommand(HWND window, WORD id, WORD code) {
     switch (id) {
     case IDC_ADD:
-        Add(window);
+        Edit(window, false);
+        return true;
+    case IDC_CHANGE:
+        Edit(window, true);
         return true;
     case IDC_REMOVE:
         Remove(window);
@@ -215,6 +251,12 @@ bool OnCommand(HWND window, WORD id, WORD code) {
     case IDOK: // Enter
     case IDC_OPEN:
         Open(window);
+        return true;
+    case IDC_RESTORE_NOW:
+        RestoreNow(window);
+        return true;
+    case IDC_COPY_FOLDER:
+        CopyFolder(window);
         return true;
     case IDC_PERSIST:
         if (code == BN_CLICKED)
@@ -227,16 +269,37 @@ bool OnCommand(HWND window, WORD id, WORD code) {
     return false;
 }
 
-bool OnNotify(HWND window, const NMHDR& header) {
+void OnListKey(HWND window, WORD key) {
+    if (key == VK_DELETE)
+        Remove(window);
+    else if (key == VK_F2)
+        Edit(window, true);
+}
+
+bool OnNotify(HWND window, NMHDR& header) {
     if (header.idFrom != IDC_LIST)
         return false;
-    if (header.code == LVN_KEYDOWN &&
-        reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE)
-        Remove(window);
-    else if (header.code == NM_DBLCLK)
-        Open(window);
-    else if (header.code == LVN_ITEMCHANGED)
+    bool ticked = false;
+    switch (header.code) {
+    case LVN_KEYDOWN:
+        OnListKey(window, reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey);
+        break;
+    case NM_DBLCLK:
+        Edit(window, true);
+        break;
+    case LVN_GETINFOTIPW:
+        DriveList::Tip(header.hwndFrom, reinterpret_cast<NMLVGETINFOTIPW&>(header));
+        break;
+    case LVN_ITEMCHANGED: {
+        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+        // Acted on once the list has finished its own change.
+        if (DriveList::TickChanged(change, ticked))
+            PostMessageW(window, kRowTickedMessage,
+                         DriveList::DriveAt(header.hwndFrom, change.iItem), ticked);
         UpdateButtons(window);
+        break;
+    }
+    }
     return true;
 }
 
@@ -246,26 +309,49 @@ bool IsVolumeChange(WPARAM event, LPARAM data) {
            header->dbch_devicetype == DBT_DEVTYP_VOLUME;
 }
 
+void OnInit(HWND window) {
+    SendMessageW(window, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(
+                     LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_DRIVES))));
+    WindowLayout::Remember(window);
+    DriveList::Prepare(ListOf(window));
+    Refresh(window);
+    DragAcceptFiles(window, TRUE);
+    SetTimer(window, kPollTimer, kPollMilliseconds, nullptr);
+}
+
 INT_PTR CALLBACK DrivesProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        SendMessageW(window, WM_SETICON, ICON_BIG,
-                     reinterpret_cast<LPARAM>(
-                         LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_DRIVES))));
-        AddColumns(GetDlgItem(window, IDC_LIST));
-        Refresh(window);
-        SetTimer(window, kPollTimer, kPollMilliseconds, nullptr);
+        OnInit(window);
         return TRUE;
     case WM_COMMAND:
         return OnCommand(window, LOWORD(wParam), HIWORD(wParam));
     case WM_NOTIFY:
-        return OnNotify(window, *reinterpret_cast<const NMHDR*>(lParam));
+        return OnNotify(window, *reinterpret_cast<NMHDR*>(lParam));
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == ListOf(window))
+            ShowRowMenu(window, lParam);
+        return TRUE;
+    case WM_DROPFILES:
+        TakeDrop(window, reinterpret_cast<HDROP>(wParam));
+        return TRUE;
+    case WM_SIZE:
+        WindowLayout::Apply(window);
+        DriveList::Fit(ListOf(window));
+        return TRUE;
+    case WM_GETMINMAXINFO:
+        WindowLayout::Limit(*reinterpret_cast<MINMAXINFO*>(lParam));
+        return TRUE;
     case WM_DEVICECHANGE:
         if (IsVolumeChange(wParam, lParam))
             Refresh(window);
         return TRUE;
     case kDrivesChangedMessage:
         Refresh(window);
+        return TRUE;
+    case kRowTickedMessage:
+        Tick(window, static_cast<int>(wParam), lParam != 0);
         return TRUE;
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE)

@@ -1,9 +1,32 @@
 #include "drives/window/Texts.h"
 #include "drives/ToolTexts.h"
+#include "drives/window/DrivesIds.h"
 #include "support/DriveLetters.h"
 #include "support/UiLanguage.h"
 
+namespace {
+
+using DriveActions::Problem;
+
+// Any other problem is said with its code.
+const struct {
+    Problem problem;
+    UINT text;
+} kCreateFailures[] = {{Problem::LetterInUse, IDS_LETTER_IN_USE},
+                       {Problem::FolderMissing, IDS_MISSING_FOLDER},
+                       {Problem::NotAFolder, IDS_NOT_FOLDER},
+                       {Problem::NameTooLong, IDS_PATH_TOO_LONG}};
+
+} // namespace
+
 namespace Texts {
+
+UINT CreateFailure(Problem problem) noexcept {
+    for (const auto& failure : kCreateFailures)
+        if (failure.problem == problem)
+            return failure.text;
+    return IDS_CREATE_FAILED;
+}
 
 const DLGTEMPLATE* Dialog(UINT id) noexcept {
     const HRSRC found = FindResourceExW(nullptr, reinterpret_cast<LPCWSTR>(RT_DIALOG),
@@ -12,7 +35,7 @@ const DLGTEMPLATE* Dialog(UINT id) noexcept {
     return loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
 }
 
-void Show(HWND owner, UINT id, UINT icon, int drive, const wchar_t* folder, DWORD error) noexcept {
+int Ask(HWND owner, UINT id, UINT style, int drive, const wchar_t* folder, DWORD error) noexcept {
     // The window's own title, or before there is a window, its name.
     wchar_t title[64] = L"Lanterwell";
     if (owner)
@@ -27,8 +50,11 @@ void Show(HWND owner, UINT id, UINT icon, int drive, const wchar_t* folder, DWOR
                        nullptr, error, 0, cause, ARRAYSIZE(cause), nullptr);
     const wchar_t* inserts[] = {letter, folder, code.text, cause};
     const ToolTexts::Message message(id, inserts, 4);
-    if (message.Text())
-        MessageBoxW(owner, message.Text(), title, MB_OK | icon);
+    return message.Text() ? MessageBoxW(owner, message.Text(), title, style) : 0;
+}
+
+void Show(HWND owner, UINT id, UINT icon, int drive, const wchar_t* folder, DWORD error) noexcept {
+    Ask(owner, id, MB_OK | icon, drive, folder, error);
 }
 
 } // namespace Texts

@@ -1,4 +1,4 @@
-#include "drives/window/AddDialog.h"
+#include "drives/window/DriveDialog.h"
 #include "drives/DriveStore.h"
 #include "drives/ToolTexts.h"
 #include "drives/window/DrivesIds.h"
@@ -11,11 +11,20 @@ namespace {
 
 using DriveActions::Problem;
 
-// Only the letters free now, each item's data its drive number; the platform's guidance for a
-// session's drives is to take letters from Z: downward, so the last free one is offered.
-void ListFreeLetters(HWND letters) {
+// The dialog's own state: what it edits and what it did.
+struct Editing {
+    const DriveEdit* edit;
+    DriveEdited* edited;
+};
+
+// The letters free now and the drive changed, each item's data its drive number; the
+// platform's guidance for a session's drives is to take letters from Z: downward, so the last
+// free one is offered for a new drive.
+void ListLetters(HWND letters, int changed) {
     SendMessageW(letters, CB_RESETCONTENT, 0, 0);
-    const DWORD free = DriveLetters::FreeOf(GetLogicalDrives());
+    DWORD free = DriveLetters::FreeOf(GetLogicalDrives());
+    if (changed)
+        free |= 1u << (changed - 1);
     for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
         if (!(free & (1u << (drive - 1))))
             continue;
@@ -26,6 +35,11 @@ void ListFreeLetters(HWND letters) {
     }
     const LRESULT count = SendMessageW(letters, CB_GETCOUNT, 0, 0);
     SendMessageW(letters, CB_SETCURSEL, count > 0 ? count - 1 : 0, 0);
+    if (changed) {
+        const DriveLetters::Name name = DriveLetters::DeviceName(changed);
+        SendMessageW(letters, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(name.text));
+    }
 }
 
 void Browse(HWND dialog) {
@@ -43,31 +57,17 @@ void Browse(HWND dialog) {
     }
 }
 
-// Why a drive could not be made, in the window's words; any other problem with its code.
-const struct {
-    Problem problem;
-    UINT text;
-} kCreateFailures[] = {{Problem::LetterInUse, IDS_LETTER_IN_USE},
-                       {Problem::FolderMissing, IDS_MISSING_FOLDER},
-                       {Problem::NotAFolder, IDS_NOT_FOLDER},
-                       {Problem::NameTooLong, IDS_PATH_TOO_LONG}};
-
-UINT CreateFailureText(Problem problem) {
-    for (const auto& failure : kCreateFailures)
-        if (failure.problem == problem)
-            return failure.text;
-    return IDS_CREATE_FAILED;
-}
-
 // Focus on the control the user has to change, its text selected.
 void Refocus(HWND dialog, int control) {
     SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, control)),
                  TRUE);
 }
 
-// Makes the drive the dialog describes; false, with the dialog left open and the reason said,
-// when it cannot be.
-bool Accept(HWND dialog, AddResult& result) {
+// Makes or changes the drive the dialog describes; false, with the dialog left open and the
+// reason said, when it cannot be.
+bool Accept(HWND dialog, const Editing& editing) {
+    DriveEdited& result = *editing.edited;
+    const int changed = editing.edit->drive;
     const HWND letters = GetDlgItem(dialog, IDC_LETTER);
     const LRESULT item = SendMessageW(letters, CB_GETCURSEL, 0, 0);
     if (item == CB_ERR)
@@ -93,29 +93,50 @@ bool Accept(HWND dialog, AddResult& result) {
     default:
         break;
     }
-    const bool keep = IsDlgButtonChecked(dialog, IDC_SAVE) == BST_CHECKED;
-    result.made = DriveActions::Make(result.drive, result.folder,
-                                     keep ? DriveActions::Keep::Always : DriveActions::Keep::Never);
-    if (!result.made.created)
+    const DriveActions::Keep keep = IsDlgButtonChecked(dialog, IDC_SAVE) == BST_CHECKED
+                                        ? DriveActions::Keep::Always
+                                        : DriveActions::Keep::Never;
+    result.made = changed ? DriveActions::Change(changed, result.drive, result.folder, keep)
+                          : DriveActions::Make(result.drive, result.folder, keep);
+    // A new drive that was made stays, kept or not (the window says which); a change is all
+    // or nothing.
+    if (!result.made.created && (!changed || !result.made.saved))
         return true;
+    if (!result.made.created) {
+        Texts::Show(dialog, IDS_CHANGE_FAILED, MB_ICONEXCLAMATION, changed, result.folder,
+                    static_cast<DWORD>(result.made.saved));
+        return false;
+    }
     const Problem problem = DriveActions::ProblemOf(result.made.created);
-    Texts::Show(dialog, CreateFailureText(problem), MB_ICONEXCLAMATION, result.drive, result.folder,
-                static_cast<DWORD>(result.made.created));
+    Texts::Show(dialog, Texts::CreateFailure(problem), MB_ICONEXCLAMATION, result.drive,
+                result.folder, static_cast<DWORD>(result.made.created));
     // A letter taken meanwhile: the letters offered are the free ones again.
     if (problem == Problem::LetterInUse)
-        ListFreeLetters(letters);
+        ListLetters(letters, changed);
     Refocus(dialog, problem == Problem::LetterInUse ? IDC_LETTER : IDC_FOLDER);
     return false;
 }
 
-INT_PTR CALLBACK AddProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// The dialog as it opens: a changed drive's letter, folder and restore box, or for a new one
+// the last free letter, a folder offered and the user's restore.
+void Start(HWND dialog, const DriveEdit& edit) {
+    if (edit.drive) {
+        wchar_t title[128];
+        SetWindowTextW(dialog, ToolTexts::Load(IDS_CHANGE_TITLE, title, ARRAYSIZE(title)));
+    }
+    SendDlgItemMessageW(dialog, IDC_FOLDER, EM_LIMITTEXT, FolderName::kTypedUnits - 1, 0);
+    if (edit.folder)
+        SetDlgItemTextW(dialog, IDC_FOLDER, edit.folder);
+    ListLetters(GetDlgItem(dialog, IDC_LETTER), edit.drive);
+    const bool keep = edit.drive ? edit.keep : DriveStore::RestoreAtSignIn();
+    CheckDlgButton(dialog, IDC_SAVE, keep ? BST_CHECKED : BST_UNCHECKED);
+}
+
+INT_PTR CALLBACK DriveProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        SendDlgItemMessageW(dialog, IDC_FOLDER, EM_LIMITTEXT, FolderName::kTypedUnits - 1, 0);
-        ListFreeLetters(GetDlgItem(dialog, IDC_LETTER));
-        CheckDlgButton(dialog, IDC_SAVE,
-                       DriveStore::RestoreAtSignIn() ? BST_CHECKED : BST_UNCHECKED);
+        Start(dialog, *reinterpret_cast<const Editing*>(lParam)->edit);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -123,7 +144,8 @@ INT_PTR CALLBACK AddProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
             Browse(dialog);
             return TRUE;
         case IDOK:
-            if (Accept(dialog, *reinterpret_cast<AddResult*>(GetWindowLongPtrW(dialog, DWLP_USER))))
+            if (Accept(dialog,
+                       *reinterpret_cast<const Editing*>(GetWindowLongPtrW(dialog, DWLP_USER))))
                 EndDialog(dialog, IDOK);
             return TRUE;
         case IDCANCEL:
@@ -137,8 +159,9 @@ INT_PTR CALLBACK AddProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
 
 } // namespace
 
-bool AddDrive(HWND owner, AddResult& result) noexcept {
+bool EditDrive(HWND owner, const DriveEdit& edit, DriveEdited& edited) noexcept {
     const DLGTEMPLATE* dialog = Texts::Dialog(IDD_ADD);
-    return dialog && DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog, owner, AddProc,
-                                             reinterpret_cast<LPARAM>(&result)) == IDOK;
+    Editing editing = {&edit, &edited};
+    return dialog && DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog, owner, DriveProc,
+                                             reinterpret_cast<LPARAM>(&editing)) == IDOK;
 }

@@ -1,0 +1,223 @@
+#include "drives/window/DriveList.h"
+#include "drives/DriveActions.h"
+#include "drives/ToolTexts.h"
+#include "drives/window/DrivesIds.h"
+#include "support/DriveLetters.h"
+#include <strsafe.h>
+
+namespace {
+
+using DriveActions::SignIn;
+
+enum Column { kDriveColumn, kFolderColumn, kSignInColumn };
+// The columns' least widths, in dialog units: they keep their share whatever the DPI.
+const int kDriveWidth = 44;
+const int kFolderWidth = 160;
+const int kSignInWidth = 118;
+// LVIS_STATEIMAGEMASK's images with check boxes: 1 unticked, 2 ticked.
+const UINT kUnticked = INDEXTOSTATEIMAGEMASK(1);
+const UINT kTicked = INDEXTOSTATEIMAGEMASK(2);
+
+bool filling = false;
+
+// What the list says of a drive at sign-in, in the words lwsubst's list uses; a state not
+// listed has no row.
+const struct {
+    SignIn state;
+    UINT text;
+} kSignInTexts[] = {
+    {SignIn::NotSaved, IDS_NOT_SAVED},          {SignIn::Restored, IDS_RESTORED},
+    {SignIn::SavedOffByUser, IDS_SAVED_OFF},    {SignIn::SavedOffMachine, IDS_SAVED_OFF_MACHINE},
+    {SignIn::SavedNotMapped, IDS_SAVED_ABSENT}, {SignIn::Unreadable, IDS_UNREADABLE}};
+
+UINT SignInText(SignIn state) {
+    for (const auto& text : kSignInTexts)
+        if (text.state == state)
+            return text.text;
+    return 0;
+}
+
+int DialogUnits(HWND list, int units) {
+    RECT width = {0, 0, units, 0};
+    MapDialogRect(GetParent(list), &width);
+    return width.right;
+}
+
+void SetCell(HWND list, int row, int column, const wchar_t* text) {
+    LVITEMW cell = {};
+    cell.iSubItem = column;
+    cell.pszText = const_cast<wchar_t*>(text);
+    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
+}
+
+// The folder a row shows; none for a saved entry that names none.
+const wchar_t* FolderOf(const DriveActions::Listing& entry) {
+    return entry.mapped ? entry.mappedFolder : entry.saved ? entry.savedFolder : L"";
+}
+
+// The folder, marked where it no longer exists.
+void SetFolderCell(HWND list, int row, const wchar_t* folder) {
+    if (!*folder || GetFileAttributesW(folder) != INVALID_FILE_ATTRIBUTES) {
+        SetCell(list, row, kFolderColumn, folder);
+        return;
+    }
+    const wchar_t* inserts[] = {L"", folder};
+    const ToolTexts::Message marked(IDS_FOLDER_GONE, inserts, 2);
+    SetCell(list, row, kFolderColumn, marked.Text() ? marked.Text() : folder);
+}
+
+void AddRow(HWND list, int drive, const DriveActions::Listing& entry, SignIn state) {
+    DriveLetters::Name name = DriveLetters::DeviceName(drive);
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = INT_MAX;
+    item.pszText = name.text;
+    item.lParam = drive;
+    const int row =
+        static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    // Set once the row is there: a list with check boxes gives a new row its own.
+    LVITEMW tick = {};
+    tick.stateMask = LVIS_STATEIMAGEMASK;
+    tick.state = entry.saved && (!entry.mapped || entry.sameFolder) ? kTicked : kUnticked;
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&tick));
+    SetFolderCell(list, row, FolderOf(entry));
+    wchar_t text[256];
+    SetCell(list, row, kSignInColumn, ToolTexts::Load(SignInText(state), text, 256));
+}
+
+// The sign-in column as wide as its longest text, and never narrower than its least width.
+void FitSignInColumn(HWND list) {
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, kSignInColumn, LVSCW_AUTOSIZE);
+    const int least = DialogUnits(list, kSignInWidth);
+    if (SendMessageW(list, LVM_GETCOLUMNWIDTH, kSignInColumn, 0) < least)
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, kSignInColumn, least);
+}
+
+// The note that stands in the list while it has no rows, below its header.
+void PlaceEmptyNote(HWND list) {
+    const HWND note = GetDlgItem(list, IDC_EMPTY);
+    RECT client = {};
+    RECT header = {};
+    GetClientRect(list, &client);
+    GetWindowRect(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)), &header);
+    const int margin = DialogUnits(list, 8);
+    const int top = header.bottom - header.top + margin;
+    MoveWindow(note, margin, top, client.right - 2 * margin, client.bottom - top - margin, TRUE);
+}
+
+void AddEmptyNote(HWND list) {
+    wchar_t text[512];
+    const HWND note = CreateWindowExW(
+        0, L"STATIC", ToolTexts::Load(IDS_EMPTY, text, ARRAYSIZE(text)), WS_CHILD | SS_CENTER, 0, 0,
+        0, 0, list, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_EMPTY)), nullptr, nullptr);
+    SendMessageW(note, WM_SETFONT, SendMessageW(GetParent(list), WM_GETFONT, 0, 0), FALSE);
+}
+
+} // namespace
+
+namespace DriveList {
+
+void Prepare(HWND list) noexcept {
+    const DWORD style = LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES | LVS_EX_INFOTIP;
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, style, style);
+    const struct {
+        UINT text;
+        int width;
+    } columns[] = {{IDS_COLUMN_DRIVE, kDriveWidth},
+                   {IDS_COLUMN_FOLDER, kFolderWidth},
+                   {IDS_COLUMN_SIGNIN, kSignInWidth}};
+    for (int i = 0; i < 3; ++i) {
+        wchar_t text[64];
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.cx = DialogUnits(list, columns[i].width);
+        column.pszText = const_cast<wchar_t*>(ToolTexts::Load(columns[i].text, text, 64));
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+    AddEmptyNote(list);
+}
+
+void Fill(HWND list, DriveStore::Restoring setting) noexcept {
+    filling = true;
+    const int selected = Selected(list);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
+        const DriveActions::Listing entry = DriveActions::Read(drive);
+        const SignIn state = DriveActions::SignInOf(entry, setting);
+        if (SignInText(state))
+            AddRow(list, drive, entry, state);
+    }
+    Select(list, selected);
+    FitSignInColumn(list);
+    const bool empty = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0;
+    PlaceEmptyNote(list);
+    ShowWindow(GetDlgItem(list, IDC_EMPTY), empty ? SW_SHOWNA : SW_HIDE);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+    filling = false;
+}
+
+bool Filling() noexcept {
+    return filling;
+}
+
+int DriveAt(HWND list, int row) noexcept {
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    return row >= 0 && SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))
+               ? static_cast<int>(item.lParam)
+               : 0;
+}
+
+int Selected(HWND list) noexcept {
+    return DriveAt(list, static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED)));
+}
+
+void Select(HWND list, int drive) noexcept {
+    LVFINDINFOW find = {};
+    find.flags = LVFI_PARAM;
+    find.lParam = drive;
+    const int row =
+        static_cast<int>(SendMessageW(list, LVM_FINDITEMW, -1, reinterpret_cast<LPARAM>(&find)));
+    if (row < 0)
+        return;
+    LVITEMW state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+}
+
+bool TickChanged(const NMLISTVIEW& change, bool& ticked) noexcept {
+    if (filling || !(change.uChanged & LVIF_STATE) || change.iItem < 0)
+        return false;
+    const UINT before = change.uOldState & LVIS_STATEIMAGEMASK;
+    const UINT after = change.uNewState & LVIS_STATEIMAGEMASK;
+    if (!before || !after || before == after)
+        return false;
+    ticked = after == kTicked;
+    return true;
+}
+
+void Tip(HWND list, NMLVGETINFOTIPW& tip) noexcept {
+    if (!tip.pszText || tip.cchTextMax <= 0)
+        return;
+    LVITEMW cell = {};
+    cell.iSubItem = kFolderColumn;
+    cell.pszText = tip.pszText;
+    cell.cchTextMax = tip.cchTextMax;
+    tip.pszText[0] = 0;
+    SendMessageW(list, LVM_GETITEMTEXTW, tip.iItem, reinterpret_cast<LPARAM>(&cell));
+}
+
+void Fit(HWND list) noexcept {
+    RECT client = {};
+    GetClientRect(list, &client);
+    const int rest = client.right - static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0)) -
+                     static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, kSignInColumn, 0));
+    const int least = DialogUnits(list, kFolderWidth);
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, kFolderColumn, rest > least ? rest : least);
+    PlaceEmptyNote(list);
+}
+
+} // namespace DriveList

@@ -1,0 +1,27 @@
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+#include "drives/DriveStore.h"
+
+// The window's list of drives: one row for each virtual drive of this session and each saved
+// one, its letter (ticked where it is kept for sign-in), its folder (marked where the folder is
+// gone) and what becomes of it at sign-in; a note in place of the rows when there are none.
+namespace DriveList {
+
+void Prepare(HWND list) noexcept;
+// The rows anew, by the setting read for them, the selection kept.
+void Fill(HWND list, DriveStore::Restoring setting) noexcept;
+// Whether Fill is changing the rows (its own changes are no user's).
+bool Filling() noexcept;
+// The selected row's drive, or a row's; 0 for none.
+int Selected(HWND list) noexcept;
+int DriveAt(HWND list, int row) noexcept;
+void Select(HWND list, int drive) noexcept;
+// Whether the user's tick on a row changed with this notification, and to what.
+bool TickChanged(const NMLISTVIEW& change, bool& ticked) noexcept;
+// A row's tip: its whole folder, which the column may cut.
+void Tip(HWND list, NMLVGETINFOTIPW& tip) noexcept;
+// After the list was resized: the folder column takes the width the others leave.
+void Fit(HWND list) noexcept;
+
+} // namespace DriveList
