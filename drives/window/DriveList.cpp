@@ -150,8 +150,8 @@ void Fill(HWND list, DriveStore::Restoring setting) noexcept {
     }
     Select(list, selected);
     FitSignInColumn(list);
+    Fit(list);
     const bool empty = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0;
-    PlaceEmptyNote(list);
     ShowWindow(GetDlgItem(list, IDC_EMPTY), empty ? SW_SHOWNA : SW_HIDE);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);

@@ -3,9 +3,10 @@
 # driver on a virtual X display (Xvfb) and a Japanese font, the handler's popup opened; one
 # picture for a folder and one for a mapped drive's root with the delete item, as a Japanese
 # Windows shows them, and the folder's as an English one shows it. Each is cropped and
-# checked (made, not blank). Then the drives window, Lanterwell.exe, with two drives in its
-# list, in Japanese and English at 96 and 144 DPI, each checked to differ from the same window
-# with its list empty. Leaves nothing running.
+# checked (made, not blank). Then the drives window, Lanterwell.exe, with four drives in its
+# list (kept for sign-in, of this session only, saved and not mapped now, and one whose folder
+# is gone) and its Change dialog, in Japanese and English at 96 and 144 DPI, the window checked
+# to differ from the same window with its list empty. Leaves nothing running.
 # usage: tools/pictures/menu-pictures.sh [OUTPUT-FOLDER]   (default: docs/images)
 # With SCREENSHOT_BUILT=1 (as CTest runs it) the build is taken as it stands.
 set -eu
@@ -18,7 +19,8 @@ build=$root/build/x64
 work=$build/runs/screenshot
 rm -rf "$work" && mkdir -p "$work/サンプル フォルダ" "$work/Sample Folder" "$out"
 cp "$build/Lanterwell.dll" "$build/companion/SUBST.DLL" "$build/tests/hosts/menu-snapshot.exe" \
-    "$build/drives/Lanterwell.exe" "$build/drives/lwsubst.exe" "$work/"
+    "$build/tests/hosts/change-first-row.exe" "$build/drives/Lanterwell.exe" \
+    "$build/drives/lwsubst.exe" "$work/"
 
 # A display of our own, and a prefix of our own that draws on it.
 start_display 1024x768
@@ -91,37 +93,69 @@ LC_ALL=en_US.UTF-8 shoot menu-folder-en "$(winepath -w "$work/Sample Folder" 2>/
 
 # The window's drives stand for folders a user would have, in the prefix's public folders.
 public=$WINEPREFIX/drive_c/users/Public
-mkdir -p "$public/Documents/Reports" "$public/Pictures/Holiday 2026"
 saved_folder='C:\users\Public\Documents\Reports'
 session_folder='C:\users\Public\Pictures\Holiday 2026'
+# Saved, and not mapped now.
+absent_folder='C:\users\Public\Music\Archive'
+# Mapped, its folder gone since.
+gone_folder='C:\users\Public\Videos\Old project'
 
-# window NAME DPI: the drives window at that DPI with two drives in its list, in the locale in
-# effect.
+# The window's four kinds of row, in a new session.
+make_drives() {
+    mkdir -p "$public/Documents/Reports" "$public/Pictures/Holiday 2026" \
+        "$public/Music/Archive" "$public/Videos/Old project"
+    # A drive of this session only, made while nothing is restored, then saved ones (the first
+    # turns the user's restore on).
+    wine lwsubst.exe /persist off >/dev/null 2>&1
+    wine lwsubst.exe S: "$session_folder" >/dev/null 2>&1
+    wine lwsubst.exe U: "$gone_folder" >/dev/null 2>&1
+    rm -rf "$public/Videos/Old project"
+    wine lwsubst.exe R: "$saved_folder" /save >/dev/null 2>&1
+    quiet wine reg add 'HKCU\Software\Lanterwell\Drives' /v T /d "$absent_folder" /f
+}
+forget_drives() {
+    local letter
+    for letter in R S T U; do
+        wine lwsubst.exe $letter: /d >/dev/null 2>&1
+    done
+}
+
+# settled ID FILE: the window's picture once it is drawn: the same picture twice running.
+settled() {
+    import -window "$1" "$2.a.png"
+    for _ in $(seq 1 2400); do
+        import -window "$1" "$2.b.png"
+        [ "$(compare -metric AE "$2.a.png" "$2.b.png" null: 2>&1)" = 0 ] && break
+        mv "$2.b.png" "$2.a.png"
+    done
+    convert "$2.b.png" -strip "$2"
+}
+
+# change_dialog NAME: the Change dialog of the window's first drive.
+change_dialog() {
+    local id
+    wine change-first-row.exe >/dev/null 2>&1
+    id=$(find_window '^(Change virtual drive|仮想ドライブの変更)$')
+    settled "$id" "$out/$1.png"
+    echo "screenshot: $out/$1.png"
+}
+
+# window NAME DPI: the drives window at that DPI with its four kinds of row, and its Change
+# dialog, in the locale in effect.
 window() {
     local name=$1 dpi=$2 id
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
     # Windows read the DPI when the session starts.
     stop_server
     quiet wineserver -p
-    # A drive of this session only, made while nothing is restored, then a saved one (which
-    # turns the user's restore on), in the new session.
-    wine lwsubst.exe /persist off >/dev/null 2>&1
-    wine lwsubst.exe S: "$session_folder" >/dev/null 2>&1
-    wine lwsubst.exe R: "$saved_folder" /save >/dev/null 2>&1
+    make_drives
     wine Lanterwell.exe >/dev/null 2>&1 &
     local shown=$!
     id=$(find_window '^Lanterwell$')
-    # Drawn once its list has its rows: the same picture twice running.
-    import -window "$id" "$name.a.png"
-    for _ in $(seq 1 2400); do
-        import -window "$id" "$name.b.png"
-        [ "$(compare -metric AE "$name.a.png" "$name.b.png" null: 2>&1)" = 0 ] && break
-        mv "$name.b.png" "$name.a.png"
-    done
-    convert "$name.b.png" -strip "$out/$name.png"
+    settled "$id" "$out/$name.png"
+    change_dialog "${name/window/change}"
     # The rows are what the picture shows: without them it would be another picture.
-    wine lwsubst.exe R: /d >/dev/null 2>&1
-    wine lwsubst.exe S: /d >/dev/null 2>&1
+    forget_drives
     local differ=0
     for _ in $(seq 1 2400); do
         import -window "$id" "$name.empty.png"
@@ -131,7 +165,7 @@ window() {
     done
     # Closed as Windows closes it (WM_CLOSE): the X window found may not be the one that takes
     # keys, with Wine 10's X11 driver. The 64-bit taskkill, which sees a 64-bit program's name.
-    quiet "$WINE64" taskkill /im Lanterwell.exe || true
+    quiet "$WINE64" taskkill /f /im Lanterwell.exe || true
     wait $shown || true
     if [ "${differ%%.*}" -le 400 ] 2>/dev/null; then
         echo "screenshot: $name.png does not show the list's rows ($differ pixels)" >&2
