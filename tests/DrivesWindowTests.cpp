@@ -131,6 +131,18 @@ public:
         SendMessageW(m_list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(m_remote));
     }
 
+    // The width the list needs for a text in its own font.
+    int TextWidth(const std::wstring& text) {
+        Block block = {};
+        text.copy(block.text, MAX_PATH - 1);
+        WriteProcessMemory(m_process, m_remote, &block, sizeof(block), nullptr);
+        return static_cast<int>(
+            SendMessageW(m_list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(m_remote->text)));
+    }
+    int ColumnWidth(int column) {
+        return static_cast<int>(SendMessageW(m_list, LVM_GETCOLUMNWIDTH, column, 0));
+    }
+
     // Ticks or unticks a row's box, as a click on it does.
     void Tick(int row, bool ticked) {
         Block block = {};
@@ -493,6 +505,14 @@ TEST_F(DrivesWindowTest, ChangesKeepsAndRestoresDrivesFromTheList) {
     m_list->Select(0);
     PostMessageW(GetDlgItem(m_window, IDC_RESTORE_NOW), BM_CLICK, 0, 0);
     EXPECT_TRUE(ListShows(L"S:|" + m_folders[0] + L"|" + kRestored));
+}
+
+// The sign-in column shows its longest text whole, in either language.
+TEST_F(DrivesWindowTest, TheSignInColumnHoldsItsTexts) {
+    ASSERT_EQ(RunLwsubst(L"R: \"" + m_folders[1] + L"\" /save"), 0u);
+    ASSERT_EQ(RunLwsubst(L"/persist off"), 0u);
+    ASSERT_TRUE(ListShows(L"R:|" + m_folders[1] + L"|" + kSavedOff));
+    EXPECT_GE(m_list->ColumnWidth(2), m_list->TextWidth(kSavedOff)) << "cut";
 }
 
 // A mapped drive whose saved entry names no folder: its sign-in state is that entry's, as

@@ -137,7 +137,14 @@ change_dialog() {
     wine change-first-row.exe >/dev/null 2>&1
     id=$(find_window '^(Change virtual drive|仮想ドライブの変更)$')
     settled "$id" "$out/$1.png"
-    echo "screenshot: $out/$1.png"
+    # Made, and not blank: the dialog's controls in colours of their own.
+    local colors
+    colors=$(identify -format '%k' "$out/$1.png" 2>/dev/null || echo 0)
+    if [ "$colors" -lt 3 ]; then
+        echo "screenshot: $1.png is blank ($colors colours)" >&2
+        return 1
+    fi
+    echo "screenshot: $out/$1.png ($colors colours)"
 }
 
 # window NAME DPI: the drives window at that DPI with its four kinds of row, and its Change
