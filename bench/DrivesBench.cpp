@@ -6,6 +6,7 @@
 //   drive with DefineDosDevice alone (this program, --floor-subst).
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 #include <string>
 #include <vector>
 #include "bench/BenchSupport.h"
@@ -16,26 +17,35 @@ namespace {
 const wchar_t kWindowClass[] = L"LanterwellDrives";
 const DWORD kMostWait = 60000;
 
-// Runs a command line to its end.
-void Run(std::wstring line) {
+// Starts a command line; false when it cannot start.
+bool Start(std::wstring line, PROCESS_INFORMATION& process) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
     if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
-        return;
-    WaitForSingleObject(process.hProcess, INFINITE);
+        return false;
     CloseHandle(process.hThread);
+    return true;
+}
+
+// Waits for a started process to end (ending it when it will not), and lets it go.
+void Finish(PROCESS_INFORMATION& process) {
+    if (WaitForSingleObject(process.hProcess, kMostWait) != WAIT_OBJECT_0)
+        TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hProcess);
 }
 
-// Starts a window's program, waits until its list holds `rows` rows, and closes it.
-void ShowWindowOf(std::wstring line, LRESULT rows) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
+// Runs a command line to its end.
+void Run(const std::wstring& line) {
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+    if (Start(line, process))
+        Finish(process);
+}
+
+// Starts a window's program, waits until its list holds `rows` rows, and closes it.
+void ShowWindowOf(const std::wstring& line, LRESULT rows) {
+    PROCESS_INFORMATION process = {};
+    if (!Start(line, process))
         return;
     // A window that never comes is ended: a benchmark never hangs its caller.
     const DWORD started = GetTickCount();
@@ -48,10 +58,7 @@ void ShowWindowOf(std::wstring line, LRESULT rows) {
         }
         Sleep(1);
     }
-    if (WaitForSingleObject(process.hProcess, kMostWait) != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    Finish(process);
 }
 
 // The floor of the window: its own dialog template, from its file, with nothing in its list.
@@ -115,18 +122,15 @@ std::wstring Quoted(const std::string& path) {
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv) {
-    if (argc == 3 && std::wstring(argv[1]) == L"--floor-window")
-        return FloorWindow(argv[2]);
-    if (argc == 4 && std::wstring(argv[1]) == L"--floor-subst")
-        return FloorSubst(argv[2], argv[3]);
-    std::vector<char*> narrow;
-    std::vector<std::string> texts;
-    for (int i = 0; i < argc; ++i)
-        texts.emplace_back(argv[i], argv[i] + wcslen(argv[i]));
-    for (std::string& text : texts)
-        narrow.push_back(&text[0]);
-    const bench::Options options(argc, narrow.data());
+int main(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide && count == 3 && std::wstring(wide[1]) == L"--floor-window")
+        return FloorWindow(wide[2]);
+    if (wide && count == 4 && std::wstring(wide[1]) == L"--floor-subst")
+        return FloorSubst(wide[2], wide[3]);
+    LocalFree(wide);
+    const bench::Options options(argc, argv);
     const int rounds = options.quick ? 1 : 7;
     const int iterations = options.quick ? 1 : 5;
 

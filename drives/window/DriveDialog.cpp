@@ -63,6 +63,24 @@ void Refocus(HWND dialog, int control) {
                  TRUE);
 }
 
+// The folder the box names, or false with the reason said. A name as long as the box holds may
+// have been cut when it was pasted: it is never guessed at.
+bool ReadFolder(HWND dialog, DriveEdited& result) {
+    const HWND box = GetDlgItem(dialog, IDC_FOLDER);
+    FolderName::Typed typed = {};
+    FolderName::Read read = FolderName::Read::TooLong;
+    if (GetWindowTextLengthW(box) < FolderName::kTypedUnits - 1) {
+        GetWindowTextW(box, typed.text, FolderName::kTypedUnits);
+        read = FolderName::FromTyped(typed, result.folder);
+    }
+    if (read == FolderName::Read::Folder)
+        return true;
+    Texts::Show(dialog, read == FolderName::Read::Empty ? IDS_NO_FOLDER : IDS_NAME_TOO_LONG,
+                MB_ICONEXCLAMATION, result.drive, nullptr);
+    Refocus(dialog, IDC_FOLDER);
+    return false;
+}
+
 // Makes or changes the drive the dialog describes; false, with the dialog left open and the
 // reason said, when it cannot be.
 bool Accept(HWND dialog, const Editing& editing) {
@@ -73,26 +91,8 @@ bool Accept(HWND dialog, const Editing& editing) {
     if (item == CB_ERR)
         return false;
     result.drive = static_cast<int>(SendMessageW(letters, CB_GETITEMDATA, item, 0));
-    // A name as long as the box holds may have been cut when it was pasted: never guessed at.
-    const HWND box = GetDlgItem(dialog, IDC_FOLDER);
-    FolderName::Typed typed = {};
-    FolderName::Read read = FolderName::Read::TooLong;
-    if (GetWindowTextLengthW(box) < FolderName::kTypedUnits - 1) {
-        GetWindowTextW(box, typed.text, FolderName::kTypedUnits);
-        read = FolderName::FromTyped(typed, result.folder);
-    }
-    switch (read) {
-    case FolderName::Read::Empty:
-        Texts::Show(dialog, IDS_NO_FOLDER, MB_ICONEXCLAMATION, result.drive, nullptr);
-        Refocus(dialog, IDC_FOLDER);
+    if (!ReadFolder(dialog, result))
         return false;
-    case FolderName::Read::TooLong:
-        Texts::Show(dialog, IDS_NAME_TOO_LONG, MB_ICONEXCLAMATION, result.drive, nullptr);
-        Refocus(dialog, IDC_FOLDER);
-        return false;
-    default:
-        break;
-    }
     const DriveActions::Keep keep = IsDlgButtonChecked(dialog, IDC_SAVE) == BST_CHECKED
                                         ? DriveActions::Keep::Always
                                         : DriveActions::Keep::Never;
