@@ -430,6 +430,8 @@ TEST_F(DrivesWindowTest, TheFolderBoxTakesWhatUsersPasteAndRefusesWhatCannotBeMa
             EXPECT_EQ(Mapped(L'S'), L"") << c.typed;
             SendMessageTimeoutW(dialog, WM_COMMAND, IDCANCEL, 0, SMTO_ABORTIFHUNG,
                                 test::kHangDeadline, nullptr);
+            // Gone before the next Add, which would otherwise take it for its own dialog.
+            EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
         }
         DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"S:", nullptr);
         WaitFor([&] { return m_list->Rows().empty(); });
