@@ -217,7 +217,7 @@ protected:
     }
 
     static void ForgetEverything() {
-        for (wchar_t letter : {L'R', L'S'}) {
+        for (wchar_t letter : {L'R', L'S', L'T', L'U', L'V'}) {
             const wchar_t name[] = {letter, L':', 0};
             DefineDosDeviceW(DDD_REMOVE_DEFINITION, name, nullptr);
         }
@@ -409,32 +409,32 @@ TEST_F(DrivesWindowTest, TheFolderBoxTakesWhatUsersPasteAndRefusesWhatCannotBeMa
     const std::wstring parent = L"C:\\" + longName; // 258 units, the cut fell behind its "\\"
     ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + parent).c_str(), nullptr) ||
                 GetLastError() == ERROR_ALREADY_EXISTS);
+    // Each case on a letter of its own.
     const struct {
+        const wchar_t* letter;
         std::wstring typed;
         const wchar_t* mapped; // null: refused, with a message that holds `said`
         std::wstring said;
-    } cases[] = {{L" \"" + m_folders[1] + L"\" ", m_folders[1].c_str(), L""},
-                 {L"%LW_WINDOW_FOLDER%", m_folders[1].c_str(), L""},
-                 {parent + L"\\child", nullptr, L"259"},
-                 {m_folders[1] + L"\\missing", nullptr, L"missing"}};
+    } cases[] = {{L"S:", L" \"" + m_folders[1] + L"\" ", m_folders[1].c_str(), L""},
+                 {L"T:", L"%LW_WINDOW_FOLDER%", m_folders[1].c_str(), L""},
+                 {L"U:", parent + L"\\child", nullptr, L"259"},
+                 {L"V:", m_folders[1] + L"\\missing", nullptr, L"missing"}};
     for (const auto& c : cases) {
-        const HWND dialog = AddDrive(L"S:", c.typed, false);
+        const HWND dialog = AddDrive(c.letter, c.typed, false);
         ASSERT_NE(dialog, nullptr);
         if (c.mapped) {
             EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); })) << c.typed;
-            EXPECT_EQ(Mapped(L'S'), std::wstring(L"\\??\\") + c.mapped) << c.typed;
-        } else {
-            EXPECT_NE(TakeMessage(dialog).find(c.said), std::wstring::npos) << c.typed;
-            EXPECT_TRUE(IsWindow(dialog)) << c.typed;
-            EXPECT_EQ(FolderTyped(dialog), c.typed);
-            EXPECT_EQ(Mapped(L'S'), L"") << c.typed;
-            SendMessageTimeoutW(dialog, WM_COMMAND, IDCANCEL, 0, SMTO_ABORTIFHUNG,
-                                test::kHangDeadline, nullptr);
-            // Gone before the next Add, which would otherwise take it for its own dialog.
-            EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+            EXPECT_EQ(Mapped(c.letter[0]), std::wstring(L"\\??\\") + c.mapped) << c.typed;
+            continue;
         }
-        DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"S:", nullptr);
-        WaitFor([&] { return m_list->Rows().empty(); });
+        EXPECT_NE(TakeMessage(dialog).find(c.said), std::wstring::npos) << c.typed;
+        EXPECT_TRUE(IsWindow(dialog)) << c.typed;
+        EXPECT_EQ(FolderTyped(dialog), c.typed);
+        EXPECT_EQ(Mapped(c.letter[0]), L"") << c.typed;
+        SendMessageTimeoutW(dialog, WM_COMMAND, IDCANCEL, 0, SMTO_ABORTIFHUNG, test::kHangDeadline,
+                            nullptr);
+        // Gone before the next Add, which would otherwise take it for its own dialog.
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
     }
     RemoveDirectoryW((L"\\\\?\\" + parent).c_str());
 }
