@@ -53,10 +53,6 @@ Offered OfferedFor(int drive) {
     return offered;
 }
 
-const wchar_t* FolderOf(const DriveActions::Listing& entry) {
-    return entry.mapped ? entry.mappedFolder : entry.savedFolder;
-}
-
 void UpdateButtons(HWND window) {
     const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
     EnableWindow(GetDlgItem(window, IDC_CHANGE), offered.change);
@@ -123,7 +119,7 @@ void Remove(HWND window) {
     if (!offered.drive)
         return;
     if (offered.entry.saved && Texts::Ask(window, IDS_CONFIRM_REMOVE, MB_YESNO | MB_ICONQUESTION,
-                                          offered.drive, FolderOf(offered.entry)) != IDYES) {
+                                          offered.drive, offered.entry.Folder()) != IDYES) {
         Settle(window, offered.drive);
         return;
     }
@@ -132,7 +128,7 @@ void Remove(HWND window) {
     Settle(window, 0);
     if (problem == Problem::Other)
         Texts::Show(window, IDS_DELETE_FAILED, MB_ICONEXCLAMATION, offered.drive,
-                    FolderOf(offered.entry), error);
+                    offered.entry.Folder(), error);
 }
 
 void Open(HWND window) {
@@ -183,7 +179,7 @@ void Tick(HWND window, int drive, bool ticked) {
 void CopyFolder(HWND window) {
     const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
     if (offered.drive)
-        Clipboard::PutText(window, FolderOf(offered.entry));
+        Clipboard::PutText(window, offered.entry.Folder());
 }
 
 void Persist(HWND window) {
@@ -216,7 +212,7 @@ void ShowRowMenu(HWND window, LPARAM at) {
                  {IDC_CHANGE, IDS_MENU_CHANGE, offered.change},
                  {IDC_REMOVE, IDS_MENU_REMOVE, true},
                  {IDC_RESTORE_NOW, IDS_MENU_RESTORE_NOW, offered.restore},
-                 {IDC_COPY_FOLDER, IDS_MENU_COPY, *FolderOf(offered.entry) != 0}};
+                 {IDC_COPY_FOLDER, IDS_MENU_COPY, *offered.entry.Folder() != 0}};
     const UniqueMenu menu(CreatePopupMenu());
     for (const auto& item : items) {
         wchar_t text[64];
@@ -296,7 +292,9 @@ bool OnNotify(HWND window, NMHDR& header) {
         if (DriveList::TickChanged(change, ticked))
             PostMessageW(window, kRowTickedMessage,
                          DriveList::DriveAt(header.hwndFrom, change.iItem), ticked);
-        UpdateButtons(window);
+        // While the list fills, Refresh sets the buttons once it is done.
+        if (!DriveList::Filling())
+            UpdateButtons(window);
         break;
     }
     }
