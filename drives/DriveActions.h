@@ -32,6 +32,8 @@ struct Listing {
     bool sameFolder = false; // mapped to the folder it is saved with
     wchar_t mappedFolder[MAX_PATH] = {};
     wchar_t savedFolder[MAX_PATH] = {};
+    // The folder the drive stands for: the mapped one, else the saved one (empty for none).
+    const wchar_t* Folder() const noexcept { return mapped ? mappedFolder : savedFolder; }
 };
 Listing Read(int drive) noexcept;
 

@@ -28,6 +28,20 @@ private:
     DWORD m_length = 0;
 };
 
+// One case's text in a tool's table of them.
+template <typename Case> struct CaseText {
+    Case key;
+    UINT text;
+};
+// The text a table gives a case, or `otherwise` for a case it does not list.
+template <typename Case, size_t N>
+UINT TextOf(const CaseText<Case> (&table)[N], Case key, UINT otherwise = 0) noexcept {
+    for (const CaseText<Case>& entry : table)
+        if (entry.key == key)
+            return entry.text;
+    return otherwise;
+}
+
 // A number as an insert's text.
 struct Number {
     wchar_t text[16];

@@ -9,6 +9,7 @@
 #include "drives/DosDevices.h"
 #include "drives/DriveActions.h"
 #include "drives/DriveStore.h"
+#include "drives/ToolTexts.h"
 #include "drives/cli/Arguments.h"
 #include "drives/cli/Console.h"
 #include "drives/cli/MessageIds.h"
@@ -48,20 +49,15 @@ int DriveFromArgument(const wchar_t* argument) {
 
 // A drive's line in the list, by its sign-in state: restored at sign-in only where it will be,
 // and otherwise why not. A state not listed has no line of its own.
-const struct {
-    SignIn state;
-    UINT line;
-} kListLines[] = {{SignIn::NotSaved, IDS_LIST_ENTRY},
-                  {SignIn::Restored, IDS_LIST_SAVED},
-                  {SignIn::SavedOffByUser, IDS_LIST_SAVED_OFF},
-                  {SignIn::SavedOffMachine, IDS_LIST_SAVED_OFF_MACHINE},
-                  {SignIn::SavedNotMapped, IDS_LIST_SAVED_ABSENT}};
+const ToolTexts::CaseText<SignIn> kListLines[] = {
+    {SignIn::NotSaved, IDS_LIST_ENTRY},
+    {SignIn::Restored, IDS_LIST_SAVED},
+    {SignIn::SavedOffByUser, IDS_LIST_SAVED_OFF},
+    {SignIn::SavedOffMachine, IDS_LIST_SAVED_OFF_MACHINE},
+    {SignIn::SavedNotMapped, IDS_LIST_SAVED_ABSENT}};
 
 UINT ListLine(SignIn state) {
-    for (const auto& line : kListLines)
-        if (line.state == state)
-            return line.line;
-    return 0;
+    return ToolTexts::TextOf(kListLines, state);
 }
 
 int List() {
@@ -75,8 +71,7 @@ int List() {
             if (entry.mapped)
                 Console::Print(IDS_LIST_ENTRY, Letter(drive), entry.mappedFolder);
         } else if (const UINT line = ListLine(state)) {
-            Console::Print(line, Letter(drive),
-                           entry.mapped ? entry.mappedFolder : entry.savedFolder);
+            Console::Print(line, Letter(drive), entry.Folder());
         }
     }
     return kDone;

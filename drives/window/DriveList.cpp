@@ -22,19 +22,13 @@ bool filling = false;
 
 // What the list says of a drive at sign-in, in the words lwsubst's list uses; a state not
 // listed has no row.
-const struct {
-    SignIn state;
-    UINT text;
-} kSignInTexts[] = {
+const ToolTexts::CaseText<SignIn> kSignInTexts[] = {
     {SignIn::NotSaved, IDS_NOT_SAVED},          {SignIn::Restored, IDS_RESTORED},
     {SignIn::SavedOffByUser, IDS_SAVED_OFF},    {SignIn::SavedOffMachine, IDS_SAVED_OFF_MACHINE},
     {SignIn::SavedNotMapped, IDS_SAVED_ABSENT}, {SignIn::Unreadable, IDS_UNREADABLE}};
 
 UINT SignInText(SignIn state) {
-    for (const auto& text : kSignInTexts)
-        if (text.state == state)
-            return text.text;
-    return 0;
+    return ToolTexts::TextOf(kSignInTexts, state);
 }
 
 int DialogUnits(HWND list, int units) {
@@ -48,11 +42,6 @@ void SetCell(HWND list, int row, int column, const wchar_t* text) {
     cell.iSubItem = column;
     cell.pszText = const_cast<wchar_t*>(text);
     SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&cell));
-}
-
-// The folder a row shows; none for a saved entry that names none.
-const wchar_t* FolderOf(const DriveActions::Listing& entry) {
-    return entry.mapped ? entry.mappedFolder : entry.saved ? entry.savedFolder : L"";
 }
 
 // The folder, marked where it no longer exists.
@@ -80,7 +69,7 @@ void AddRow(HWND list, int drive, const DriveActions::Listing& entry, SignIn sta
     tick.stateMask = LVIS_STATEIMAGEMASK;
     tick.state = entry.saved && (!entry.mapped || entry.sameFolder) ? kTicked : kUnticked;
     SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&tick));
-    SetFolderCell(list, row, FolderOf(entry));
+    SetFolderCell(list, row, entry.Folder());
     wchar_t text[256];
     SetCell(list, row, kSignInColumn, ToolTexts::Load(SignInText(state), text, 256));
 }

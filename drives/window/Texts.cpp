@@ -9,23 +9,18 @@ namespace {
 using DriveActions::Problem;
 
 // Any other problem is said with its code.
-const struct {
-    Problem problem;
-    UINT text;
-} kCreateFailures[] = {{Problem::LetterInUse, IDS_LETTER_IN_USE},
-                       {Problem::FolderMissing, IDS_MISSING_FOLDER},
-                       {Problem::NotAFolder, IDS_NOT_FOLDER},
-                       {Problem::NameTooLong, IDS_PATH_TOO_LONG}};
+const ToolTexts::CaseText<Problem> kCreateFailures[] = {
+    {Problem::LetterInUse, IDS_LETTER_IN_USE},
+    {Problem::FolderMissing, IDS_MISSING_FOLDER},
+    {Problem::NotAFolder, IDS_NOT_FOLDER},
+    {Problem::NameTooLong, IDS_PATH_TOO_LONG}};
 
 } // namespace
 
 namespace Texts {
 
 UINT CreateFailure(Problem problem) noexcept {
-    for (const auto& failure : kCreateFailures)
-        if (failure.problem == problem)
-            return failure.text;
-    return IDS_CREATE_FAILED;
+    return ToolTexts::TextOf(kCreateFailures, problem, IDS_CREATE_FAILED);
 }
 
 const DLGTEMPLATE* Dialog(UINT id) noexcept {
