@@ -1,6 +1,8 @@
 #include "drives/DriveActions.h"
 #include <shellapi.h>
+#include <userenv.h>
 #include "drives/DosDevices.h"
+#include "drives/MachineDrives.h"
 #include "drives/SavedValue.h"
 #include "drives/StoreKeys.h"
 #include "support/DriveLetters.h"
@@ -9,22 +11,16 @@
 
 namespace {
 
-const wchar_t kRestoreProgram[] = L"lwsubst.exe";
+const wchar_t kLwsubst[] = L"lwsubst.exe";
 // "C:\...\lwsubst.exe" /restore: the program's path, its quotes and the switch.
 const size_t kCommandUnits = MAX_PATH + 16;
 
 // "C:\...\lwsubst.exe" /restore, for the lwsubst.exe in this program's folder.
 LONG RestoreCommand(wchar_t (&command)[kCommandUnits]) {
     wchar_t program[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return ERROR_FILENAME_EXCED_RANGE;
-    wchar_t* name = program + length;
-    while (name > program && name[-1] != L'\\')
-        --name;
-    const size_t room = MAX_PATH - static_cast<size_t>(name - program);
-    if (FAILED(StringCchCopyW(name, room, kRestoreProgram)) ||
-        FAILED(StringCchPrintfW(command, kCommandUnits, L"\"%s\" /restore", program)))
+    if (const int error = DriveActions::LwsubstBeside(program))
+        return error;
+    if (FAILED(StringCchPrintfW(command, kCommandUnits, L"\"%s\" /restore", program)))
         return ERROR_FILENAME_EXCED_RANGE;
     return ERROR_SUCCESS;
 }
@@ -121,6 +117,29 @@ int SaveAsTheUsersOwn(int drive, bool& restoreTurnedOn) {
     return 0;
 }
 
+// A folder on a volume of this computer's own disks, reached by no other drive: what Windows
+// can still find when it defines the drives for every user at start-up.
+bool OnLocalFixedVolume(const wchar_t* full) {
+    const int drive = full[0] >= L'a' ? full[0] - L'a' + 1 : full[0] - L'A' + 1;
+    if (!DriveLetters::IsDrive(drive) || full[1] != L':' || full[2] != L'\\')
+        return false;
+    const DriveLetters::Name root = DriveLetters::RootName(drive);
+    return GetDriveTypeW(root.text) == DRIVE_FIXED && DosDevices::Query(drive, nullptr) != 0;
+}
+
+// What a refused write of the machine's key means.
+DriveActions::Problem MachineProblem(int error) {
+    if (error == ERROR_ACCESS_DENIED)
+        return DriveActions::Problem::NotAdministrator;
+    return error ? DriveActions::Problem::Other : DriveActions::Problem::None;
+}
+
+// A drive for every user shows through a session that has no drive of its own on the letter:
+// it is not the session's to list or delete.
+bool ShowsMachineDrive(int drive, const wchar_t* mapped) {
+    return MachineDrives::Holds(drive) && MachineDrives::Present(drive, mapped);
+}
+
 } // namespace
 
 namespace DriveActions {
@@ -142,6 +161,8 @@ Problem ProblemOf(int error) noexcept {
         return Problem::NotAFolder;
     case ERROR_FILENAME_EXCED_RANGE:
         return Problem::NameTooLong;
+    case kMachineDriveHolds:
+        return Problem::MachineDrive;
     default:
         return Problem::Other;
     }
@@ -149,7 +170,8 @@ Problem ProblemOf(int error) noexcept {
 
 Listing Read(int drive) noexcept {
     Listing entry;
-    entry.mapped = DosDevices::Query(drive, entry.mappedFolder) == 0;
+    entry.mapped = DosDevices::Query(drive, entry.mappedFolder) == 0 &&
+                   !ShowsMachineDrive(drive, entry.mappedFolder);
     const int savedError = DriveStore::Saved(drive, entry.savedFolder);
     entry.saved = savedError == 0;
     entry.unreadable = savedError == ERROR_INVALID_DATA;
@@ -177,7 +199,9 @@ SignIn SignInOf(const Listing& entry, DriveStore::Restoring setting) noexcept {
 
 Made Make(int drive, const wchar_t* folder, Keep keep) noexcept {
     Made made;
-    made.created = DosDevices::Create(drive, folder);
+    // A drive of the session would hide the one for every user from this user's programs.
+    made.created =
+        MachineDrives::Holds(drive) ? kMachineDriveHolds : DosDevices::Create(drive, folder);
     if (made.created)
         return made;
     switch (keep) {
@@ -263,6 +287,83 @@ int Open(HWND owner, int drive) noexcept {
         return 0;
     const DWORD error = GetLastError();
     return error ? static_cast<int>(error) : ERROR_GEN_FAILURE;
+}
+
+MachineListing ReadMachine(int drive, wchar_t* folder) noexcept {
+    MachineListing entry;
+    const int error = MachineDrives::Read(drive, folder);
+    entry.listed = error == 0 || error == ERROR_INVALID_DATA;
+    entry.unreadable = error == ERROR_INVALID_DATA;
+    if (error)
+        folder[0] = 0;
+    entry.ours = !error && MachineDrives::Ours(drive, folder);
+    entry.present = !error && MachineDrives::Present(drive, folder);
+    return entry;
+}
+
+Problem CheckMachine(int drive, const wchar_t* folder, wchar_t* full, int& error) noexcept {
+    error = MachineDrives::FullFolder(folder, full);
+    if (error)
+        return ProblemOf(error);
+    if (!OnLocalFixedVolume(full))
+        return Problem::NotLocal;
+    const Listing session = Read(drive);
+    if (session.mapped || session.saved || session.unreadable)
+        return Problem::SessionDrive;
+    // A letter in use by anything but a drive for every user, which is replaced.
+    if (!MachineDrives::Holds(drive) && (GetLogicalDrives() & (1u << (drive - 1))))
+        return Problem::LetterInUse;
+    return Problem::None;
+}
+
+Problem MakeMachine(int drive, const wchar_t* folder, int& error) noexcept {
+    error = 0;
+    UniqueLocalText full = MachineDrives::NewFolder();
+    if (!full) {
+        error = ERROR_OUTOFMEMORY;
+        return Problem::Other;
+    }
+    const Problem problem = CheckMachine(drive, folder, full.Get(), error);
+    if (problem != Problem::None)
+        return problem;
+    error = MachineDrives::Write(drive, full.Get());
+    return MachineProblem(error);
+}
+
+Problem DeleteMachine(int drive, int& error) noexcept {
+    error = MachineDrives::Remove(drive);
+    if (error != ERROR_FILE_NOT_FOUND)
+        return MachineProblem(error);
+    error = 0;
+    return Problem::NotVirtual;
+}
+
+bool UnderAProfile(const wchar_t* folder) noexcept {
+    wchar_t profiles[MAX_PATH];
+    DWORD units = MAX_PATH;
+    if (!GetProfilesDirectoryW(profiles, &units))
+        return false;
+    size_t length = 0;
+    size_t folderLength = 0;
+    if (FAILED(StringCchLengthW(profiles, MAX_PATH, &length)) ||
+        FAILED(StringCchLengthW(folder, MachineDrives::kFolderUnits, &folderLength)) ||
+        folderLength <= length)
+        return false;
+    return length &&
+           CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, folder, static_cast<int>(length),
+                          profiles, static_cast<int>(length)) == CSTR_EQUAL &&
+           folder[length] == L'\\';
+}
+
+int LwsubstBeside(wchar_t (&program)[MAX_PATH]) noexcept {
+    const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return ERROR_FILENAME_EXCED_RANGE;
+    wchar_t* name = program + length;
+    while (name > program && name[-1] != L'\\')
+        --name;
+    const size_t room = MAX_PATH - static_cast<size_t>(name - program);
+    return SUCCEEDED(StringCchCopyW(name, room, kLwsubst)) ? 0 : ERROR_FILENAME_EXCED_RANGE;
 }
 
 int Persist(bool on) noexcept {

@@ -14,13 +14,22 @@ bool SameFolder(const wchar_t* one, const wchar_t* other) noexcept;
 // Why a drive could not be made, restored, kept, deleted or opened.
 enum class Problem {
     None,
-    LetterInUse,   // the letter is taken
-    FolderMissing, // no such folder (any more)
-    NotAFolder,    // the name is a file's
-    NameTooLong,   // longer than the platform maps
-    NotVirtual,    // neither a virtual drive of this session nor a saved one
-    Other,         // any other failure: the tools show its code
+    LetterInUse,      // the letter is taken
+    FolderMissing,    // no such folder (any more)
+    NotAFolder,       // the name is a file's
+    NameTooLong,      // longer than the platform maps
+    NotVirtual,       // neither a virtual drive of this session nor a saved one (nor, for a
+                      // drive for every user, a value of the machine's key)
+    MachineDrive,     // a drive for every user holds the letter
+    SessionDrive,     // the letter is the user's own drive, mapped or saved: it would hide one
+                      // for every user
+    NotLocal,         // a drive for every user is a folder of this computer's fixed volumes only
+    NotAdministrator, // drives for every user are an administrator's to change
+    Other,            // any other failure: the tools show its code
 };
+// The drive programs' own code for Problem::MachineDrive, beside Win32's (bit 29 marks a code
+// of an application's own).
+const int kMachineDriveHolds = 0x20000001;
 // The problem a Win32 error code stands for.
 Problem ProblemOf(int error) noexcept;
 
@@ -81,6 +90,31 @@ Problem Delete(int drive, int& error) noexcept;
 // Opens a mapped drive's root in Explorer: 0 or a Win32 error code, ERROR_PATH_NOT_FOUND where
 // the drive's folder no longer exists, ERROR_INVALID_DRIVE for a drive that is not virtual.
 int Open(HWND owner, int drive) noexcept;
+
+// A drive for every user as the lists show it (MachineDrives.h).
+struct MachineListing {
+    bool listed = false;     // the machine's key holds a value for the letter
+    bool unreadable = false; // a value that names no folder
+    bool ours = false;       // as Lanterwell wrote it: another program's otherwise
+    bool present = false;    // defined now for every session; otherwise from the next start
+};
+// `folder` holds MachineDrives::kFolderUnits.
+MachineListing ReadMachine(int drive, wchar_t* folder) noexcept;
+
+// Whether the folder and the letter make a drive for every user, as this session sees them;
+// `full` (MachineDrives::kFolderUnits) receives the folder as the value names it. The window
+// asks before it starts the elevated part: that runs in a session of its own, which does not
+// see the user's drives.
+Problem CheckMachine(int drive, const wchar_t* folder, wchar_t* full, int& error) noexcept;
+// Makes (or, on a letter that holds one, replaces) a drive for every user, from the next start.
+Problem MakeMachine(int drive, const wchar_t* folder, int& error) noexcept;
+// Deletes the drive for every user on the letter, whoever made it, from the next start.
+Problem DeleteMachine(int drive, int& error) noexcept;
+// Whether a folder lies in a user's profile, which other users may not be allowed to open.
+bool UnderAProfile(const wchar_t* folder) noexcept;
+
+// The lwsubst.exe in this program's folder, which sign-in and the window's elevated part run.
+int LwsubstBeside(wchar_t (&program)[MAX_PATH]) noexcept;
 
 // The user's own restore setting and their own sign-in entry that runs the lwsubst.exe beside
 // this program, changed together or not at all: 0 or a Win32 error code.

@@ -1,7 +1,8 @@
 #pragma once
 
-// Where the drive programs keep what they keep, all below HKEY_CURRENT_USER but the
-// machine-wide default, which the setup program writes below HKEY_LOCAL_MACHINE.
+// Where the drive programs keep what they keep: below HKEY_CURRENT_USER but for the
+// machine-wide default, which the setup program writes, and the drives for every user, which
+// only an administrator writes (both below HKEY_LOCAL_MACHINE).
 namespace StoreKeys {
 
 // The user's restore setting (and the machine's default, under HKEY_LOCAL_MACHINE): a DWORD.
@@ -12,5 +13,11 @@ const wchar_t kDrives[] = L"Software\\Lanterwell\\Drives";
 // The user's own sign-in entry, which runs lwsubst /restore.
 const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kRunValue[] = L"Lanterwell";
+// The drives for every user, which the session manager defines when Windows starts: one
+// REG_SZ value per drive, named "X:", holding "\??\" and the folder. Shared by both views.
+const wchar_t kMachineDrives[] =
+    L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\DOS Devices";
+// Which of those Lanterwell made, in the native view: "X:" = the folder it wrote there.
+const wchar_t kMadeMachineDrives[] = L"Software\\Lanterwell\\MachineDrives";
 
 } // namespace StoreKeys

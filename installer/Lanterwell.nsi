@@ -106,6 +106,10 @@ Var PackageNote ; what the finish page adds when the Windows 11 package was not 
 !define MUI_PAGE_CUSTOMFUNCTION_SHOW un.WidenFolderLabel
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
+; Drives for every user are the administrator's configuration, which services may rely on: they
+; stay, and the last page says so and how to remove them.
+!define MUI_FINISHPAGE_TEXT "$(UninstallFinishText)"
+!insertmacro MUI_UNPAGE_FINISH
 ; The first language is the one used when the user's language is neither.
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Japanese"

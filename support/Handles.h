@@ -130,3 +130,11 @@ struct BstrTraits {
 };
 
 using UniqueBstr = UniqueHandle<BSTR, BstrTraits>;
+
+struct LocalMemoryTraits {
+    static wchar_t* Invalid() { return nullptr; }
+    static bool Release(wchar_t* text) { return LocalFree(text) == nullptr; }
+};
+
+// A text buffer from LocalAlloc: for names too long to put on the stack.
+using UniqueLocalText = UniqueHandle<wchar_t*, LocalMemoryTraits>;

@@ -29,10 +29,7 @@ template <typename Condition> bool WaitFor(Condition condition) {
     return false;
 }
 
-// What the window says, in the language it chooses for this user.
-std::wstring Said(const wchar_t* english, const wchar_t* japanese) {
-    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? japanese : english;
-}
+using test::Said;
 const std::wstring kRestored = Said(L"restored at sign-in", L"サインイン時に復元");
 const std::wstring kNotSaved = Said(L"not saved", L"保存なし");
 const std::wstring kSavedAbsent = Said(L"saved, not present now", L"保存済み、現在は未割り当て");

@@ -8,6 +8,7 @@
 #include <vector>
 #include "tests/ExpectedTexts.h"
 #include "tests/ExtensionHarness.h"
+#include "tests/LwsubstRun.h"
 #include "tests/SubstDoubles.h"
 #include "tests/TestSupport.h"
 #include "drives/DosDevices.h"
@@ -52,44 +53,6 @@ void SignOut(int drive) {
                          name, target);
 }
 
-struct Result {
-    DWORD code = 0xFFFFFFFF;
-    std::string output;
-};
-
-// Runs lwsubst.exe from the run folder with a UTF-16 command line, capturing its output.
-Result Lwsubst(const std::wstring& arguments) {
-    Result result;
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE read = nullptr, write = nullptr;
-    if (!CreatePipe(&read, &write, &inherit, 0))
-        return result;
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = write;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    const std::wstring program = test::Wide(test::InRunFolder("lwsubst.exe"));
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
-    CloseHandle(write);
-    if (started) {
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(read, buffer, sizeof(buffer), &got, nullptr) && got)
-            result.output.append(buffer, got);
-        WaitForSingleObject(process.hProcess, test::kHangDeadline);
-        GetExitCodeProcess(process.hProcess, &result.code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(read);
-    return result;
-}
-
 // The machine-wide default of the setup program's option: on, or absent.
 void SetMachineDefault(bool on) {
     HKEY key = nullptr;
@@ -115,38 +78,6 @@ void ClearUserSetting() {
     RegDeleteValueW(key, L"RestoreAtSignIn");
     RegCloseKey(key);
 }
-
-// Refuses every program the writing of values below a key of HKEY_CURRENT_USER while it lives,
-// as a key an administrator locked does; its own access rules come back afterwards.
-class WritesRefused {
-public:
-    explicit WritesRefused(const wchar_t* path) {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, READ_CONTROL | WRITE_DAC,
-                            nullptr, &m_key, nullptr))
-            return;
-        DWORD size = sizeof(m_was);
-        PSECURITY_DESCRIPTOR refusing = nullptr;
-        m_held = RegGetKeySecurity(m_key, DACL_SECURITY_INFORMATION, m_was, &size) == 0 &&
-                 ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                     L"D:(D;;0x2;;;WD)(A;;GA;;;WD)", SDDL_REVISION_1, &refusing, nullptr) &&
-                 RegSetKeySecurity(m_key, DACL_SECURITY_INFORMATION, refusing) == 0;
-        LocalFree(refusing);
-    }
-    ~WritesRefused() {
-        if (m_held)
-            RegSetKeySecurity(m_key, DACL_SECURITY_INFORMATION, m_was);
-        if (m_key)
-            RegCloseKey(m_key);
-    }
-    WritesRefused(const WritesRefused&) = delete;
-    WritesRefused& operator=(const WritesRefused&) = delete;
-    bool Held() const { return m_held; }
-
-private:
-    HKEY m_key = nullptr;
-    alignas(void*) BYTE m_was[4096] = {};
-    bool m_held = false;
-};
 
 void ForgetSignInEntry() {
     HKEY key = nullptr;
@@ -180,7 +111,7 @@ protected:
             RemoveDirectoryW(folder->c_str());
         RemoveDirectoryW(m_base.c_str());
         DriveStore::SetRestoreAtSignIn(m_wasOn);
-        Lwsubst(m_wasOn ? L"/persist on" : L"/persist off");
+        test::Lwsubst(m_wasOn ? L"/persist on" : L"/persist off");
     }
     std::wstring Folder(const std::wstring& name) {
         const std::wstring path = m_base + L"\\" + name;
@@ -219,7 +150,7 @@ protected:
 };
 
 TEST_F(PersistenceTest, WithTheSettingOnTheMenuSavesAndLwsubstRestoresExactly) {
-    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
+    ASSERT_EQ(test::Lwsubst(L"/persist on").code, 0u);
     ASSERT_TRUE(DriveStore::RestoreAtSignIn());
     std::vector<std::wstring> names = {L"Plain folder", L"it's 100%"};
     if (test::IsJapaneseCodePage()) {
@@ -235,11 +166,11 @@ TEST_F(PersistenceTest, WithTheSettingOnTheMenuSavesAndLwsubstRestoresExactly) {
         SignOut(drive);
         ASSERT_EQ(test::DeviceTarget(drive), L"<none>");
     }
-    const Result restored = Lwsubst(L"/restore");
+    const test::Result restored = test::Lwsubst(L"/restore");
     EXPECT_EQ(restored.code, 0u) << restored.output;
     for (size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(test::DeviceTarget(m_drives[i]), L"\\??\\" + m_base + L"\\" + names[i]);
-    EXPECT_EQ(Lwsubst(L"/restore").code, 0u) << "drives already back are no failure";
+    EXPECT_EQ(test::Lwsubst(L"/restore").code, 0u) << "drives already back are no failure";
 
     // Deleting through the menu forgets the drive.
     DeleteThroughMenu(m_drives[0]);
@@ -251,19 +182,19 @@ TEST_F(PersistenceTest, ANameOutsideTheCodePageIsSavedAndRestoredInUtf16) {
     const std::wstring folder = Folder(L"\uD55C\uAD6D\uC5B4 \u00E9t\u00E9");
     const int drive = Drive();
     const wchar_t letter[] = {static_cast<wchar_t>(L'A' + drive - 1), L':', 0};
-    const Result made = Lwsubst(std::wstring(letter) + L" \"" + folder + L"\" /save");
+    const test::Result made = test::Lwsubst(std::wstring(letter) + L" \"" + folder + L"\" /save");
     ASSERT_EQ(made.code, 0u) << made.output;
     EXPECT_EQ(SavedFolder(drive), folder);
     SignOut(drive);
-    EXPECT_EQ(Lwsubst(L"/restore").code, 0u);
+    EXPECT_EQ(test::Lwsubst(L"/restore").code, 0u);
     EXPECT_EQ(test::DeviceTarget(drive), L"\\??\\" + folder);
-    EXPECT_EQ(Lwsubst(std::wstring(letter) + L" /d").code, 0u);
+    EXPECT_EQ(test::Lwsubst(std::wstring(letter) + L" /d").code, 0u);
     EXPECT_EQ(test::DeviceTarget(drive), L"<none>");
     EXPECT_EQ(SavedFolder(drive), L"<none>");
 }
 
 TEST_F(PersistenceTest, WithTheSettingOffNothingIsWritten) {
-    ASSERT_EQ(Lwsubst(L"/persist off").code, 0u);
+    ASSERT_EQ(test::Lwsubst(L"/persist off").code, 0u);
     const std::wstring folder = Folder(L"Unsaved");
     const int drive = Drive();
     MakeThroughMenu(drive, folder);
@@ -274,7 +205,7 @@ TEST_F(PersistenceTest, WithTheSettingOffNothingIsWritten) {
 }
 
 TEST_F(PersistenceTest, RestoreSkipsALetterInUseAndAMissingFolderAndKeepsThem) {
-    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
+    ASSERT_EQ(test::Lwsubst(L"/persist on").code, 0u);
     const std::wstring folder = Folder(L"Kept");
     const int taken = Drive();
     const int missing = Drive();
@@ -285,7 +216,7 @@ TEST_F(PersistenceTest, RestoreSkipsALetterInUseAndAMissingFolderAndKeepsThem) {
     const wchar_t name[] = {static_cast<wchar_t>(L'A' + taken - 1), L':', 0};
     ASSERT_TRUE(DefineDosDeviceW(0, name, other.c_str()));
 
-    const Result restored = Lwsubst(L"/restore");
+    const test::Result restored = test::Lwsubst(L"/restore");
     EXPECT_EQ(restored.code, 1u);
     EXPECT_NE(restored.output.find(static_cast<char>('A' + taken - 1)), std::string::npos);
     EXPECT_NE(restored.output.find(static_cast<char>('A' + missing - 1)), std::string::npos);
@@ -296,7 +227,7 @@ TEST_F(PersistenceTest, RestoreSkipsALetterInUseAndAMissingFolderAndKeepsThem) {
 
     // A saved entry whose drive is gone is deleted by /d all the same.
     const wchar_t missingName[] = {static_cast<wchar_t>(L'A' + missing - 1), L':', 0};
-    EXPECT_EQ(Lwsubst(std::wstring(missingName) + L" /d").code, 0u);
+    EXPECT_EQ(test::Lwsubst(std::wstring(missingName) + L" /d").code, 0u);
     EXPECT_EQ(SavedFolder(missing), L"<none>");
 }
 
@@ -327,7 +258,7 @@ TEST_F(PersistenceTest, BadInputGetsAMessageAndANonZeroExitCode) {
         {letter + L" \"\"", 2},
     };
     for (const Case& c : cases) {
-        const Result result = Lwsubst(c.arguments);
+        const test::Result result = test::Lwsubst(c.arguments);
         EXPECT_EQ(result.code, c.code) << std::string(c.arguments.begin(), c.arguments.end());
         EXPECT_FALSE(result.output.empty()) << "a message says why";
     }
@@ -337,10 +268,10 @@ TEST_F(PersistenceTest, BadInputGetsAMessageAndANonZeroExitCode) {
 }
 
 TEST_F(PersistenceTest, PersistSwitchesTheSettingAndTheUsersSignInEntry) {
-    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
+    ASSERT_EQ(test::Lwsubst(L"/persist on").code, 0u);
     EXPECT_TRUE(DriveStore::RestoreAtSignIn());
     EXPECT_EQ(SignInEntry(), L"\"" + test::Wide(test::InRunFolder("lwsubst.exe")) + L"\" /restore");
-    ASSERT_EQ(Lwsubst(L"/persist off").code, 0u);
+    ASSERT_EQ(test::Lwsubst(L"/persist off").code, 0u);
     EXPECT_FALSE(DriveStore::RestoreAtSignIn());
     EXPECT_EQ(SignInEntry(), L"<none>");
 }
@@ -371,16 +302,16 @@ TEST_F(PersistenceTest, WhatComesBackAfterSignOutFollowsOneRule) {
             ASSERT_EQ(DriveStore::SetRestoreAtSignIn(row.user == kOn), 0);
         SetMachineDefault(row.machineDefault);
         if (row.savedWithLwsubst)
-            EXPECT_EQ(Lwsubst(LetterOf(drive) + L" \"" + folder + L"\" /save").code, 0u);
+            EXPECT_EQ(test::Lwsubst(LetterOf(drive) + L" \"" + folder + L"\" /save").code, 0u);
         else
             MakeThroughMenu(drive, folder);
         SignOut(drive);
-        const Result restore = Lwsubst(L"/restore");
+        const test::Result restore = test::Lwsubst(L"/restore");
         EXPECT_EQ(restore.code, 0u) << restore.output;
         EXPECT_EQ(test::DeviceTarget(drive), row.restored ? L"\\??\\" + folder : L"<none>");
         // Listed as restored at sign-in only where it will be.
         const bool labelled =
-            Lwsubst(L"").output.find(
+            test::Lwsubst(L"").output.find(
                 expected::JapaneseUi()
                     ? "\x83\x54\x83\x43\x83\x93\x83\x43\x83\x93\x8E\x9E\x82\xC9\x95\x9C\x8C\xB3)"
                     : "(restored at sign-in)") != std::string::npos;
@@ -391,7 +322,7 @@ TEST_F(PersistenceTest, WhatComesBackAfterSignOutFollowsOneRule) {
         if (index++ % 2)
             DeleteThroughMenu(drive);
         else
-            EXPECT_EQ(Lwsubst(LetterOf(drive) + L" /d").code, 0u);
+            EXPECT_EQ(test::Lwsubst(LetterOf(drive) + L" /d").code, 0u);
         EXPECT_EQ(SavedFolder(drive), L"<none>");
         EXPECT_EQ(test::DeviceTarget(drive), L"<none>");
     }
@@ -406,12 +337,12 @@ TEST_F(PersistenceTest, AUsersOwnChoiceOutlivesTheMachineDefault) {
     SetMachineDefault(true);
     const std::wstring folder = Folder(L"Own choice");
     const int drive = Drive();
-    const Result saved = Lwsubst(LetterOf(drive) + L" \"" + folder + L"\\\" /save");
+    const test::Result saved = test::Lwsubst(LetterOf(drive) + L" \"" + folder + L"\\\" /save");
     ASSERT_EQ(saved.code, 0u) << saved.output;
     EXPECT_EQ(SavedFolder(drive), folder);
     SetMachineDefault(false);
     SignOut(drive);
-    EXPECT_EQ(Lwsubst(L"/restore").code, 0u);
+    EXPECT_EQ(test::Lwsubst(L"/restore").code, 0u);
     EXPECT_EQ(test::DeviceTarget(drive), L"\\??\\" + folder);
     EXPECT_NE(SignInEntry(), L"<none>");
     for (bool userTurnedOff : {true, false}) {
@@ -419,7 +350,7 @@ TEST_F(PersistenceTest, AUsersOwnChoiceOutlivesTheMachineDefault) {
             ASSERT_EQ(DriveStore::SetRestoreAtSignIn(false), 0);
         else
             ClearUserSetting();
-        const std::string listed = Lwsubst(L"").output;
+        const std::string listed = test::Lwsubst(L"").output;
         EXPECT_NE(listed.find("/persist on"), std::string::npos) << listed;
     }
 }
@@ -444,11 +375,11 @@ TEST_F(PersistenceTest, SavingIsAllOrNothing) {
         ClearUserSetting();
         SetMachineDefault(false);
         ForgetSignInEntry();
-        Result result;
+        test::Result result;
         {
-            const WritesRefused lock(c.refused);
+            const test::WritesRefused lock(HKEY_CURRENT_USER, c.refused);
             ASSERT_TRUE(lock.Held()) << "the test cannot lock the key";
-            result = Lwsubst(c.command);
+            result = test::Lwsubst(c.command);
         }
         const std::wstring about = std::wstring(c.refused) + L": " + c.command;
         EXPECT_EQ(result.code, 1u) << about;
@@ -466,13 +397,13 @@ TEST_F(PersistenceTest, TheLongestFolderADriveMapsComesBack) {
     ASSERT_EQ(folder.size(), static_cast<size_t>(MAX_PATH - 1));
     ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr));
     const int drive = Drive();
-    const Result made = Lwsubst(LetterOf(drive) + L" \"" + folder + L"\" /save");
+    const test::Result made = test::Lwsubst(LetterOf(drive) + L" \"" + folder + L"\" /save");
     EXPECT_EQ(made.code, 0u) << made.output;
     EXPECT_EQ(SavedFolder(drive), folder);
-    const std::string listed = Lwsubst(L"").output;
+    const std::string listed = test::Lwsubst(L"").output;
     EXPECT_EQ(listed.find("saved entry"), std::string::npos) << listed;
     SignOut(drive);
-    EXPECT_EQ(Lwsubst(L"/restore").code, 0u);
+    EXPECT_EQ(test::Lwsubst(L"/restore").code, 0u);
     EXPECT_EQ(test::DeviceTarget(drive), L"\\??\\" + folder);
     RemoveDirectoryW((L"\\\\?\\" + folder).c_str());
 }
@@ -480,7 +411,7 @@ TEST_F(PersistenceTest, TheLongestFolderADriveMapsComesBack) {
 // Values saved by hand or by another program: an expandable one is restored expanded; one of
 // another type or too long is reported, skipped, and deleted by /d.
 TEST_F(PersistenceTest, OddSavedValuesAreExpandedOrReportedAndDeletable) {
-    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
+    ASSERT_EQ(test::Lwsubst(L"/persist on").code, 0u);
     const std::wstring folder = Folder(L"Odd");
     ASSERT_TRUE(SetEnvironmentVariableW(L"LW_ODD", folder.c_str()));
     const struct {
@@ -503,15 +434,15 @@ TEST_F(PersistenceTest, OddSavedValuesAreExpandedOrReportedAndDeletable) {
                        reinterpret_cast<const BYTE*>(row.data.c_str()),
                        static_cast<DWORD>((row.data.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
-        const Result restored = Lwsubst(L"/restore");
+        const test::Result restored = test::Lwsubst(L"/restore");
         EXPECT_EQ(restored.code, row.restored ? 0u : 1u) << restored.output;
         EXPECT_EQ(test::DeviceTarget(drive), row.restored ? L"\\??\\" + folder : L"<none>");
         const std::string deleteHint = "lwsubst " + std::string(1, char('A' + drive - 1)) + ": /d";
         if (!row.restored) {
             EXPECT_NE(restored.output.find(deleteHint), std::string::npos) << restored.output;
-            EXPECT_NE(Lwsubst(L"").output.find(deleteHint), std::string::npos);
+            EXPECT_NE(test::Lwsubst(L"").output.find(deleteHint), std::string::npos);
         }
-        EXPECT_EQ(Lwsubst(LetterOf(drive) + L" /d").code, 0u);
+        EXPECT_EQ(test::Lwsubst(LetterOf(drive) + L" /d").code, 0u);
         wchar_t unused[MAX_PATH];
         EXPECT_EQ(DriveStore::Saved(drive, unused), ERROR_FILE_NOT_FOUND);
     }
@@ -530,15 +461,15 @@ TEST_F(PersistenceTest, AShareReadsBackAsTheFolderItWasMadeFrom) {
 }
 
 TEST_F(PersistenceTest, TwoRestoresAtOnceMakeEachDriveOnceAndBothSucceed) {
-    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
+    ASSERT_EQ(test::Lwsubst(L"/persist on").code, 0u);
     std::vector<std::wstring> folders;
     for (int i = 0; i < 5; ++i) {
         folders.push_back(Folder(L"Twice " + std::to_wstring(i)));
         ASSERT_EQ(DriveStore::Save(Drive(), folders.back().c_str()), 0);
     }
-    Result first, second;
-    std::thread one([&] { first = Lwsubst(L"/restore"); });
-    std::thread two([&] { second = Lwsubst(L"/restore"); });
+    test::Result first, second;
+    std::thread one([&] { first = test::Lwsubst(L"/restore"); });
+    std::thread two([&] { second = test::Lwsubst(L"/restore"); });
     one.join();
     two.join();
     EXPECT_EQ(first.code, 0u) << first.output;
@@ -554,7 +485,7 @@ TEST_F(PersistenceTest, TwoRestoresAtOnceMakeEachDriveOnceAndBothSucceed) {
 }
 
 TEST_F(PersistenceTest, ADriveWhoseFolderLiesOnAnotherSavedDriveComesBackToo) {
-    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
+    ASSERT_EQ(test::Lwsubst(L"/persist on").code, 0u);
     const std::wstring folder = Folder(L"Chain");
     Folder(L"Chain\\sub");
     {
@@ -572,7 +503,7 @@ TEST_F(PersistenceTest, ADriveWhoseFolderLiesOnAnotherSavedDriveComesBackToo) {
     // The lower letter waits for the higher one.
     ASSERT_EQ(DriveStore::Save(outer, (LetterOf(inner) + L"\\sub").c_str()), 0);
     ASSERT_EQ(DriveStore::Save(inner, folder.c_str()), 0);
-    const Result restored = Lwsubst(L"/restore");
+    const test::Result restored = test::Lwsubst(L"/restore");
     EXPECT_EQ(restored.code, 0u) << restored.output;
     EXPECT_EQ(test::DeviceTarget(inner), L"\\??\\" + folder);
     EXPECT_EQ(test::DeviceTarget(outer), L"\\??\\" + LetterOf(inner) + L"\\sub");
@@ -581,7 +512,7 @@ TEST_F(PersistenceTest, ADriveWhoseFolderLiesOnAnotherSavedDriveComesBackToo) {
 // Each message names what it is about: the folder where it means the folder, a sentence
 // where there was a bare error number, and a saved value that is no full path is never made.
 TEST_F(PersistenceTest, MessagesNameTheFolderAndSavedRelativePathsAreRefused) {
-    ASSERT_EQ(Lwsubst(L"/persist on").code, 0u);
+    ASSERT_EQ(test::Lwsubst(L"/persist on").code, 0u);
     const std::wstring folder = Folder(L"Messages");
     const std::wstring file = folder + L"\\a file.txt";
     CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -597,7 +528,7 @@ TEST_F(PersistenceTest, MessagesNameTheFolderAndSavedRelativePathsAreRefused) {
         {LetterOf(drive) + L" \"" + tooLong + L"\"", tooLong.substr(0, 60)},
     };
     for (const auto& row : rows) {
-        const Result result = Lwsubst(row.arguments);
+        const test::Result result = test::Lwsubst(row.arguments);
         EXPECT_EQ(result.code, 1u);
         EXPECT_NE(result.output.find(std::string(row.named.begin(), row.named.end())),
                   std::string::npos)
@@ -614,7 +545,7 @@ TEST_F(PersistenceTest, MessagesNameTheFolderAndSavedRelativePathsAreRefused) {
                        reinterpret_cast<const BYTE*>(stored),
                        static_cast<DWORD>((lstrlenW(stored) + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
-        const Result restored = Lwsubst(L"/restore");
+        const test::Result restored = test::Lwsubst(L"/restore");
         EXPECT_EQ(restored.code, 1u);
         const std::string quoted = "\"" + std::string(stored, stored + lstrlenW(stored)) + "\"";
         EXPECT_NE(restored.output.find(quoted), std::string::npos) << restored.output;

@@ -25,6 +25,11 @@ inline std::wstring Wide(const std::string& ascii) {
     return std::wstring(ascii.begin(), ascii.end());
 }
 
+// What the drive programs say, in the language they choose for this user.
+inline std::wstring Said(const wchar_t* english, const wchar_t* japanese) {
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? japanese : english;
+}
+
 // Drives by number, 1 for A: as SUBST.DLL counts them.
 inline bool DriveInUse(int drive) {
     return (GetLogicalDrives() >> (drive - 1)) & 1;

@@ -2,6 +2,8 @@
 // platform's SUBST where they overlap. Drives are made through the same code as SUBST.DLL's
 // CreateSubst; saved drives live in the user's drive store.
 //
+// With /machine it lists, makes and deletes the drives for every user (MachineDrives.h).
+//
 // Exit codes: 0 done; 1 something could not be done (or, for /restore, a drive was skipped);
 // 2 bad usage; 3 (/restore) another restore kept running, and nothing was restored.
 #include <windows.h>
@@ -9,6 +11,7 @@
 #include "drives/DosDevices.h"
 #include "drives/DriveActions.h"
 #include "drives/DriveStore.h"
+#include "drives/MachineDrives.h"
 #include "drives/ToolTexts.h"
 #include "drives/cli/Arguments.h"
 #include "drives/cli/Console.h"
@@ -86,7 +89,8 @@ const struct {
 } kCreateFailures[] = {{Problem::LetterInUse, IDS_LETTER_IN_USE, IDS_SKIPPED_IN_USE},
                        {Problem::FolderMissing, IDS_MISSING_FOLDER, IDS_SKIPPED_MISSING},
                        {Problem::NotAFolder, IDS_NOT_FOLDER, IDS_SKIPPED_MISSING},
-                       {Problem::NameTooLong, IDS_PATH_TOO_LONG, IDS_PATH_TOO_LONG}};
+                       {Problem::NameTooLong, IDS_PATH_TOO_LONG, IDS_PATH_TOO_LONG},
+                       {Problem::MachineDrive, IDS_MACHINE_HOLDS, IDS_MACHINE_HOLDS}};
 
 void ReportCreateFailure(int drive, const wchar_t* folder, int error, bool restoring) {
     const Problem problem = DriveActions::ProblemOf(error);
@@ -218,9 +222,84 @@ int Persist(bool on) {
     return kDone;
 }
 
+// A drive for every user's line: whether it is there now or from the next start, and whether
+// another program made it.
+const UINT kMachineLines[2][2] = {{IDS_MACHINE_OTHER_NEXT, IDS_MACHINE_OTHER},
+                                  {IDS_MACHINE_LISTED_NEXT, IDS_MACHINE_LISTED}};
+
 int Usage(int status) {
     Console::Print(IDS_USAGE);
     return status;
+}
+
+int ListMachine() {
+    UniqueLocalText folder = MachineDrives::NewFolder();
+    if (!folder) {
+        Console::PrintError(IDS_MACHINE_FAILED, L'?', ERROR_OUTOFMEMORY);
+        return kFailed;
+    }
+    for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
+        const DriveActions::MachineListing entry = DriveActions::ReadMachine(drive, folder.Get());
+        if (entry.unreadable)
+            Console::Print(IDS_MACHINE_UNREADABLE, Letter(drive));
+        else if (entry.listed)
+            Console::Print(kMachineLines[entry.ours][entry.present], Letter(drive), folder.Get());
+    }
+    return kDone;
+}
+
+// Why a drive for every user could not be made or deleted; any other problem is said with its
+// error code.
+const ToolTexts::CaseText<Problem> kMachineFailures[] = {
+    {Problem::LetterInUse, IDS_LETTER_IN_USE},
+    {Problem::FolderMissing, IDS_MISSING_FOLDER},
+    {Problem::NotAFolder, IDS_NOT_FOLDER},
+    {Problem::NameTooLong, IDS_PATH_TOO_LONG},
+    {Problem::NotLocal, IDS_MACHINE_NOT_LOCAL},
+    {Problem::SessionDrive, IDS_MACHINE_SESSION_HOLDS},
+    {Problem::NotAdministrator, IDS_MACHINE_NOT_ADMIN},
+    {Problem::NotVirtual, IDS_NOT_MACHINE}};
+
+int ReportMachine(Problem problem, int drive, const wchar_t* folder, int error, UINT done) {
+    if (problem == Problem::None) {
+        Console::Print(done, Letter(drive), folder);
+        return kDone;
+    }
+    if (const UINT text = ToolTexts::TextOf(kMachineFailures, problem))
+        Console::Print(text, Letter(drive), folder);
+    else
+        Console::PrintError(IDS_MACHINE_FAILED, Letter(drive), static_cast<DWORD>(error));
+    return kFailed;
+}
+
+int MakeMachine(int drive, const wchar_t* folder) {
+    int error = 0;
+    const Problem problem = DriveActions::MakeMachine(drive, folder, error);
+    UniqueLocalText written = MachineDrives::NewFolder();
+    if (problem == Problem::None && written && MachineDrives::Read(drive, written.Get()) == 0) {
+        if (DriveActions::UnderAProfile(written.Get()))
+            Console::Print(IDS_MACHINE_PROFILE, Letter(drive), written.Get());
+        folder = written.Get();
+    }
+    return ReportMachine(problem, drive, folder, error, IDS_MACHINE_MADE);
+}
+
+int DeleteMachine(int drive) {
+    int error = 0;
+    return ReportMachine(DriveActions::DeleteMachine(drive, error), drive, L"", error,
+                         IDS_MACHINE_DELETED);
+}
+
+// lwsubst [drive: folder | drive: /d] /machine.
+int RunMachine(int count, wchar_t** arguments) {
+    if (count == 0)
+        return ListMachine();
+    const int drive = count == 2 ? DriveFromArgument(arguments[0]) : 0;
+    if (drive && IsSwitch(arguments[1], L"d"))
+        return DeleteMachine(drive);
+    if (drive && arguments[1][0] != L'/')
+        return MakeMachine(drive, arguments[1]);
+    return Usage(kBadUsage);
 }
 
 int Run(int count, wchar_t** arguments) {
@@ -228,6 +307,8 @@ int Run(int count, wchar_t** arguments) {
         return List();
     if (IsSwitch(arguments[0], L"?"))
         return Usage(kDone);
+    if (IsSwitch(arguments[count - 1], L"machine"))
+        return RunMachine(count - 1, arguments);
     if (count == 1 && IsSwitch(arguments[0], L"restore"))
         return Restore();
     if (count == 2 && IsSwitch(arguments[0], L"persist")) {

@@ -1,7 +1,9 @@
 #include "drives/window/DriveDialog.h"
 #include "drives/DriveStore.h"
 #include "drives/ToolTexts.h"
+#include "drives/MachineDrives.h"
 #include "drives/window/DrivesIds.h"
+#include "drives/window/Elevated.h"
 #include "drives/window/FolderName.h"
 #include "drives/window/FolderPicker.h"
 #include "drives/window/Texts.h"
@@ -81,6 +83,36 @@ bool ReadFolder(HWND dialog, DriveEdited& result) {
     return false;
 }
 
+// A drive for every user: checked here, where the user's own drives are seen, and made by the
+// elevated part, which says how it went.
+bool AcceptMachine(HWND dialog, DriveEdited& result) {
+    UniqueLocalText full = MachineDrives::NewFolder();
+    int error = ERROR_OUTOFMEMORY;
+    const Problem problem =
+        full ? DriveActions::CheckMachine(result.drive, result.folder, full.Get(), error)
+             : Problem::Other;
+    if (problem != Problem::None) {
+        Texts::Show(dialog, Texts::CreateFailure(problem), MB_ICONEXCLAMATION, result.drive,
+                    result.folder, static_cast<DWORD>(error));
+        const bool letter = problem == Problem::LetterInUse || problem == Problem::SessionDrive;
+        Refocus(dialog, letter ? IDC_LETTER : IDC_FOLDER);
+        return false;
+    }
+    if (DriveActions::UnderAProfile(full.Get()) &&
+        Texts::Ask(dialog, IDS_MACHINE_PROFILE, MB_OKCANCEL | MB_ICONWARNING, result.drive,
+                   full.Get()) != IDOK)
+        return false;
+    result.machine = Elevated::ChangeMachineDrive(dialog, result.drive, full.Get());
+    return result.machine;
+}
+
+// The restore box is the session's; a drive for every user is made behind the shield.
+void ShowScope(HWND dialog) {
+    const bool machine = IsDlgButtonChecked(dialog, IDC_MACHINE) == BST_CHECKED;
+    EnableWindow(GetDlgItem(dialog, IDC_SAVE), !machine);
+    SendDlgItemMessageW(dialog, IDOK, Elevated::kSetShield, 0, machine);
+}
+
 // Makes or changes the drive the dialog describes; false, with the dialog left open and the
 // reason said, when it cannot be.
 bool Accept(HWND dialog, const Editing& editing) {
@@ -93,6 +125,8 @@ bool Accept(HWND dialog, const Editing& editing) {
     result.drive = static_cast<int>(SendMessageW(letters, CB_GETITEMDATA, item, 0));
     if (!ReadFolder(dialog, result))
         return false;
+    if (!changed && IsDlgButtonChecked(dialog, IDC_MACHINE) == BST_CHECKED)
+        return AcceptMachine(dialog, result);
     const DriveActions::Keep keep = IsDlgButtonChecked(dialog, IDC_SAVE) == BST_CHECKED
                                         ? DriveActions::Keep::Always
                                         : DriveActions::Keep::Never;
@@ -123,6 +157,8 @@ void Start(HWND dialog, const DriveEdit& edit) {
     if (edit.drive) {
         wchar_t title[128];
         SetWindowTextW(dialog, ToolTexts::Load(IDS_CHANGE_TITLE, title, ARRAYSIZE(title)));
+        // A drive changes within its scope: the session's drives are the ones changed here.
+        ShowWindow(GetDlgItem(dialog, IDC_MACHINE), SW_HIDE);
     }
     SendDlgItemMessageW(dialog, IDC_FOLDER, EM_LIMITTEXT, FolderName::kTypedUnits - 1, 0);
     if (edit.folder)
@@ -142,6 +178,9 @@ INT_PTR CALLBACK DriveProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         switch (LOWORD(wParam)) {
         case IDC_BROWSE:
             Browse(dialog);
+            return TRUE;
+        case IDC_MACHINE:
+            ShowScope(dialog);
             return TRUE;
         case IDOK:
             if (Accept(dialog,

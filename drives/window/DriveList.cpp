@@ -1,5 +1,6 @@
 #include "drives/window/DriveList.h"
 #include "drives/DriveActions.h"
+#include "drives/MachineDrives.h"
 #include "drives/ToolTexts.h"
 #include "drives/window/DrivesIds.h"
 #include "support/DriveLetters.h"
@@ -17,6 +18,7 @@ const int kSignInWidth = 118;
 // LVIS_STATEIMAGEMASK's images with check boxes: 1 unticked, 2 ticked.
 const UINT kUnticked = INDEXTOSTATEIMAGEMASK(1);
 const UINT kTicked = INDEXTOSTATEIMAGEMASK(2);
+const UINT kNoBox = INDEXTOSTATEIMAGEMASK(0);
 
 bool filling = false;
 
@@ -55,23 +57,44 @@ void SetFolderCell(HWND list, int row, const wchar_t* folder) {
     SetCell(list, row, kFolderColumn, marked.Text() ? marked.Text() : folder);
 }
 
-void AddRow(HWND list, int drive, const DriveActions::Listing& entry, SignIn state) {
-    DriveLetters::Name name = DriveLetters::DeviceName(drive);
+// A drive for every user's third column: there now or from the next start, and whether
+// Lanterwell made it ([ours][present]).
+const UINT kScopeTexts[2][2] = {{IDS_SCOPE_OTHER_NEXT, IDS_SCOPE_OTHER},
+                                {IDS_SCOPE_NEXT_START, IDS_SCOPE_EVERY_USER}};
+
+// A row with its key, its box as given, its folder and its third column.
+void AddRow(HWND list, int key, UINT box, const wchar_t* folder, UINT text) {
+    DriveLetters::Name name = DriveLetters::DeviceName(DriveList::DriveOf(key));
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = INT_MAX;
     item.pszText = name.text;
-    item.lParam = drive;
+    item.lParam = key;
     const int row =
         static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     // Set once the row is there: a list with check boxes gives a new row its own.
     LVITEMW tick = {};
     tick.stateMask = LVIS_STATEIMAGEMASK;
-    tick.state = entry.saved && (!entry.mapped || entry.sameFolder) ? kTicked : kUnticked;
+    tick.state = box;
     SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&tick));
-    SetFolderCell(list, row, entry.Folder());
-    wchar_t text[256];
-    SetCell(list, row, kSignInColumn, ToolTexts::Load(SignInText(state), text, 256));
+    SetFolderCell(list, row, folder);
+    wchar_t said[256];
+    SetCell(list, row, kSignInColumn, ToolTexts::Load(text, said, 256));
+}
+
+void AddSessionRow(HWND list, int drive, const DriveActions::Listing& entry, SignIn state) {
+    const bool kept = entry.saved && (!entry.mapped || entry.sameFolder);
+    AddRow(list, drive, kept ? kTicked : kUnticked, entry.Folder(), SignInText(state));
+}
+
+// No box: a drive for every user is kept by the machine, not for anyone's sign-in.
+void AddMachineRow(HWND list, int drive, wchar_t* folder) {
+    const DriveActions::MachineListing entry = DriveActions::ReadMachine(drive, folder);
+    if (!entry.listed)
+        return;
+    const UINT text =
+        entry.unreadable ? IDS_SCOPE_UNREADABLE : kScopeTexts[entry.ours][entry.present];
+    AddRow(list, drive | DriveList::kMachineRow, kNoBox, folder, text);
 }
 
 // The sign-in column as wide as its longest text, and never narrower than its least width.
@@ -131,11 +154,14 @@ void Fill(HWND list, DriveStore::Restoring setting) noexcept {
     const int selected = Selected(list);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    const UniqueLocalText machineFolder = MachineDrives::NewFolder();
     for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
         const DriveActions::Listing entry = DriveActions::Read(drive);
         const SignIn state = DriveActions::SignInOf(entry, setting);
         if (SignInText(state))
-            AddRow(list, drive, entry, state);
+            AddSessionRow(list, drive, entry, state);
+        if (machineFolder)
+            AddMachineRow(list, drive, machineFolder.Get());
     }
     Select(list, selected);
     FitSignInColumn(list);
@@ -164,10 +190,10 @@ int Selected(HWND list) noexcept {
     return DriveAt(list, static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED)));
 }
 
-void Select(HWND list, int drive) noexcept {
+void Select(HWND list, int key) noexcept {
     LVFINDINFOW find = {};
     find.flags = LVFI_PARAM;
-    find.lParam = drive;
+    find.lParam = key;
     const int row =
         static_cast<int>(SendMessageW(list, LVM_FINDITEMW, -1, reinterpret_cast<LPARAM>(&find)));
     if (row < 0)

@@ -5,18 +5,29 @@
 
 // The window's list of drives: one row for each virtual drive of this session and each saved
 // one, its letter (ticked where it is kept for sign-in), its folder (marked where the folder is
-// gone) and what becomes of it at sign-in; a note in place of the rows when there are none.
+// gone) and what becomes of it at sign-in; and one for each drive for every user, with no box,
+// saying so and whether it is there from the next start only; a note in place of the rows when
+// there are none.
 namespace DriveList {
+
+// A row's key: its drive (1 = A: to 26 = Z:), with this added for a drive for every user.
+const int kMachineRow = 0x100;
+inline int DriveOf(int key) noexcept {
+    return key & ~kMachineRow;
+}
+inline bool IsMachine(int key) noexcept {
+    return (key & kMachineRow) != 0;
+}
 
 void Prepare(HWND list) noexcept;
 // The rows anew, by the setting read for them, the selection kept.
 void Fill(HWND list, DriveStore::Restoring setting) noexcept;
 // Whether Fill is changing the rows (its own changes are no user's).
 bool Filling() noexcept;
-// The selected row's drive, or a row's; 0 for none.
+// The selected row's key, or a row's; 0 for none.
 int Selected(HWND list) noexcept;
 int DriveAt(HWND list, int row) noexcept;
-void Select(HWND list, int drive) noexcept;
+void Select(HWND list, int key) noexcept;
 // Whether the user's tick on a row changed with this notification, and to what.
 bool TickChanged(const NMLISTVIEW& change, bool& ticked) noexcept;
 // A row's tip: its whole folder, which the column may cut.

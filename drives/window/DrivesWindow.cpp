@@ -9,7 +9,9 @@
 #include "drives/window/Clipboard.h"
 #include "drives/window/DriveDialog.h"
 #include "drives/window/DriveList.h"
+#include "drives/MachineDrives.h"
 #include "drives/window/DrivesIds.h"
+#include "drives/window/Elevated.h"
 #include "drives/window/FolderName.h"
 #include "drives/window/Texts.h"
 #include "drives/window/WindowLayout.h"
@@ -31,21 +33,42 @@ HWND ListOf(HWND window) {
     return GetDlgItem(window, IDC_LIST);
 }
 
+// The folder of a drive for every user, read anew for each action: one buffer, as the window
+// has one thread.
+wchar_t* MachineFolder() {
+    static const UniqueLocalText folder = MachineDrives::NewFolder();
+    return folder.Get();
+}
+
 // What can be done to the selected drive, for its buttons and its menu.
 struct Offered {
+    int key = 0; // the row's (DriveList::kMachineRow)
     int drive = 0;
+    bool machine = false; // a drive for every user, changed only by the elevated part
     DriveActions::Listing entry;
-    bool open = false;    // mapped, its folder there
+    DriveActions::MachineListing machineEntry;
+    bool open = false;    // mapped (for every user: there now), its folder there
     bool change = false;  // mapped
     bool restore = false; // saved, not mapped now
+    const wchar_t* Folder() const { return machine ? MachineFolder() : entry.Folder(); }
 };
 
-Offered OfferedFor(int drive) {
+Offered OfferedFor(int key) {
     Offered offered;
-    offered.drive = drive;
-    if (!drive)
+    offered.key = key;
+    offered.drive = DriveList::DriveOf(key);
+    if (!key)
         return offered;
-    offered.entry = DriveActions::Read(drive);
+    if (DriveList::IsMachine(key)) {
+        if (!MachineFolder())
+            return Offered();
+        offered.machine = true;
+        offered.machineEntry = DriveActions::ReadMachine(offered.drive, MachineFolder());
+        offered.open = offered.machineEntry.present &&
+                       GetFileAttributesW(MachineFolder()) != INVALID_FILE_ATTRIBUTES;
+        return offered;
+    }
+    offered.entry = DriveActions::Read(offered.drive);
     offered.change = offered.entry.mapped;
     offered.open = offered.entry.mapped &&
                    GetFileAttributesW(offered.entry.mappedFolder) != INVALID_FILE_ATTRIBUTES;
@@ -59,6 +82,7 @@ void UpdateButtons(HWND window) {
     EnableWindow(GetDlgItem(window, IDC_REMOVE), offered.drive != 0);
     EnableWindow(GetDlgItem(window, IDC_OPEN), offered.open);
     EnableWindow(GetDlgItem(window, IDC_RESTORE_NOW), offered.restore);
+    SendDlgItemMessageW(window, IDC_REMOVE, Elevated::kSetShield, 0, offered.machine);
 }
 
 // The user's own setting, the master switch: what it means where it is off, and where the
@@ -105,7 +129,7 @@ void Edit(HWND window, bool change, const wchar_t* folder = nullptr) {
     DriveEdited edited;
     if (!EditDrive(window, edit, edited))
         return;
-    Settle(window, edited.drive);
+    Settle(window, edited.machine ? edited.drive | DriveList::kMachineRow : edited.drive);
     if (edited.made.restoreTurnedOn)
         Texts::Show(window, IDS_RESTORE_TURNED_ON, MB_ICONINFORMATION, edited.drive, nullptr);
     if (edited.made.saved && !change)
@@ -113,11 +137,26 @@ void Edit(HWND window, bool change, const wchar_t* folder = nullptr) {
                     static_cast<DWORD>(edited.made.saved));
 }
 
+// A drive for every user is removed by the elevated part once the administrator says so, told
+// where another program made it.
+void RemoveMachine(HWND window, const Offered& offered) {
+    const UINT confirm =
+        offered.machineEntry.ours ? IDS_CONFIRM_REMOVE_MACHINE : IDS_CONFIRM_REMOVE_OTHER;
+    if (Texts::Ask(window, confirm, MB_YESNO | MB_ICONQUESTION, offered.drive, offered.Folder()) ==
+        IDYES)
+        Elevated::ChangeMachineDrive(window, offered.drive, nullptr);
+    Settle(window, offered.key);
+}
+
 // A drive kept for sign-in is removed only once the user says so: it would not come back.
 void Remove(HWND window) {
     const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
     if (!offered.drive)
         return;
+    if (offered.machine) {
+        RemoveMachine(window, offered);
+        return;
+    }
     if (offered.entry.saved && Texts::Ask(window, IDS_CONFIRM_REMOVE, MB_YESNO | MB_ICONQUESTION,
                                           offered.drive, offered.entry.Folder()) != IDYES) {
         Settle(window, offered.drive);
@@ -133,14 +172,14 @@ void Remove(HWND window) {
 
 void Open(HWND window) {
     const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
-    if (!offered.change)
+    if (!offered.change && !offered.open)
         return;
     const int error = DriveActions::Open(window, offered.drive);
     if (!error)
         return;
     const bool gone = DriveActions::ProblemOf(error) == Problem::FolderMissing;
     Texts::Show(window, gone ? IDS_OPEN_MISSING : IDS_OPEN_FAILED, MB_ICONEXCLAMATION,
-                offered.drive, offered.entry.mappedFolder, static_cast<DWORD>(error));
+                offered.drive, offered.Folder(), static_cast<DWORD>(error));
 }
 
 // A saved drive not mapped now, mapped as a restore would.
@@ -160,6 +199,11 @@ void RestoreNow(HWND window) {
 // A row's tick: its drive kept for sign-in or not. A saved drive not mapped now that is
 // unticked is removed, as Remove does.
 void Tick(HWND window, int drive, bool ticked) {
+    // A drive for every user has no box to tick: whatever the list did is undone.
+    if (DriveList::IsMachine(drive)) {
+        Settle(window, drive);
+        return;
+    }
     const Offered offered = OfferedFor(drive);
     DriveList::Select(ListOf(window), drive);
     if (!offered.entry.mapped) {
@@ -179,7 +223,7 @@ void Tick(HWND window, int drive, bool ticked) {
 void CopyFolder(HWND window) {
     const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
     if (offered.drive)
-        Clipboard::PutText(window, offered.entry.Folder());
+        Clipboard::PutText(window, offered.Folder());
 }
 
 void Persist(HWND window) {
@@ -212,7 +256,7 @@ void ShowRowMenu(HWND window, LPARAM at) {
                  {IDC_CHANGE, IDS_MENU_CHANGE, offered.change},
                  {IDC_REMOVE, IDS_MENU_REMOVE, true},
                  {IDC_RESTORE_NOW, IDS_MENU_RESTORE_NOW, offered.restore},
-                 {IDC_COPY_FOLDER, IDS_MENU_COPY, *offered.entry.Folder() != 0}};
+                 {IDC_COPY_FOLDER, IDS_MENU_COPY, *offered.Folder() != 0}};
     const UniqueMenu menu(CreatePopupMenu());
     for (const auto& item : items) {
         wchar_t text[64];

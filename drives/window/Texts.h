@@ -16,7 +16,7 @@ void Show(HWND owner, UINT id, UINT icon, int drive, const wchar_t* folder,
 int Ask(HWND owner, UINT id, UINT style, int drive, const wchar_t* folder,
         DWORD error = 0) noexcept;
 
-// Why a drive could not be made, in the window's words.
+// Why a drive (for the session or for every user) could not be made, in the window's words.
 UINT CreateFailure(DriveActions::Problem problem) noexcept;
 
 } // namespace Texts
