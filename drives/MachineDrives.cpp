@@ -156,7 +156,8 @@ int Write(int drive, const wchar_t* folder) noexcept {
     // Both keys open before either changes: a refusal changes nothing.
     KeyHandle devices;
     KeyHandle made;
-    if (const LONG error = devices.Open(HKEY_LOCAL_MACHINE, kMachineDrives, KEY_SET_VALUE))
+    // Every Windows has the key; a fresh Wine prefix may not yet.
+    if (const LONG error = devices.Create(HKEY_LOCAL_MACHINE, kMachineDrives, KEY_SET_VALUE))
         return error;
     if (const LONG error =
             made.Create(HKEY_LOCAL_MACHINE, kMadeMachineDrives, KEY_SET_VALUE | kNative))

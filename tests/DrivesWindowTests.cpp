@@ -204,8 +204,7 @@ protected:
     void Start() {
         SetEnvironmentVariableW(L"LANTERWELL_PICKED_FOLDER", m_folders[0].c_str());
         SetEnvironmentVariableW(L"LW_WINDOW_FOLDER", m_folders[1].c_str());
-        ASSERT_TRUE(
-            Launch(L"\"" + test::Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", m_process));
+        ASSERT_TRUE(Launch(L"\"" + m_program + L"\"", m_process));
         ASSERT_TRUE(WaitFor([&] {
             m_window = FindWindowW(L"LanterwellDrives", nullptr);
             return m_window && IsWindowVisible(m_window);
@@ -226,8 +225,10 @@ protected:
         }
     }
 
-    // Makes a drive through the add dialog: the folder typed, or picked where none is given.
-    HWND AddDrive(const wchar_t* letter, const std::wstring& typed, bool save) {
+    // Makes a drive through the add dialog: the folder typed, or picked where none is given;
+    // for the session, or for every user.
+    HWND AddDrive(const wchar_t* letter, const std::wstring& typed, bool save,
+                  bool machine = false) {
         PostMessageW(GetDlgItem(m_window, IDC_ADD), BM_CLICK, 0, 0);
         HWND dialog = nullptr;
         if (!WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }))
@@ -244,6 +245,8 @@ protected:
                      reinterpret_cast<LPARAM>(letter));
         SendMessageW(GetDlgItem(dialog, IDC_SAVE), BM_SETCHECK, save ? BST_CHECKED : BST_UNCHECKED,
                      0);
+        if (machine)
+            SendMessageW(GetDlgItem(dialog, IDC_MACHINE), BM_CLICK, 0, 0);
         PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
         return dialog;
     }
@@ -297,6 +300,7 @@ protected:
     }
 
     std::vector<std::wstring> m_folders;
+    std::wstring m_program = test::Wide(test::InRunFolder("Lanterwell.exe"));
     PROCESS_INFORMATION m_process = {};
     HWND m_window = nullptr;
     std::unique_ptr<RemoteList> m_list;
@@ -602,6 +606,132 @@ TEST(DrivesWindowStart, SaysWhyWhenItCannotHoldItsPlaceInTheSession) {
     CloseHandle(window.hProcess);
     CloseHandle(window.hThread);
     CloseHandle(squatter);
+}
+
+} // namespace
+
+namespace {
+
+const wchar_t kDevices[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\DOS Devices";
+const wchar_t kMade[] = L"Software\\Lanterwell\\MachineDrives";
+
+void SetMachineValue(const wchar_t* path, REGSAM view, const wchar_t* name, const wchar_t* data) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
+                        &key, nullptr))
+        return;
+    if (data)
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+                       static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t)));
+    else
+        RegDeleteValueW(key, name);
+    RegCloseKey(key);
+}
+
+// The window in a folder of its own beside a stand-in for lwsubst that records its command
+// line: what the window asks of the elevated part, the machine unchanged.
+class MachineDrivesWindowTest : public DrivesWindowTest {
+protected:
+    void SetUp() override {
+        const std::string folder = test::InRunFolder("elevated\\");
+        CreateDirectoryA(folder.c_str(), nullptr);
+        CopyFileA(test::InRunFolder("Lanterwell.exe").c_str(), (folder + "Lanterwell.exe").c_str(),
+                  FALSE);
+        CopyFileA(test::InRunFolder("recording_program.exe").c_str(),
+                  (folder + "lwsubst.exe").c_str(), FALSE);
+        m_log = folder + "lwsubst.exe.log";
+        DeleteFileA(m_log.c_str());
+        m_program = test::Wide(folder + "Lanterwell.exe");
+        DrivesWindowTest::SetUp();
+    }
+    void TearDown() override {
+        DrivesWindowTest::TearDown();
+        for (const wchar_t* name : {L"S:", L"T:", L"U:"}) {
+            SetMachineValue(kDevices, 0, name, nullptr);
+            SetMachineValue(kMade, KEY_WOW64_64KEY, name, nullptr);
+        }
+    }
+    // The command lines the stand-in was started with.
+    std::string Asked() {
+        std::string lines;
+        const HANDLE log = CreateFileA(m_log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+        char buffer[4096];
+        DWORD got = 0;
+        while (log != INVALID_HANDLE_VALUE &&
+               ReadFile(log, buffer, sizeof(buffer), &got, nullptr) && got)
+            lines.append(buffer, got);
+        if (log != INVALID_HANDLE_VALUE)
+            CloseHandle(log);
+        return lines;
+    }
+    int RowOf(const std::wstring& start) {
+        const std::vector<std::wstring> rows = m_list->Rows();
+        for (size_t row = 0; row < rows.size(); ++row)
+            if (rows[row].compare(0, start.size(), start) == 0)
+                return static_cast<int>(row);
+        return -1;
+    }
+
+    std::string m_log;
+};
+
+// Drives for every user are read from the machine's key, with their scope and, for another
+// program's, a mark; Add and Remove ask the elevated part through "runas" and nothing else,
+// after the window's own checks and the administrator's yes.
+TEST_F(MachineDrivesWindowTest, ListsDrivesForEveryUserAndChangesThemOnlyElevated) {
+    const std::wstring folder = m_folders[1];
+    SetMachineValue(kDevices, 0, L"S:", (L"\\??\\" + folder).c_str());
+    SetMachineValue(kMade, KEY_WOW64_64KEY, L"S:", folder.c_str());
+    SetMachineValue(kDevices, 0, L"T:", L"\\??\\C:\\windows");
+    SetMachineValue(kDevices, 0, L"U:", (L"\\??\\" + folder).c_str());
+    SetMachineValue(kMade, KEY_WOW64_64KEY, L"U:", folder.c_str());
+    // As Windows defines it at start-up; the window sees the new letter within its poll.
+    ASSERT_TRUE(DefineDosDeviceW(0, L"U:", folder.c_str()));
+    EXPECT_TRUE(
+        ListShows(L"S:|" + folder + L"|" +
+                  Said(L"every user, from the next start", L"すべてのユーザー、次回の起動から")));
+    EXPECT_TRUE(ListShows(L"T:|C:\\windows|" +
+                          Said(L"every user, from the next start (not made by Lanterwell)",
+                               L"すべてのユーザー、次回の起動から (Lanterwell 以外で作成)")));
+    EXPECT_TRUE(ListShows(L"U:|" + folder + L"|" + Said(L"every user", L"すべてのユーザー")));
+    EXPECT_EQ(RowOf(L"U:"), RowOf(L"U:|" + folder)) << "one row: not also the session's";
+
+    m_list->Select(RowOf(L"T:"));
+    PostMessageW(GetDlgItem(m_window, IDC_REMOVE), BM_CLICK, 0, 0);
+    EXPECT_NE(TakeMessage(nullptr, IDNO).find(L"Lanterwell"), std::wstring::npos)
+        << "another program's drive, said so";
+    m_list->Select(RowOf(L"S:"));
+    PostMessageW(GetDlgItem(m_window, IDC_REMOVE), BM_CLICK, 0, 0);
+    EXPECT_NE(TakeMessage(nullptr, IDYES).find(L"S:"), std::wstring::npos) << "asked first";
+    EXPECT_NE(TakeMessage().find(L"S:"), std::wstring::npos) << "a restart, said";
+
+    // Refused here, where the user's own drives are seen: R: is saved for the user's sign-in.
+    HKEY drives = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Lanterwell\\Drives", 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &drives, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(drives, L"R", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(drives);
+    HWND dialog = AddDrive(L"R:", folder, false, true);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_NE(TakeMessage(dialog).find(L"R:"), std::wstring::npos);
+    SendMessageTimeoutW(dialog, WM_COMMAND, IDCANCEL, 0, SMTO_ABORTIFHUNG, test::kHangDeadline,
+                        nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+
+    dialog = AddDrive(L"V:", folder, false, true);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_NE(TakeMessage(dialog).find(L"V:"), std::wstring::npos) << "a restart, said";
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    const std::string asked = Asked();
+    const std::string made = "V: \"" + std::string(folder.begin(), folder.end()) + "\" /machine\n";
+    EXPECT_NE(asked.find("lwsubst.exe\" S: /d /machine\n"), std::string::npos) << asked;
+    EXPECT_NE(asked.find(made), std::string::npos) << asked;
+    EXPECT_EQ(asked.find("T:"), std::string::npos) << asked;
+    EXPECT_EQ(asked.find("R:"), std::string::npos) << asked;
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"U:", nullptr);
 }
 
 } // namespace

@@ -214,8 +214,9 @@ TEST_F(MachineDriveTest, RefusalsChangeNothing) {
         EXPECT_TRUE(Says(result, c.said)) << c.about << ": " << result.output;
         EXPECT_EQ(Device(held), device) << c.about;
         EXPECT_EQ(Noted(held), L"<none>") << c.about;
-        if (c.arguments.find(L"/machine") == std::wstring::npos)
+        if (c.arguments.find(L"/machine") == std::wstring::npos) {
             EXPECT_EQ(test::DeviceTarget(held), L"<none>") << c.about;
+        }
         for (int drive : {held, other})
             DefineDosDeviceW(DDD_REMOVE_DEFINITION, Name(drive).c_str(), nullptr);
         DriveStore::Forget(held);

@@ -26,6 +26,7 @@ approved='HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approv
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lanterwell'
 run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 vendor='HKLM\Software\Lanterwell'
+devices='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\DOS Devices'
 active_setup='HKCU\Software\Microsoft\Active Setup\Installed Components\Lanterwell'
 machine_setup=${active_setup/HKCU/HKLM}
 powershell=$drive_c/windows/system32/WindowsPowerShell/v1.0/powershell.exe
@@ -290,6 +291,9 @@ uninstall_leaves_nothing() {
     [ "$arch" = win64 ] && dir64=$main dir32=$main/x86
     quiet wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Lanterwell /f \
         /d "\"$(windows_path "$main")\\lwsubst.exe\" /restore"
+    # A drive for every user, the administrator's configuration: the uninstall keeps it.
+    check "the installed lwsubst makes a drive for every user" \
+        quiet wine "$main/lwsubst.exe" Q: 'C:\windows' /machine
     rm -f "$dir32/Lanterwell.dll"
     [ "$arch" = win64 ] && upgrade_waiting_for_restart
     local quiet_uninstall code waiting=0
@@ -313,6 +317,10 @@ uninstall_leaves_nothing() {
     quiet wineboot -r
     check "after the restart the folder is gone" test ! -e "$main"
     check "the sign-in entry is gone" test -z "$(value $native "$run" Lanterwell)"
+    check "the drive for every user stays" test "$(value $native "$devices" Q:)" = '\??\C:\windows'
+    check "and Lanterwell's note of it" test "$(value $native "$vendor\\MachineDrives" Q:)" = 'C:\windows'
+    quiet wine reg delete "$devices" /v Q: /f
+    quiet wine reg delete "$vendor" /f "/reg:$native"
     if [ "$arch" = win64 ]; then
         check "the package is removed for every user" grep -qF -e \
             "-Command \"Get-AppxPackage -AllUsers -Name Lanterwell | Remove-AppxPackage -AllUsers\"" \

@@ -14,7 +14,7 @@ esac
 readobj() { llvm-readobj-14 "$@" 2>/dev/null; }
 exports() { readobj --coff-exports "$1" | sed -n 's/^ *Name: //p' | sort | paste -sd' '; }
 # The DLLs every Windows has in its system folder, and only those.
-system='^(KERNEL32|USER32|ADVAPI32|OLE32|OLEAUT32|SHELL32|SHLWAPI|VERSION|COMCTL32|msvcrt)\.dll$'
+system='^(KERNEL32|USER32|ADVAPI32|OLE32|OLEAUT32|SHELL32|SHLWAPI|USERENV|VERSION|COMCTL32|msvcrt)\.dll$'
 for file in Lanterwell.dll companion/SUBST.DLL drives/lwsubst.exe drives/Lanterwell.exe; do
     path=$build/$file
     check "$file: machine $machine" grep -q "($machine)" <(readobj --file-headers "$path")

@@ -35,9 +35,10 @@ HWND ListOf(HWND window) {
 
 // The folder of a drive for every user, read anew for each action: one buffer, as the window
 // has one thread.
+const UniqueLocalText machineFolder(MachineDrives::NewFolder());
+
 wchar_t* MachineFolder() {
-    static const UniqueLocalText folder = MachineDrives::NewFolder();
-    return folder.Get();
+    return machineFolder.Get();
 }
 
 // What can be done to the selected drive, for its buttons and its menu.
