@@ -99,6 +99,15 @@ def local_header_size(raw, offset):
     return 30 + name_length + extra_length if signature == 0x04034B50 else -1
 
 
+def png_chunks(data):
+    chunks, offset = [], 8
+    while offset + 8 <= len(data):
+        length, kind = struct.unpack_from(">I4s", data, offset)
+        chunks.append(kind)
+        offset += 12 + length
+    return chunks
+
+
 def main(package, dll, arch, version, publisher):
     raw = open(package, "rb").read()
     archive = zipfile.ZipFile(package)
@@ -169,6 +178,12 @@ def main(package, dll, arch, version, publisher):
     for attribute in ("Square150x150Logo", "Square44x44Logo"):
         logo = next(manifest.iter()).find(".//*[@%s]" % attribute).get(attribute)
         check(logo.replace("\\", "/") in parts, attribute + " is in the package")
+    # A picture carries no time (an image tool's tIME chunk or date:create text): the package
+    # is the same bytes whenever it is made.
+    for name in parts:
+        if name.lower().endswith(".png"):
+            timed = {b"tIME", b"tEXt", b"zTXt", b"iTXt"} & set(png_chunks(archive.read(name)))
+            check(not timed, "%s carries no time (%s)" % (name, ", ".join(k.decode() for k in sorted(timed))))
     print("package (%s): %d passed, %d failed" % (arch, passed, failed))
     return 1 if failed else 0
 

@@ -16,12 +16,24 @@ SOURCE_DATE_EPOCH=$(sh "$source/tools/release/source-date-epoch")
 (cd "$source" && tar --exclude=./build -cf - .) | (cd "$copy" && tar -xf -)
 quiet git -C "$copy" add -A
 quiet git -C "$copy" -c user.name=test -c user.email=test@invalid commit -m "as it stands"
-release=$work/release
+release=$copy/release/Lanterwell-$version
 base=https://downloads.invalid/lanterwell
 # Only the clock is moved: the files' times read as they are (NO_FAKE_STAT).
 check "the release is made" env NO_FAKE_STAT=1 faketime '+1 day 7 hours' \
-    bash "$copy/tools/release/release.sh" --url "$base/" --output "$release"
+    bash "$copy/tools/release/release.sh" --url "$base/"
 check "its checksums hold" quiet sh -c "cd '$release' && sha256sum -c SHA256SUMS"
+check "the checkout stays clean for the next release" \
+    test -z "$(git -C "$copy" status --porcelain)"
+check "the build record names the commit" \
+    grep -qx "Commit: $(git -C "$copy" rev-parse HEAD)" "$release/BUILDINFO"
+check "and Zig's package with its hash" grep -q '^ npm .*zig.* sha512-' "$release/BUILDINFO"
+check "the source archive is the commit's, at the release's time" python3 -c "
+import sys, tarfile
+with tarfile.open(sys.argv[1]) as archive:
+    members = archive.getmembers()
+    assert members and all(m.mtime == int(sys.argv[2]) for m in members)
+    assert any(m.name == 'lanterwell-$version/tools/release/release.sh' for m in members)
+" "$release/lanterwell-$version-source.tar.gz" "$SOURCE_DATE_EPOCH"
 for arch in x86 x64 arm64; do
     tree=$x64
     [ $arch = x86 ] && tree=$x86

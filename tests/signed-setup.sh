@@ -20,16 +20,33 @@ rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 printf 'throwaway' >password
 throwaway_certificate "/CN=Lanterwell Test/O=Lanterwell Developers/C=JP" signer password
 export LANTERWELL_SIGNING_PFX=$work/signer.pfx LANTERWELL_SIGNING_PASSWORD_FILE=$work/password
-cp -r "$stage/x64" "$stage/x86" "$stage/arm64" .
-check "the package is made signed" quiet "${package[@]}" --output "x64/$msix"
-check "the ARM64 package too" quiet "${package[@]}" --arch arm64 --output "arm64/$arm64_msix"
-check "the setup program is made signed" quiet "${installer[@]}" -DX64_DIR="$work/x64" \
-    -DX86_DIR="$work/x86" -DARM64_DIR="$work/arm64" -DOUTPUT_DIR="$work" -P "$make_installer"
+# signed_set FOLDER [CLOCK...]: the packages and the setup program made signed in FOLDER, by a
+# command run under that clock.
+signed_set() {
+    local folder=$1
+    shift
+    mkdir -p "$folder" && cp -r "$stage/x64" "$stage/x86" "$stage/arm64" "$folder/"
+    "$@" "${package[@]}" --output "$folder/x64/$msix" &&
+        "$@" "${package[@]}" --arch arm64 --output "$folder/arm64/$arm64_msix" &&
+        "$@" "${installer[@]}" -DX64_DIR="$folder/x64" -DX86_DIR="$folder/x86" \
+            -DARM64_DIR="$folder/arm64" -DOUTPUT_DIR="$folder" -P "$make_installer"
+}
+check "the set is made signed" quiet signed_set "$work"
+# Another signer's clock and time zone: the signatures state the release's time, not theirs.
+check "and again a day and seven hours later, in Tokyo" quiet signed_set "$work/again" \
+    env TZ=Asia/Tokyo NO_FAKE_STAT=1 faketime '+1 day 7 hours'
 unset LANTERWELL_SIGNING_PFX LANTERWELL_SIGNING_PASSWORD_FILE
 setup=$(ls -- *-setup.exe)
 verifies() { osslsigncode verify -CAfile signer.pem -in "$1" >verify.txt 2>&1; }
 for file in "$setup" x64/* x86/* arm64/*; do
     check "$file verifies" verifies "$file"
+    check "$file is the same signed again" cmp "$file" "again/$file"
+done
+# NSIS's own code packed into the setup program (its plug-ins) is signed: as 7-Zip unpacks it.
+quiet 7z x -ounpacked "$setup"
+check "the setup program's plug-ins unpack" test -e "unpacked/\$PLUGINSDIR/System.dll"
+for file in unpacked/*/*.dll unpacked/*/*.exe; do
+    [ -e "$file" ] && check "$file verifies" verifies "$file"
 done
 
 # Installed and uninstalled in a fresh 64-bit prefix.

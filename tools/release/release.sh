@@ -5,13 +5,19 @@
 #   Lanterwell-<version>-setup.exe, the three Lanterwell-<version>-<arch>.msix packages,
 #   winget/manifests/... (InstallerUrl under BASE, checked against the manifest schemas),
 #   LICENSE, THIRD-PARTY-NOTICES.txt, CHANGELOG-<version>.md (CHANGELOG.md's section for the
-#   version) and SHA256SUMS over all of them.
-# The same commit gives the same unsigned files on any machine with the same packages, in any
-# folder: SOURCE_DATE_EPOCH, when not set, is the commit's date.
-# usage: tools/release/release.sh --url BASE [--sign PFX --password-file FILE] [--output DIR]
+#   version), the commit's source (lanterwell-<version>-source.tar.gz), the build record
+#   (BUILDINFO: the commit, the time, every tool's exact version) and SHA256SUMS over all of them.
+# The same commit gives the same files, signed with one certificate or not, on any machine with
+# the same packages, in any folder, under any clock and time zone: SOURCE_DATE_EPOCH, when not
+# set, is the commit's date, and every signature states it. --timestamp adds an RFC 3161
+# timestamp from that server, the one thing that then differs between two signings.
+# The folder is release/ in the checkout (which git ignores) unless --output names another.
+# usage: tools/release/release.sh --url BASE [--sign PFX --password-file FILE [--timestamp URL]]
+#                                 [--output DIR]
 set -eu
 usage() {
-    echo "usage: tools/release/release.sh --url BASE [--sign PFX --password-file FILE] [--output DIR]" >&2
+    echo "usage: tools/release/release.sh --url BASE [--sign PFX --password-file FILE" \
+        "[--timestamp URL]] [--output DIR]" >&2
     exit 2
 }
 fail() {
@@ -20,13 +26,14 @@ fail() {
 }
 cd "$(dirname "$0")/../.."
 root=$PWD
-url='' pfx='' password='' out=''
+url='' pfx='' password='' timestamp='' out=''
 while [ $# -gt 0 ]; do
     case $1 in
-    --url | --sign | --password-file | --output) [ $# -ge 2 ] || usage ;;&
+    --url | --sign | --password-file | --timestamp | --output) [ $# -ge 2 ] || usage ;;&
     --url) url=${2%/} ;;
     --sign) pfx=$(realpath "$2") ;;
     --password-file) password=$(realpath "$2") ;;
+    --timestamp) timestamp=$2 ;;
     --output) out=$2 ;;
     *) usage ;;
     esac
@@ -34,16 +41,17 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$url" ] || usage
 [ -z "$pfx" ] || [ -n "$password" ] || fail "--sign needs --password-file"
+[ -z "$timestamp" ] || [ -n "$pfx" ] || fail "--timestamp needs --sign"
 [ -z "$(git status --porcelain 2>/dev/null)" ] ||
     fail "the checkout has changes that are not committed: a release is of a commit"
 version=$(sed -n 's/^project(Lanterwell VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 out=$(realpath -m "${out:-$root/release/Lanterwell-$version}")
 SOURCE_DATE_EPOCH=$(sh tools/release/source-date-epoch)
 export SOURCE_DATE_EPOCH
+unset LANTERWELL_SIGNING_PFX LANTERWELL_SIGNING_PASSWORD_FILE LANTERWELL_TIMESTAMP_URL
 if [ -n "$pfx" ]; then
     export LANTERWELL_SIGNING_PFX=$pfx LANTERWELL_SIGNING_PASSWORD_FILE=$password
-else
-    unset LANTERWELL_SIGNING_PFX LANTERWELL_SIGNING_PASSWORD_FILE
+    [ -z "$timestamp" ] || export LANTERWELL_TIMESTAMP_URL=$timestamp
 fi
 
 build=$(mktemp -d)
@@ -63,6 +71,10 @@ python3 installer/winget_schema.py "$out/winget" >/dev/null || fail "the winget 
 awk -v heading="## [$version]" 'index($0, heading) == 1 { on = 1 } on && /^## / && index($0, heading) != 1 { exit } on' \
     CHANGELOG.md >"$out/CHANGELOG-$version.md"
 [ -s "$out/CHANGELOG-$version.md" ] || fail "CHANGELOG.md has no section for $version"
+python3 tools/release/source-archive.py "$root" "lanterwell-$version" "$SOURCE_DATE_EPOCH" \
+    "$out/lanterwell-$version-source.tar.gz"
+bash tools/release/buildinfo.sh "$root" "$([ -n "$pfx" ] && echo yes || echo no)" "$timestamp" \
+    >"$out/BUILDINFO"
 sums=$(cd "$out" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |
     xargs -d '\n' sha256sum)
 printf '%s\n' "$sums" >"$out/SHA256SUMS"

@@ -8,16 +8,32 @@ The certificate comes from the environment, never from a command line:
                                     only copied to OUTPUT) and the exit code is 0
   LANTERWELL_SIGNING_PASSWORD_FILE  a file holding its password
   LANTERWELL_TIMESTAMP_URL          an RFC 3161 timestamp server, when the signer wants one
+  SOURCE_DATE_EPOCH                 the release's time, which every signature states
+                                    (unset: the commit's, as source-date-epoch says)
+
+A signature states the release's time, never the clock's: two signings of one file with one
+certificate give the same bytes. A timestamp from a server (the only thing that then differs)
+is added only when asked for. The Windows 11 package's signature is a zip entry whose time
+osslsigncode takes from the local clock: it signs under a clock stopped at the release's time,
+in UTC.
 """
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 
 def signing_enabled():
     return bool(os.environ.get("LANTERWELL_SIGNING_PFX"))
+
+
+def release_time():
+    """The release's time, as source-date-epoch beside this script says."""
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "source-date-epoch")
+    return subprocess.run(["sh", script], check=True, capture_output=True,
+                          text=True).stdout.strip()
 
 
 def sign(path, output):
@@ -29,8 +45,16 @@ def sign(path, output):
                "-readpass", os.environ.get("LANTERWELL_SIGNING_PASSWORD_FILE", os.devnull),
                "-h", "sha256"]
     timestamp = os.environ.get("LANTERWELL_TIMESTAMP_URL")
+    epoch = release_time()
     if timestamp:
         command += ["-ts", timestamp]
+    else:
+        command += ["-time", epoch]
+    environment = None
+    if path.lower().endswith(".msix"):
+        stopped = time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(int(epoch)))
+        command = ["faketime", "-f", stopped] + command
+        environment = dict(os.environ, TZ="UTC")
     # osslsigncode writes a new file; signed over the old one only once it is whole.
     folder = os.path.dirname(os.path.abspath(output))
     handle, scratch = tempfile.mkstemp(dir=folder, suffix=os.path.splitext(output)[1])
@@ -38,7 +62,7 @@ def sign(path, output):
     os.remove(scratch)
     try:
         subprocess.run(command + ["-in", path, "-out", scratch], check=True,
-                       stdout=subprocess.DEVNULL)
+                       stdout=subprocess.DEVNULL, env=environment)
         os.replace(scratch, output)
     finally:
         if os.path.exists(scratch):

@@ -8,8 +8,12 @@ usage: third-party-notices.py --zig ZIG-DIR --output FILE
   CRT and winpthreads, from the package's machine-readable copyright file
   (/usr/share/doc/mingw-w64-common/copyright), and GCC's runtime library exception, which
   covers libgcc and libstdc++ (/usr/share/doc/gcc-mingw-w64-base/copyright).
-- ARM64 (Zig): Zig's own licence (its compiler runtime), the mingw-w64 runtime's licence
-  and the licences of libc++, libc++abi and libunwind, from Zig's lib folder.
+- ARM64 (Zig): Zig's own licence (its compiler runtime), the mingw-w64 runtime's licence with
+  the notice of its number formatting (David M. Gay's gdtoa, under Lucent's notice), and the
+  licences of libc++, libc++abi and libunwind, from Zig's lib folder.
+- The setup program and its uninstaller (NSIS, Debian's package): NSIS's own licence, which
+  covers its stub and zlib, the LZMA compressor's licence with its exception, and the System
+  plug-in's call code, from /usr/share/doc/nsis/copyright.
 
 The ZPL and the MIT-style licences ask that a binary distribution reproduce their notices;
 GCC's exception and the LLVM exception ask nothing of a program compiled with them, and are
@@ -21,14 +25,22 @@ import sys
 
 MINGW_COPYRIGHT = "/usr/share/doc/mingw-w64-common/copyright"
 GCC_COPYRIGHT = "/usr/share/doc/gcc-mingw-w64-base/copyright"
+NSIS_COPYRIGHT = "/usr/share/doc/nsis/copyright"
 # What the runtime of a mingw-w64 program is made of; the rest of mingw-w64 (headers, tools,
 # tests, other libraries) is not in the binaries.
 MINGW_LINKED = ("mingw-w64-crt/", "mingw-w64-libraries/winpthreads/")
+# The profiling runtime, linked only into programs built for gprof: none of Lanterwell's.
+MINGW_UNLINKED = ("mingw-w64-crt/profile/",)
+# What of NSIS goes into a setup program made with SetCompressor lzma: the stub and zlib (NSIS's
+# own licence), the LZMA decoder and the System plug-in's call code; not bzip2, nor makensis's
+# own sources.
+NSIS_PACKED = ("*", "Source/7zip/*", "Contrib/System/Source/Call.S")
 GCC_EXCEPTION_FIRST = "GCC RUNTIME LIBRARY EXCEPTION"
 GCC_EXCEPTION_LAST = "requirements of the license of GCC."
 ZIG_FILES = [
     ("Zig's compiler runtime (ARM64)", "LICENSE"),
     ("mingw-w64 runtime (ARM64)", "lib/libc/mingw/COPYING"),
+    ("gdtoa, the mingw-w64 runtime's number formatting (ARM64)", "lib/libc/mingw/gdtoa/gdtoa.c"),
     ("libc++ (ARM64)", "lib/libcxx/LICENSE.TXT"),
     ("libc++abi (ARM64)", "lib/libcxxabi/LICENSE.TXT"),
     ("libunwind (ARM64)", "lib/libunwind/LICENSE.TXT"),
@@ -62,27 +74,34 @@ def paragraphs(text):
 
 def linked(files):
     return any(pattern == "*" or pattern.startswith(MINGW_LINKED) and "/tests" not in pattern
-               for pattern in files)
+               and not pattern.startswith(MINGW_UNLINKED) for pattern in files)
 
 
-def mingw_notices():
-    stanzas = paragraphs(read(MINGW_COPYRIGHT))
+def packed(files):
+    return any(pattern in NSIS_PACKED for pattern in files)
+
+
+def notices_of(copyright_file, carried):
+    """The stanzas of a machine-readable copyright file whose files `carried` says are in the
+    binaries, with the texts of the licences they name."""
+    stanzas = paragraphs(read(copyright_file))
     texts = {p["License"][0]: p["License"][1:] for p in stanzas
              if "License" in p and "Files" not in p}
     out, named = [], []
     for stanza in stanzas:
         files = " ".join(stanza.get("Files", [])).split()
-        if not files or not linked(files):
+        if not files or not carried(files):
             continue
         licence = stanza["License"][0]
-        out += ["Files: " + "\n       ".join(files), "Copyright: " + "\n  ".join(stanza["Copyright"]),
+        shown = [pattern for pattern in files if carried([pattern])]
+        out += ["Files: " + "\n       ".join(shown), "Copyright: " + "\n  ".join(stanza["Copyright"]),
                 "License: " + licence] + stanza["License"][1:] + [""]
         # A licence named without its text has a paragraph of its own; "A and B" names two.
         if len(stanza["License"]) == 1:
             named += [part for part in re.split(r" and | or ", licence) if part not in named]
     for licence in named:
         if licence not in texts:
-            sys.exit(f"third-party-notices: no text for licence {licence} in {MINGW_COPYRIGHT}")
+            sys.exit(f"third-party-notices: no text for licence {licence} in {copyright_file}")
         out += [f"License {licence}:"] + texts[licence] + [""]
     return "\n".join(out)
 
@@ -97,6 +116,15 @@ def gcc_exception():
             "this exception:\n\n" + text[first:last + len(GCC_EXCEPTION_LAST)])
 
 
+def leading_comment(source):
+    """The notice a source file opens with: its first comment, without the comment marks."""
+    first = source.find("/*")
+    last = source.find("*/", first)
+    if first < 0 or last < 0:
+        sys.exit("third-party-notices: a source file without its notice")
+    return source[first + 2:last].strip("*\n ")
+
+
 def section(title, body):
     return f"{RULE}\n{title}\n{RULE}\n\n{body.strip()}\n\n"
 
@@ -108,10 +136,13 @@ def main():
     options = parser.parse_args()
     notices = ("Lanterwell's binaries include parts of the runtimes of the toolchains that "
                "build them. Their licences follow.\n\n")
-    notices += section("mingw-w64 runtime (x86 and x64)", mingw_notices())
+    notices += section("mingw-w64 runtime (x86 and x64)", notices_of(MINGW_COPYRIGHT, linked))
     notices += section("GCC runtime libraries (x86 and x64)", gcc_exception())
     for title, path in ZIG_FILES:
-        notices += section(title, read(f"{options.zig}/{path}"))
+        text = read(f"{options.zig}/{path}")
+        notices += section(title, leading_comment(text) if path.endswith(".c") else text)
+    notices += section("NSIS (the setup program and its uninstaller)",
+                       notices_of(NSIS_COPYRIGHT, packed))
     with open(options.output, "w", encoding="utf-8", newline="\r\n") as output:
         output.write(notices)
 
