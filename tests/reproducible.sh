@@ -27,6 +27,8 @@ check "the checkout stays clean for the next release" \
 check "the build record names the commit" \
     grep -qx "Commit: $(git -C "$copy" rev-parse HEAD)" "$release/BUILDINFO"
 check "and Zig's package with its hash" grep -q '^ npm .*zig.* sha512-' "$release/BUILDINFO"
+check "the bill of materials keeps CycloneDX's rules and names what ships" \
+    python3 "$source/tests/sbom-check.py" "$release/Lanterwell-$version.cdx.json" "$release"
 check "the source archive is the commit's, at the release's time" python3 -c "
 import sys, tarfile
 with tarfile.open(sys.argv[1]) as archive:

@@ -6,7 +6,8 @@
 #   winget/manifests/... (InstallerUrl under BASE, checked against the manifest schemas),
 #   LICENSE, THIRD-PARTY-NOTICES.txt, CHANGELOG-<version>.md (CHANGELOG.md's section for the
 #   version), the commit's source (lanterwell-<version>-source.tar.gz), the build record
-#   (BUILDINFO: the commit, the time, every tool's exact version) and SHA256SUMS over all of them.
+#   (BUILDINFO: the commit, the time, every tool's exact version), the bill of materials
+#   (Lanterwell-<version>.cdx.json, CycloneDX) and SHA256SUMS over all of them.
 # The same commit gives the same files, signed with one certificate or not, on any machine with
 # the same packages, in any folder, under any clock and time zone: SOURCE_DATE_EPOCH, when not
 # set, is the commit's date, and every signature states it. --timestamp adds an RFC 3161
@@ -73,6 +74,11 @@ awk -v heading="## [$version]" 'index($0, heading) == 1 { on = 1 } on && /^## / 
 [ -s "$out/CHANGELOG-$version.md" ] || fail "CHANGELOG.md has no section for $version"
 python3 tools/release/source-archive.py "$root" "lanterwell-$version" "$SOURCE_DATE_EPOCH" \
     "$out/lanterwell-$version-source.tar.gz"
+mapfile -t maps < <(sed 's/^/--map=/' "$build/x64/installer/link-maps.txt")
+python3 tools/release/sbom.py --release "$out" --stage "$build/x64/installer" \
+    --zig "$(sed -n 's/^LANTERWELL_ZIG_ROOT:INTERNAL=//p' "$build/arm64/CMakeCache.txt")" \
+    "${maps[@]}" --version "$version" --commit "$(git rev-parse HEAD)" \
+    --epoch "$SOURCE_DATE_EPOCH" --output "$out/Lanterwell-$version.cdx.json"
 bash tools/release/buildinfo.sh "$root" "$([ -n "$pfx" ] && echo yes || echo no)" "$timestamp" \
     >"$out/BUILDINFO"
 sums=$(cd "$out" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |

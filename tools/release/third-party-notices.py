@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes THIRD-PARTY-NOTICES.txt: the licences of the toolchain runtimes that Lanterwell's
-binaries carry, taken from the licence files the toolchains themselves ship.
+binaries carry, as their link maps say (carried.py), taken from the licence files the
+toolchains themselves ship; with --check, says whether a notices file has a section for each
+component the binaries carry and none for any other.
 
-usage: third-party-notices.py --zig ZIG-DIR --output FILE
+usage: third-party-notices.py --zig ZIG-DIR --map ARCH=FILE.map... (--output FILE | --check FILE)
 
 - x86 and x64 (mingw-w64 with GCC, Debian's packages): the mingw-w64 runtime's startup code,
   CRT and winpthreads, from the package's machine-readable copyright file
@@ -20,8 +22,13 @@ GCC's exception and the LLVM exception ask nothing of a program compiled with th
 included so that a reader sees why.
 """
 import argparse
+import os
 import re
 import sys
+import textwrap
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import carried  # noqa: E402  (what each binary carries, from its link map)
 
 MINGW_COPYRIGHT = "/usr/share/doc/mingw-w64-common/copyright"
 GCC_COPYRIGHT = "/usr/share/doc/gcc-mingw-w64-base/copyright"
@@ -37,15 +44,24 @@ MINGW_UNLINKED = ("mingw-w64-crt/profile/",)
 NSIS_PACKED = ("*", "Source/7zip/*", "Contrib/System/Source/Call.S")
 GCC_EXCEPTION_FIRST = "GCC RUNTIME LIBRARY EXCEPTION"
 GCC_EXCEPTION_LAST = "requirements of the license of GCC."
-ZIG_FILES = [
-    ("Zig's compiler runtime (ARM64)", "LICENSE"),
-    ("mingw-w64 runtime (ARM64)", "lib/libc/mingw/COPYING"),
-    ("gdtoa, the mingw-w64 runtime's number formatting (ARM64)", "lib/libc/mingw/gdtoa/gdtoa.c"),
-    ("libc++ (ARM64)", "lib/libcxx/LICENSE.TXT"),
-    ("libc++abi (ARM64)", "lib/libcxxabi/LICENSE.TXT"),
-    ("libunwind (ARM64)", "lib/libunwind/LICENSE.TXT"),
+# Each component a binary may carry, by toolchain, with its section's title and where its
+# notice is: a function of the Zig folder for ARM64's.
+GNU_SECTIONS = [
+    ("mingw-w64", "mingw-w64 runtime (x86 and x64)",
+     lambda zig: notices_of(MINGW_COPYRIGHT, linked)),
+    ("GCC runtime", "GCC runtime libraries (x86 and x64)", lambda zig: gcc_exception()),
 ]
-RULE = "=" * 78
+ZIG_FILES = [
+    ("Zig compiler runtime", "Zig's compiler runtime (ARM64)", "LICENSE"),
+    ("mingw-w64", "mingw-w64 runtime (ARM64)", "lib/libc/mingw/COPYING"),
+    ("gdtoa", "gdtoa, the mingw-w64 runtime's number formatting (ARM64)",
+     "lib/libc/mingw/gdtoa/gdtoa.c"),
+    ("libc++", "libc++ (ARM64)", "lib/libcxx/LICENSE.TXT"),
+    ("libc++abi", "libc++abi (ARM64)", "lib/libcxxabi/LICENSE.TXT"),
+    ("libunwind", "libunwind (ARM64)", "lib/libunwind/LICENSE.TXT"),
+]
+NSIS_TITLE = "NSIS (the setup program and its uninstaller)"
+RULE = "#" * 78
 
 
 def read(path):
@@ -129,20 +145,81 @@ def section(title, body):
     return f"{RULE}\n{title}\n{RULE}\n\n{body.strip()}\n\n"
 
 
+def zig_notice(zig, path):
+    text = read(f"{zig}/{path}")
+    return leading_comment(text) if path.endswith(".c") else text
+
+
+def sections(zig):
+    """(toolchain, component, title, notice-maker) for every component there is a notice of."""
+    found = [("gnu", component, title, make) for component, title, make in GNU_SECTIONS]
+    found += [("zig", component, title, lambda zig, path=path: zig_notice(zig, path))
+              for component, title, path in ZIG_FILES]
+    return found
+
+
+def carried_by(zig, maps):
+    """For each (toolchain, component) the binaries carry, the binaries that carry it."""
+    found = {}
+    for arch, path in maps:
+        toolchain = "zig" if arch == "arm64" else "gnu"
+        binary = f"{arch}/{os.path.basename(path)[:-len('.map')]}"
+        try:
+            components = carried.carried(path, zig)
+        except carried.Unclassified as unknown:
+            sys.exit(f"third-party-notices: {binary} carries {unknown}, which no notice covers")
+        for component in components:
+            found.setdefault((toolchain, component), []).append(binary)
+    return found
+
+
+def titles_in(path):
+    with open(path, encoding="utf-8") as notices:
+        lines = notices.read().splitlines()
+    return {lines[i] for i in range(1, len(lines) - 1)
+            if lines[i - 1] == RULE and lines[i + 1] == RULE}
+
+
+def check(zig, maps, path):
+    """Whether the file has a section for every carried component and for nothing else."""
+    carriers = carried_by(zig, maps)
+    known = {(toolchain, component) for toolchain, component, _, _ in sections(zig)}
+    wanted = {title for toolchain, component, title, _ in sections(zig)
+              if (toolchain, component) in carriers} | {NSIS_TITLE}
+    present = titles_in(path)
+    problems = [f"carried by {', '.join(carriers[key])}, but no notice knows {key[1]}"
+                for key in sorted(set(carriers) - known)]
+    problems += [f"no section {title!r}" for title in sorted(wanted - present)]
+    problems += [f"a section {title!r} for what no binary carries"
+                 for title in sorted(present - wanted)]
+    for problem in problems:
+        print("notices:", problem)
+    return 1 if problems else 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--zig", required=True, help="the Zig folder the ARM64 build uses")
-    parser.add_argument("--output", required=True)
+    parser.add_argument("--map", action="append", default=[], required=True,
+                        help="ARCH=FILE: a shipped binary's link map")
+    action = parser.add_mutually_exclusive_group(required=True)
+    action.add_argument("--output")
+    action.add_argument("--check")
     options = parser.parse_args()
+    maps = [tuple(pair.split("=", 1)) for pair in options.map]
+    if options.check:
+        sys.exit(check(options.zig, maps, options.check))
+    carriers = carried_by(options.zig, maps)
     notices = ("Lanterwell's binaries include parts of the runtimes of the toolchains that "
-               "build them. Their licences follow.\n\n")
-    notices += section("mingw-w64 runtime (x86 and x64)", notices_of(MINGW_COPYRIGHT, linked))
-    notices += section("GCC runtime libraries (x86 and x64)", gcc_exception())
-    for title, path in ZIG_FILES:
-        text = read(f"{options.zig}/{path}")
-        notices += section(title, leading_comment(text) if path.endswith(".c") else text)
-    notices += section("NSIS (the setup program and its uninstaller)",
-                       notices_of(NSIS_COPYRIGHT, packed))
+               "build them, and its setup program parts of NSIS. Their licences follow, each "
+               "with the binaries that carry it.\n\n")
+    for toolchain, component, title, make in sections(options.zig):
+        binaries = carriers.get((toolchain, component))
+        if binaries:
+            carriers_line = textwrap.fill("Carried by: " + ", ".join(sorted(binaries)), 78,
+                                          subsequent_indent="  ")
+            notices += section(title, carriers_line + "\n\n" + make(options.zig))
+    notices += section(NSIS_TITLE, notices_of(NSIS_COPYRIGHT, packed))
     with open(options.output, "w", encoding="utf-8", newline="\r\n") as output:
         output.write(notices)
 
