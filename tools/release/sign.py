@@ -60,9 +60,12 @@ def sign(path, output):
     handle, scratch = tempfile.mkstemp(dir=folder, suffix=os.path.splitext(output)[1])
     os.close(handle)
     os.remove(scratch)
+    # The signed file keeps the unsigned one's time: a setup program stores the files' times.
+    unsigned = os.stat(path)
     try:
         subprocess.run(command + ["-in", path, "-out", scratch], check=True,
                        stdout=subprocess.DEVNULL, env=environment)
+        os.utime(scratch, ns=(unsigned.st_atime_ns, unsigned.st_mtime_ns))
         os.replace(scratch, output)
     finally:
         if os.path.exists(scratch):
