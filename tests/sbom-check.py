@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Checks a release's bill of materials against the rules of CycloneDX 1.5's JSON schema
-(bom-1.5.schema.json and spdx.schema.json, as published in CycloneDX/specification) for the
+(bom-1.5.schema.json and spdx.schema.json, as CycloneDX publishes them) for the
 parts it uses, and against what it must say: every binary with its hash and the toolchain
 components it carries, each of those carried by some binary, and the files of the release.
 
