@@ -120,8 +120,8 @@ int SaveAsTheUsersOwn(int drive, bool& restoreTurnedOn) {
 // A folder on a volume of this computer's own disks, reached by no other drive: what Windows
 // can still find when it defines the drives for every user at start-up.
 bool OnLocalFixedVolume(const wchar_t* full) {
-    const int drive = full[0] >= L'a' ? full[0] - L'a' + 1 : full[0] - L'A' + 1;
-    if (!DriveLetters::IsDrive(drive) || full[1] != L':' || full[2] != L'\\')
+    const int drive = DriveLetters::FromLetter(full[0]);
+    if (!drive || full[1] != L':' || full[2] != L'\\')
         return false;
     const DriveLetters::Name root = DriveLetters::RootName(drive);
     return GetDriveTypeW(root.text) == DRIVE_FIXED && DosDevices::Query(drive, nullptr) != 0;
@@ -316,17 +316,11 @@ Problem CheckMachine(int drive, const wchar_t* folder, wchar_t* full, int& error
     return Problem::None;
 }
 
-Problem MakeMachine(int drive, const wchar_t* folder, int& error) noexcept {
-    error = 0;
-    UniqueLocalText full = MachineDrives::NewFolder();
-    if (!full) {
-        error = ERROR_OUTOFMEMORY;
-        return Problem::Other;
-    }
-    const Problem problem = CheckMachine(drive, folder, full.Get(), error);
+Problem MakeMachine(int drive, const wchar_t* folder, wchar_t* full, int& error) noexcept {
+    const Problem problem = CheckMachine(drive, folder, full, error);
     if (problem != Problem::None)
         return problem;
-    error = MachineDrives::Write(drive, full.Get());
+    error = MachineDrives::Write(drive, full);
     return MachineProblem(error);
 }
 

@@ -106,8 +106,9 @@ MachineListing ReadMachine(int drive, wchar_t* folder) noexcept;
 // asks before it starts the elevated part: that runs in a session of its own, which does not
 // see the user's drives.
 Problem CheckMachine(int drive, const wchar_t* folder, wchar_t* full, int& error) noexcept;
-// Makes (or, on a letter that holds one, replaces) a drive for every user, from the next start.
-Problem MakeMachine(int drive, const wchar_t* folder, int& error) noexcept;
+// Makes (or, on a letter that holds one, replaces) a drive for every user, from the next start;
+// `full` (MachineDrives::kFolderUnits) receives the folder as the value names it.
+Problem MakeMachine(int drive, const wchar_t* folder, wchar_t* full, int& error) noexcept;
 // Deletes the drive for every user on the letter, whoever made it, from the next start.
 Problem DeleteMachine(int drive, int& error) noexcept;
 // Whether a folder lies in a user's profile, which other users may not be allowed to open.

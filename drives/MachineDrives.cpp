@@ -136,11 +136,10 @@ bool Present(int drive, const wchar_t* folder) noexcept {
     // The platform's counted strings hold 32767 units at most: a larger buffer is refused.
     const DWORD kQueryUnits = 32767;
     UniqueLocalText target = NewText(kQueryUnits);
-    UniqueLocalText expected = NewText(kDataUnits);
-    return target && expected && DriveLetters::IsDrive(drive) &&
+    return target && DriveLetters::IsDrive(drive) &&
            QueryDosDeviceW(name, target.Get(), kQueryUnits) &&
-           SUCCEEDED(StringCchPrintfW(expected.Get(), kDataUnits, L"%s%s", kPrefix, folder)) &&
-           SameName(target.Get(), expected.Get());
+           HasPrefix(target.Get(), kPrefix, kPrefixLength) &&
+           SameName(target.Get() + kPrefixLength, folder);
 }
 
 int Write(int drive, const wchar_t* folder) noexcept {

@@ -13,6 +13,12 @@ inline bool IsDrive(int drive) noexcept {
 inline wchar_t Letter(int drive) noexcept {
     return static_cast<wchar_t>(L'A' + drive - 1);
 }
+// The drive a letter names, in either case; 0 for a character that names none.
+inline int FromLetter(wchar_t letter) noexcept {
+    if (letter >= L'a' && letter <= L'z')
+        return letter - L'a' + 1;
+    return letter >= L'A' && letter <= L'Z' ? letter - L'A' + 1 : 0;
+}
 // The letters free in a mask of the drives in use (GetLogicalDrives).
 inline DWORD FreeOf(DWORD inUse) noexcept {
     return ~inUse & kMask;

@@ -43,11 +43,7 @@ bool IsSwitch(const wchar_t* argument, const wchar_t* name) {
 int DriveFromArgument(const wchar_t* argument) {
     if (lstrlenW(argument) != 2 || argument[1] != L':')
         return 0;
-    // A to Z only, in either case: no other character names a drive.
-    const wchar_t letter = argument[0] >= L'a' && argument[0] <= L'z'
-                               ? static_cast<wchar_t>(argument[0] - L'a' + L'A')
-                               : argument[0];
-    return letter >= L'A' && letter <= L'Z' ? letter - L'A' + 1 : 0;
+    return DriveLetters::FromLetter(argument[0]);
 }
 
 // A drive's line in the list, by its sign-in state: restored at sign-in only where it will be,
@@ -273,15 +269,18 @@ int ReportMachine(Problem problem, int drive, const wchar_t* folder, int error, 
 }
 
 int MakeMachine(int drive, const wchar_t* folder) {
-    int error = 0;
-    const Problem problem = DriveActions::MakeMachine(drive, folder, error);
     UniqueLocalText written = MachineDrives::NewFolder();
-    if (problem == Problem::None && written && MachineDrives::Read(drive, written.Get()) == 0) {
-        if (DriveActions::UnderAProfile(written.Get()))
-            Console::Print(IDS_MACHINE_PROFILE, Letter(drive), written.Get());
-        folder = written.Get();
+    if (!written) {
+        Console::PrintError(IDS_MACHINE_FAILED, Letter(drive), ERROR_OUTOFMEMORY);
+        return kFailed;
     }
-    return ReportMachine(problem, drive, folder, error, IDS_MACHINE_MADE);
+    int error = 0;
+    const Problem problem = DriveActions::MakeMachine(drive, folder, written.Get(), error);
+    if (problem != Problem::None)
+        return ReportMachine(problem, drive, folder, error, IDS_MACHINE_MADE);
+    if (DriveActions::UnderAProfile(written.Get()))
+        Console::Print(IDS_MACHINE_PROFILE, Letter(drive), written.Get());
+    return ReportMachine(problem, drive, written.Get(), error, IDS_MACHINE_MADE);
 }
 
 int DeleteMachine(int drive) {
