@@ -6,6 +6,7 @@ Our own objects are the inputs the build tree names relatively; every input name
 absolute path is a toolchain's, and belongs to exactly one component below, or the binary
 carries something that no notice covers (Unclassified).
 """
+import functools
 import os
 import re
 
@@ -39,6 +40,7 @@ def inputs(map_text):
     return found
 
 
+@functools.lru_cache(None)
 def zig_sources(zig_root):
     """Zig's source stems by component, in ZIG_TREES's order."""
     trees = []
@@ -46,8 +48,8 @@ def zig_sources(zig_root):
         stems = set()
         for _, _, files in os.walk(os.path.join(zig_root, tree)):
             stems |= {os.path.splitext(name)[0] for name in files}
-        trees.append((component, stems))
-    return trees
+        trees.append((component, frozenset(stems)))
+    return tuple(trees)
 
 
 def component_of(path, trees):

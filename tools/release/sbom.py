@@ -9,6 +9,7 @@ usage: sbom.py --release DIR --stage DIR --zig DIR --map ARCH=FILE.map... --vers
                --commit SHA --epoch SECONDS --output FILE
 """
 import argparse
+import functools
 import hashlib
 import json
 import os
@@ -46,6 +47,7 @@ def sha256(path):
         return hashlib.sha256(data.read()).hexdigest()
 
 
+@functools.lru_cache(None)
 def package_version(package, zig):
     if package == "zig":
         with open(os.path.join(zig, "package.json"), encoding="utf-8") as manifest:
