@@ -9,16 +9,26 @@ const Place kHome = {
     "HKCU { NoRemove Software { NoRemove 'Lanterwell Fuzz' { NoRemove Scratch { %s\r\n} } } }\r\n",
     HKEY_CURRENT_USER, L"Software\\Lanterwell Fuzz", nullptr};
 
-const Place kViewPlaces[3] = {
+const Place kViewPlaces[4] = {
     {"HKCR { NoRemove 'Lanterwell Fuzz' { NoRemove Scratch { %s\r\n} } }\r\n", HKEY_LOCAL_MACHINE,
      L"Software\\Classes\\Lanterwell Fuzz", nullptr},
     {"HKLM { NoRemove Software { NoRemove Classes { NoRemove CLSID { NoRemove 'Lanterwell Fuzz' { "
      "NoRemove Scratch { %s\r\n} } } } } }\r\n",
      HKEY_LOCAL_MACHINE, L"Software\\Classes\\Wow6432Node\\CLSID\\Lanterwell Fuzz",
      L"Software\\Classes\\CLSID\\Lanterwell Fuzz"},
+    {"HKCR { NoRemove Interface { NoRemove 'Lanterwell Fuzz' { NoRemove Scratch { %s\r\n} } } "
+     "}\r\n",
+     HKEY_LOCAL_MACHINE, L"Software\\Classes\\Wow6432Node\\Interface\\Lanterwell Fuzz",
+     L"Software\\Classes\\Interface\\Lanterwell Fuzz"},
     {"HKLM { NoRemove Software { NoRemove 'Lanterwell Fuzz' { NoRemove Scratch { %s\r\n} } } }\r\n",
      HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Lanterwell Fuzz", L"Software\\Lanterwell Fuzz"},
 };
+
+const Place kViewNodePlace = {
+    "HKCU { NoRemove Software { NoRemove 'Lanterwell Fuzz View' { NoRemove Wow6432Node { NoRemove "
+    "Scratch { %s\r\n} } } } }\r\n",
+    HKEY_CURRENT_USER, L"Software\\Lanterwell Fuzz View\\Wow6432Node",
+    L"Software\\Lanterwell Fuzz View"};
 
 namespace {
 
@@ -121,6 +131,7 @@ std::wstring KernelPath(HKEY root, const std::wstring& path) {
 RegistrySandbox::RegistrySandbox(const Place& place)
     : m_place(place), m_view(Platform::IsWow64() ? KEY_WOW64_64KEY : 0),
       m_scratch(std::wstring(place.parent) + L"\\Scratch"),
+      m_twinScratch(place.twin ? std::wstring(place.twin) + L"\\Scratch" : std::wstring()),
       m_outside(std::wstring(place.parent) + L"\\Outside") {
     const Keys keys(place.root, m_view);
     keys.DeleteTree(place.parent);
@@ -160,7 +171,8 @@ bool RegistrySandbox::Empty(const std::wstring& scratch) {
     return emptied;
 }
 
-void RegistrySandbox::PlantAll(const std::wstring& scratch, const std::vector<Plant>& plants) {
+void RegistrySandbox::PlantAll(const std::wstring& scratch, const std::vector<Plant>& plants,
+                               bool inTwin) {
     const Keys keys(m_place.root, m_view);
     for (const Plant& plant : plants) {
         const std::wstring path = scratch + L"\\" + Wide(plant.path);
@@ -176,6 +188,18 @@ void RegistrySandbox::PlantAll(const std::wstring& scratch, const std::vector<Pl
             keys.SetAccess(path, L"D:P(A;;KRWD;;;WD)");
             m_readOnly.push_back(path);
             break;
+        case Plant::TwinLink:
+            if (inTwin) {
+                keys.CreateKey(path, L"sentinel");
+                break;
+            }
+            if (!m_twinScratch.empty()) {
+                keys.CreateLink(path,
+                                KernelPath(m_place.root, m_twinScratch + L"\\" + Wide(plant.path)));
+                break;
+            }
+            // Without a twin, a link like any other.
+            [[fallthrough]];
         case Plant::Link:
             keys.CreateLink(path, KernelPath(m_place.root, m_outside + L"\\Target"));
             break;
@@ -188,16 +212,15 @@ bool RegistrySandbox::Reset(const std::vector<Plant>& plants) {
     for (const std::wstring& path : m_readOnly)
         keys.SetAccess(path, L"D:(A;;KA;;;WD)");
     m_readOnly.clear();
-    const std::wstring twin = m_place.twin ? std::wstring(m_place.twin) + L"\\Scratch" : L"";
-    if (!twin.empty()) {
-        keys.CreateKey(twin);
-        if (!Empty(twin))
+    if (!m_twinScratch.empty()) {
+        keys.CreateKey(m_twinScratch);
+        if (!Empty(m_twinScratch))
             return false;
-        PlantAll(twin, plants);
+        PlantAll(m_twinScratch, plants, true);
     }
     if (!Empty(m_scratch))
         return false;
-    PlantAll(m_scratch, plants);
+    PlantAll(m_scratch, plants, false);
     return true;
 }
 
@@ -226,8 +249,9 @@ std::string RegistrySandbox::Outside() const {
         RegCloseKey(parent);
     }
     test::DumpTree(m_place.root, m_outside, out, m_view);
-    if (m_place.twin)
-        test::DumpTree(m_place.root, m_place.twin, out, m_view);
+    // Only the twin's scratch key: the twin may hold the place itself.
+    if (!m_twinScratch.empty())
+        test::DumpTree(m_place.root, m_twinScratch, out, m_view);
     return out;
 }
 

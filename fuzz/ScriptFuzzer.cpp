@@ -10,10 +10,12 @@
 // line, '#' comments) are those whose outcome a deliberate change made different. --print N
 // prints script N and stops.
 //
-// With --wow64, run as a 32-bit program on 64-bit Windows, the scripts take turns at three
-// places of the 32-bit registry view (HKCR, HKLM\Software\Classes, HKLM\Software), and the
-// checks cover both views: the other view's key of the same name keeps its plants, and the
-// platform's own links are as they were at the start.
+// With --wow64, run as a 32-bit program on 64-bit Windows, the scripts take turns at four
+// places of the 32-bit registry view (HKCR, HKLM\Software\Classes\CLSID and Interface,
+// HKLM\Software); run as a 64-bit program, they run below a key named Wow6432Node in
+// HKCU\Software. The checks cover both views: the other view's key of the same name keeps its
+// plants, every other planted link reaches that key as the platform's own view links would,
+// and the platform's own links are as they were at the start.
 //
 // usage: ScriptFuzzer [--wow64] [--seed N] [--count N] [--regressions FOLDER]
 //                     [--record FILE | --compare FILE] [--print N]
@@ -174,7 +176,7 @@ std::string Join(const std::vector<std::string>& pieces) {
 bool LinksOnlyDeleted(const fuzz::Case& c) {
     const std::vector<std::string> pieces = Pieces(c.entries);
     for (const fuzz::Plant& plant : c.plants) {
-        if (plant.kind != fuzz::Plant::Link)
+        if (plant.kind != fuzz::Plant::Link && plant.kind != fuzz::Plant::TwinLink)
             continue;
         for (size_t i = 0; i < pieces.size(); ++i) {
             const std::string& piece = pieces[i];
@@ -217,9 +219,24 @@ fuzz::Case Shrink(fuzz::RegistrySandbox& sandbox, fuzz::Case c, const std::strin
     return c;
 }
 
+// The plants' kinds as the kept cases name them.
+const char* const kPlantKinds[] = {"key", "value", "read-only", "link", "twin-link"};
+
 std::string PlantLine(const fuzz::Plant& plant) {
-    const char* kinds[] = {"key", "value", "read-only", "link"};
-    return std::string("# plant ") + kinds[plant.kind] + " " + plant.path + "\n";
+    return std::string("# plant ") + kPlantKinds[plant.kind] + " " + plant.path + "\n";
+}
+
+// Every other planted link, where the place has a twin, gets the shape of the platform's view
+// links: linked to the twin's key of the same name.
+void TwinEveryOtherLink(fuzz::Case& c) {
+    bool twin = false;
+    for (fuzz::Plant& plant : c.plants) {
+        if (plant.kind != fuzz::Plant::Link)
+            continue;
+        if (twin)
+            plant.kind = fuzz::Plant::TwinLink;
+        twin = !twin;
+    }
 }
 
 void Report(const fuzz::Case& c, const std::string& broken, int number) {
@@ -251,9 +268,8 @@ bool ReadCase(const std::string& path, fuzz::Case& c) {
         const std::string line = text.substr(at, end - at);
         if (line == "# clean")
             c.clean = true;
-        const char* kinds[] = {"key", "value", "read-only", "link"};
-        for (int kind = 0; kind < 4; ++kind) {
-            const std::string prefix = std::string("# plant ") + kinds[kind] + " ";
+        for (int kind = 0; kind < static_cast<int>(ARRAYSIZE(kPlantKinds)); ++kind) {
+            const std::string prefix = std::string("# plant ") + kPlantKinds[kind] + " ";
             if (line.compare(0, prefix.size(), prefix) == 0)
                 c.plants.push_back(
                     {static_cast<fuzz::Plant::Kind>(kind), line.substr(prefix.size()), "v0"});
@@ -346,8 +362,9 @@ int main(int argc, char** argv) {
         else if (option == "--print")
             print = strtol(value, nullptr, 10);
     }
-    if (wow64 && !Platform::IsWow64()) {
-        printf("--wow64 runs as a 32-bit program on 64-bit Windows only\n");
+    const bool native64 = sizeof(void*) == 8;
+    if (wow64 && !Platform::IsWow64() && !native64) {
+        printf("--wow64 runs on 64-bit Windows only\n");
         return 1;
     }
     // The outcomes: written one line a script, or read to compare against.
@@ -373,7 +390,9 @@ int main(int argc, char** argv) {
 
     // One sandbox a place; generated scripts take the places in turn.
     std::vector<std::unique_ptr<fuzz::RegistrySandbox>> sandboxes;
-    if (wow64) {
+    if (wow64 && native64) {
+        sandboxes.push_back(std::make_unique<fuzz::RegistrySandbox>(fuzz::kViewNodePlace));
+    } else if (wow64) {
         for (const fuzz::Place& place : fuzz::kViewPlaces)
             sandboxes.push_back(std::make_unique<fuzz::RegistrySandbox>(place));
     } else {
@@ -418,6 +437,8 @@ int main(int argc, char** argv) {
         }
         g_outcome = recordFile || compareFile ? &outcome : nullptr;
         fuzz::RegistrySandbox& sandbox = *sandboxes[i % sandboxes.size()];
+        if (sandbox.Where().twin)
+            TwinEveryOtherLink(c);
         const std::string broken = Check(sandbox, c);
         g_outcome = nullptr;
         if (recordFile)

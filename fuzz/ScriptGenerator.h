@@ -7,7 +7,9 @@ namespace fuzz {
 
 // What the sandbox puts below the scratch key before a script runs.
 struct Plant {
-    enum Kind { Key, Value, ReadOnlyKey, Link } kind;
+    // TwinLink: where the place has a twin, a link to the twin's key of the same name, which
+    // is planted there as a key of its own (the shape of the platform's view links).
+    enum Kind { Key, Value, ReadOnlyKey, Link, TwinLink } kind;
     std::string path; // below the scratch key, ANSI
     std::string name; // the value's name (Value)
 };

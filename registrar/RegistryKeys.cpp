@@ -2,8 +2,8 @@
 #include <oleauto.h>
 #include "registrar/ScriptLexer.h"
 #include "registrar/ScriptTables.h"
+#include "registrar/ViewLinks.h"
 #include "support/Conversion.h"
-#include "support/Platform.h"
 
 namespace {
 
@@ -82,12 +82,6 @@ bool HoldsLinkValue(HKEY key) {
            type == REG_LINK;
 }
 
-// The platform keeps a key's 32-bit view below a node of this name (the WOW64 registry
-// redirector's), and makes its view links there.
-#define LANTERWELL_VIEW_NODE "Wow6432Node"
-const char kViewNode[] = LANTERWELL_VIEW_NODE;
-const wchar_t kWideViewNode[] = L"" LANTERWELL_VIEW_NODE;
-
 bool SameText(const wchar_t* one, int oneUnits, const wchar_t* other, int otherUnits) {
     return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one, oneUnits, other, otherUnits) ==
            CSTR_EQUAL;
@@ -146,58 +140,6 @@ private:
     const wchar_t* m_name = nullptr;
 };
 
-// The components of a full name one after the other, the view's nodes left out.
-class LogicalComponents {
-public:
-    explicit LogicalComponents(const KeyFullName& name)
-        : m_at(name.Text()), m_end(name.Text() + name.Units()) {}
-
-    // The next component; false at the end.
-    bool Next(const wchar_t*& start, int& units) {
-        for (;;) {
-            while (m_at < m_end && *m_at == L'\\')
-                ++m_at;
-            if (m_at == m_end)
-                return false;
-            start = m_at;
-            while (m_at < m_end && *m_at != L'\\')
-                ++m_at;
-            units = static_cast<int>(m_at - start);
-            if (!SameText(start, units, kWideViewNode, ARRAYSIZE(kWideViewNode) - 1))
-                return true;
-            m_leftOut = true;
-        }
-    }
-    // Whether a view node was among the components read.
-    bool LeftOut() const { return m_leftOut; }
-
-private:
-    const wchar_t* m_at;
-    const wchar_t* m_end;
-    bool m_leftOut = false;
-};
-
-// A link of the view's own lies in the view's tree and reaches the key of the same name, the
-// view's nodes taken out of both: the redirector's rule, whichever way a platform spells it
-// (Windows names the target's own view node; Wine the key below which it redirects).
-bool IsViewRedirection(const KeyFullName& link, const KeyFullName& target) {
-    LogicalComponents ours(link);
-    LogicalComponents theirs(target);
-    for (;;) {
-        const wchar_t* one = nullptr;
-        const wchar_t* other = nullptr;
-        int oneUnits = 0;
-        int otherUnits = 0;
-        const bool more = ours.Next(one, oneUnits);
-        if (more != theirs.Next(other, otherUnits))
-            return false;
-        if (!more)
-            return ours.LeftOut();
-        if (!SameText(one, oneUnits, other, otherUnits))
-            return false;
-    }
-}
-
 template <typename Char> KeyNature NatureAt(HKEY parent, const Char* name, HKEY asItself) {
     if (!HoldsLinkValue(asItself))
         return KeyNature::Key;
@@ -212,7 +154,9 @@ template <typename Char> KeyNature NatureAt(HKEY parent, const Char* name, HKEY 
     // Any key may hold a value of that name and type: that makes no link of it.
     if (link == target)
         return KeyNature::Key;
-    return IsViewRedirection(link, target) ? KeyNature::ViewLink : KeyNature::Link;
+    return IsPlatformViewLink({link.Text(), link.Units()}, {target.Text(), target.Units()})
+               ? KeyNature::ViewLink
+               : KeyNature::Link;
 }
 
 template <typename Char>
@@ -292,12 +236,6 @@ HRESULT DeleteNamedValue(HKEY key, bool keyWritable, const char* name) noexcept 
     if (error && error != ERROR_FILE_NOT_FOUND)
         return WriteResult(error);
     return S_OK;
-}
-
-bool ViewLinksBelow(bool aboveMay, const char* name) noexcept {
-    if (aboveMay || Platform::IsWow64())
-        return true;
-    return name && lstrcmpiA(name, kViewNode) == 0;
 }
 
 KeyNature NatureOf(HKEY parent, const char* name, HKEY asItself) noexcept {

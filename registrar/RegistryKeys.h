@@ -22,11 +22,6 @@ enum class KeyNature {
     ViewLink, // a link the platform made for the 32-bit view: it stands for the key it reaches
 };
 
-// Whether the subkeys of a key may be the platform's view links: anywhere in a WOW64 process,
-// elsewhere only below the view's own node. `aboveMay` is the answer for the key's parent;
-// `name` is the key's own, null for a root key.
-bool ViewLinksBelow(bool aboveMay, const char* name) noexcept;
-
 // The nature of the subkey `name` of `parent`, opened as itself.
 KeyNature NatureOf(HKEY parent, const char* name, HKEY asItself) noexcept;
 

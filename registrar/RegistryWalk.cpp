@@ -1,6 +1,7 @@
 #include "registrar/RegistryWalk.h"
 #include "registrar/RegistryKeys.h"
 #include "registrar/ScriptTables.h"
+#include "registrar/ViewLinks.h"
 #include "support/KeyHandle.h"
 
 namespace {

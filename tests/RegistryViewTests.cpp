@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <string>
 #include "registrar/RegistryKeys.h"
+#include "registrar/ViewLinks.h"
 #include "tests/WalkBlock.h"
 #include "support/Platform.h"
 #include "tests/RegistryTree.h"
@@ -59,10 +60,10 @@ bool PlantLink(const std::wstring& path, const std::wstring& target) {
 }
 
 // Deletes a key and its subkey Sub, by the 64-bit view's names; a link as a link.
-void Remove(const std::wstring& path) {
+void Remove(const std::wstring& path, HKEY root = HKEY_LOCAL_MACHINE) {
     for (const std::wstring& doomed : {path + L"\\Sub", path}) {
         KeyHandle key;
-        if (key.OpenLink(HKEY_LOCAL_MACHINE, doomed.c_str(), DELETE | KEY_WOW64_64KEY) == 0)
+        if (key.OpenLink(root, doomed.c_str(), DELETE | KEY_WOW64_64KEY) == 0)
             DeleteOpenKey(key.Get());
     }
 }
@@ -108,6 +109,9 @@ const ViewCase kViewCases[] = {
      L"Software\\Classes\\CLSID\\Lanterwell View", S_OK},
     {HKEY_LOCAL_MACHINE, "NoRemove Software { Classes { %K% } }",
      L"Software\\Classes\\Lanterwell View", nullptr, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)},
+    {HKEY_CLASSES_ROOT, "NoRemove Interface { %K% }",
+     L"Software\\Classes\\Wow6432Node\\Interface\\Lanterwell View",
+     L"Software\\Classes\\Interface\\Lanterwell View", S_OK},
     {HKEY_LOCAL_MACHINE, "NoRemove Software { %K% }", L"Software\\Wow6432Node\\Lanterwell View",
      L"Software\\Lanterwell View", S_OK},
     {HKEY_LOCAL_MACHINE, "NoRemove Software { NoRemove Microsoft { NoRemove OLE { %K% } } }",
@@ -120,8 +124,9 @@ const ViewCase kViewCases[] = {
 TEST_F(ViewWalkTest, ScriptsBelowEveryRootLeaveNothingInEitherViewAndNoPlatformLinkChanges) {
     for (const ViewCase& row : kViewCases) {
         SCOPED_TRACE(row.script);
-        if (row.twin)
+        if (row.twin) {
             ASSERT_TRUE(Write(row.twin));
+        }
         ASSERT_EQ(Walk(row.root, Script(row.script, kName), true), S_OK);
         EXPECT_EQ(Read(row.where), L"y");
         EXPECT_EQ(Walk(row.root, Script(row.script, kName), false), row.unregistered);
@@ -141,6 +146,10 @@ TEST_F(ViewWalkTest, ScriptsBelowEveryRootLeaveNothingInEitherViewAndNoPlatformL
         EXPECT_EQ(Read(row.where), L"<no key>");
         EXPECT_EQ(Read(m_outside), kTargetValue) << "the link's target stays";
         if (row.twin) {
+            // Linked to its 64-bit twin, as the platform links only keys both views share.
+            ASSERT_TRUE(PlantLink(row.where, row.twin));
+            EXPECT_EQ(Walk(row.root, Script(row.script, kName), false), row.unregistered);
+            EXPECT_EQ(Read(row.where), L"<no key>");
             EXPECT_EQ(Read(row.twin), kTargetValue) << "the 64-bit view's own key stays";
             Remove(row.twin);
         }
@@ -148,19 +157,21 @@ TEST_F(ViewWalkTest, ScriptsBelowEveryRootLeaveNothingInEitherViewAndNoPlatformL
     }
 }
 
-// A link of the platform's form, made for this test, whose target it may delete: Delete and
-// ForceRemove take the key it reaches, as they would in the 64-bit view, and keep the link.
+// A link of the platform's form to a key both views share, made for this test, whose target it
+// may delete: Delete and ForceRemove take the key it reaches, as they would in the 64-bit view,
+// and keep the link.
 TEST_F(ViewWalkTest, DeleteAndForceRemoveTakeTheKeyAViewLinkReachesAndKeepTheLink) {
-    const std::wstring shared = L"Software\\Lanterwell Shared";
-    const std::wstring link = L"Software\\Wow6432Node\\Lanterwell Shared";
+    const std::wstring shared = L"Software\\Classes\\Lanterwell Shared";
+    const std::wstring link = L"Software\\Classes\\Wow6432Node\\Lanterwell Shared";
     ASSERT_TRUE(PlantLink(link, shared));
     for (const char* entry : {"Delete 'Lanterwell Shared'", "ForceRemove 'Lanterwell Shared'"}) {
         SCOPED_TRACE(entry);
         ASSERT_TRUE(Write(shared + L"\\Sub"));
         ASSERT_EQ(Read(link + L"\\Sub"), kTargetValue);
-        ASSERT_EQ(
-            Walk(HKEY_LOCAL_MACHINE, std::string("NoRemove Software { ") + entry + " }", true),
-            S_OK);
+        ASSERT_EQ(Walk(HKEY_LOCAL_MACHINE,
+                       std::string("NoRemove Software { NoRemove Classes { ") + entry + " } }",
+                       true),
+                  S_OK);
         EXPECT_EQ(Read(shared + L"\\Sub"), L"<no key>");
         HKEY kept = nullptr;
         ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, link.c_str(), REG_OPTION_OPEN_LINK,
@@ -171,6 +182,81 @@ TEST_F(ViewWalkTest, DeleteAndForceRemoveTakeTheKeyAViewLinkReachesAndKeepTheLin
     }
     Remove(shared);
     Remove(link);
+}
+
+// A link below a view node where the platform keeps no view (a user's Software, which both
+// views share) is planted, in any process: unregistration removes it and keeps its target.
+TEST(ViewLinkShapeTest, AViewNodeBelowASharedKeyHoldsOnlyPlantedLinks) {
+    const test::ScratchKey scratch("View Link Shape");
+    const std::wstring path = L"Software\\Lanterwell Tests\\View Link Shape";
+    Remove(path + L"\\Wow6432Node\\Real", HKEY_CURRENT_USER); // left by a failed run
+    HKEY real = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (path + L"\\Real").c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &real, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(real, L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(kTargetValue),
+                   sizeof(kTargetValue));
+    RegCloseKey(real);
+    ASSERT_TRUE(test::PlantLink(HKEY_CURRENT_USER, path + L"\\Wow6432Node\\Real",
+                                test::KernelPath(path + L"\\Real")));
+    EXPECT_EQ(Walk(scratch.Get(), "NoRemove Wow6432Node { Real }", false), S_OK);
+    EXPECT_FALSE(scratch.Exists("Wow6432Node\\Real"));
+    EXPECT_EQ(scratch.String("Real", "v"), "foreign") << "the target stays";
+}
+
+struct LinkRuleCase {
+    const wchar_t* link;
+    const wchar_t* target;
+    bool platforms;
+};
+
+// The documented links and shared keys as Windows and Wine spell them, and links of the same
+// shape where the view redirects or keeps no view.
+const LinkRuleCase kLinkRuleCases[] = {
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Wow6432Node\\Classes",
+     L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node", true},
+    {L"\\REGISTRY\\Machine\\Software\\Wow6432Node\\Classes",
+     L"\\REGISTRY\\Machine\\Software\\Classes", true}, // as Wine names the target
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\TypeLib",
+     L"\\Registry\\Machine\\Software\\Classes\\TypeLib", true},
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\AppID",
+     L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\AppID", true},
+    {L"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1000_Classes\\Wow6432Node\\AppID",
+     L"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1000_Classes\\AppID", true},
+    {L"\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000\\Software\\Classes\\Wow6432Node\\TypeLib",
+     L"\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000\\Software\\Classes\\TypeLib", true},
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\OLE",
+     L"\\REGISTRY\\MACHINE\\SOFTWARE\\Microsoft\\OLE", true},
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App "
+     L"Paths\\x.exe",
+     L"\\REGISTRY\\MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe", true},
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}",
+     L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\CLSID\\{X}", false},
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\Interface\\{X}",
+     L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Interface\\{X}", false},
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Wow6432Node\\Name", L"\\REGISTRY\\MACHINE\\SOFTWARE\\Name",
+     false},
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+     L"\\REGISTRY\\MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", false},
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Wow6432Node\\Classes\\TypeLib",
+     L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\TypeLib", false},
+    {L"\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000\\Software\\Name\\Wow6432Node\\Real",
+     L"\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000\\Software\\Name\\Real", false},
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\TypeLib",
+     L"\\REGISTRY\\MACHINE\\SOFTWARE\\Outside", false},
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\Wow6432Node\\TypeLib",
+     L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\TypeLib", false},
+    {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node",
+     L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes", false},
+};
+
+TEST(ViewLinkShapeTest, OnlyTheDocumentedSharedKeysAreThePlatformsLinks) {
+    for (const LinkRuleCase& row : kLinkRuleCases) {
+        SCOPED_TRACE(test::Utf8(row.link));
+        EXPECT_EQ(
+            IsPlatformViewLink({row.link, lstrlenW(row.link)}, {row.target, lstrlenW(row.target)}),
+            row.platforms);
+    }
 }
 
 } // namespace
