@@ -65,7 +65,14 @@ private:
             GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
         if (queryImage && queryImage(process, 0, image, &size))
             started.image = image;
-        started.commandLine = CommandLine(process);
+        // A process only just started may not have its parameter block in place yet.
+        for (DWORD waited = 0;; waited += 20) {
+            started.commandLine = CommandLine(process);
+            const bool read = !started.commandLine.empty() && started.commandLine[0] != L'\0';
+            if (read || Emulated() || waited >= kHangDeadline)
+                break;
+            Sleep(20);
+        }
         TerminateProcess(process, 0);
         WaitForSingleObject(process, kHangDeadline);
         CloseHandle(process);
