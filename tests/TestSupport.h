@@ -50,6 +50,13 @@ inline std::wstring DeviceTarget(int drive) {
     return QueryDosDeviceW(name, target, 1024) ? target : L"<none>";
 }
 
+// Whether the tests run on Wine. The few places where Wine differs from Windows say so where
+// they differ, Windows' documented behaviour staying the expectation, as Wine's own tests mark
+// theirs.
+inline bool OnWine() {
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 // Whether the tests run under an emulated Wine (tools/roots/enter-root.sh says so). There one
 // process cannot read another's memory: the read stops the process, which qemu does not survive.
 inline bool Emulated() {
