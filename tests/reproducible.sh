@@ -42,6 +42,8 @@ for arch in x86 x64 arm64; do
     [ $arch = arm64 ] && tree=$arm64
     check "$arch: the package" \
         cmp "$tree/Lanterwell-$version-$arch.msix" "$release/Lanterwell-$version-$arch.msix"
+    check "$arch: the test bundle" cmp "$tree/Lanterwell-tests-$version-$arch.zip" \
+        "$release/Lanterwell-tests-$version-$arch.zip"
 done
 # Every PE file, the uninstaller among them, is inside it.
 check "the setup program" cmp "$x64/Lanterwell-$version-setup.exe" \

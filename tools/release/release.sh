@@ -7,7 +7,9 @@
 #   LICENSE, THIRD-PARTY-NOTICES.txt, CHANGELOG-<version>.md (CHANGELOG.md's section for the
 #   version), the commit's source (lanterwell-<version>-source.tar.gz), the build record
 #   (BUILDINFO: the commit, the time, every tool's exact version), the bill of materials
-#   (Lanterwell-<version>.cdx.json, CycloneDX) and SHA256SUMS over all of them.
+#   (Lanterwell-<version>.cdx.json, CycloneDX), the test bundles for Windows
+#   (Lanterwell-tests-<version>-<arch>.zip, tools/release/build-bundles.sh; tools, not
+#   shipped: neither signed nor in the bill of materials) and SHA256SUMS over all of them.
 # The same commit gives the same files, signed with one certificate or not, on any machine with
 # the same packages, in any folder, under any clock and time zone: SOURCE_DATE_EPOCH, when not
 # set, is the commit's date, and every signature states it. --timestamp adds an RFC 3161
@@ -63,8 +65,10 @@ bash tools/release/build-shipped.sh "$root" "$build" -DLANTERWELL_DOWNLOAD_URL="
 rm -rf "$out"
 mkdir -p "$out"
 cp "$build/x64/$setup" "$build/x64/installer/docs/THIRD-PARTY-NOTICES.txt" LICENSE "$out/"
+bash tools/release/build-bundles.sh "$root" "$build"
 for arch in x86 x64 arm64; do
-    cp "$build/$arch/Lanterwell-$version-$arch.msix" "$out/"
+    cp "$build/$arch/Lanterwell-$version-$arch.msix" \
+        "$build/tests-$arch/Lanterwell-tests-$version-$arch.zip" "$out/"
 done
 cp -r "$build/x64/winget" "$out/"
 python3 installer/winget_schema.py "$out/winget" >/dev/null || fail "the winget manifest breaks its schema"
