@@ -10,6 +10,8 @@
 #include <stdio.h>
 #include <string>
 #include <vector>
+#include "LanterwellIds.h"
+#include "drives/StoreKeys.h"
 #include "support/Handles.h"
 
 namespace {
@@ -33,12 +35,16 @@ const Suite kSuites[] = {
     {L"window", L"drives_window_tests.exe", L"MachineDrivesWindowTest.*"},
 };
 
-// The per-user keys the suites write; none holds anything of the user's own.
-const wchar_t* const kUserKeys[] = {
+// The per-user keys the suites write for themselves.
+const wchar_t* const kTestKeys[] = {
     L"Software\\Lanterwell Tests",
     L"Software\\Lanterwell Fuzz",
     L"Software\\Lanterwell Fuzz View",
 };
+
+// Where the user's own settings and saved drives wait while the suites run; an interrupted
+// run leaves them there, and the next one puts them back first.
+const wchar_t kKeptAside[] = L"Software\\Lanterwell Tests Kept Aside";
 
 struct Counts {
     int passed = 0;
@@ -48,8 +54,74 @@ struct Counts {
 };
 
 void ResetUserState() {
-    for (const wchar_t* key : kUserKeys)
+    for (const wchar_t* key : kTestKeys)
         SHDeleteKeyW(HKEY_CURRENT_USER, key);
+}
+
+// The user's Lanterwell settings, saved drives and sign-in entry: moved aside while the suites
+// run, which make and delete their own, and put back as they were.
+class UserState {
+public:
+    UserState() {
+        PutBack();
+        HKEY kept = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKeptAside, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &kept, nullptr))
+            return;
+        SHCopyKeyW(HKEY_CURRENT_USER, StoreKeys::kSettings, kept, 0);
+        DWORD size = sizeof(m_run);
+        m_hasRun = SHGetValueW(HKEY_CURRENT_USER, StoreKeys::kRun, StoreKeys::kRunValue, &m_runType,
+                               m_run, &size) == ERROR_SUCCESS;
+        m_runSize = size;
+        RegCloseKey(kept);
+        SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeys::kSettings);
+    }
+    ~UserState() {
+        PutBack();
+        if (m_hasRun)
+            SHSetValueW(HKEY_CURRENT_USER, StoreKeys::kRun, StoreKeys::kRunValue, m_runType, m_run,
+                        m_runSize);
+        else
+            SHDeleteValueW(HKEY_CURRENT_USER, StoreKeys::kRun, StoreKeys::kRunValue);
+    }
+    UserState(const UserState&) = delete;
+    UserState& operator=(const UserState&) = delete;
+
+private:
+    static void PutBack() {
+        HKEY kept = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kKeptAside, 0, KEY_READ, &kept))
+            return;
+        SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeys::kSettings);
+        HKEY settings = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, StoreKeys::kSettings, 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &settings, nullptr) == ERROR_SUCCESS) {
+            SHCopyKeyW(kept, nullptr, settings, 0);
+            RegCloseKey(settings);
+        }
+        RegCloseKey(kept);
+        SHDeleteKeyW(HKEY_CURRENT_USER, kKeptAside);
+    }
+
+    BYTE m_run[4096] = {};
+    DWORD m_runType = REG_NONE;
+    DWORD m_runSize = 0;
+    bool m_hasRun = false;
+};
+
+// Whether Lanterwell is registered here, in either view: the registration suites would
+// replace that registration with the bundle's and remove it.
+bool Registered() {
+    const std::wstring server =
+        std::wstring(L"CLSID\\") + LANTERWELL_CLSID_SHELL_EXTENSION_WIDE + L"\\InprocServer32";
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, server.c_str(), 0, KEY_READ | view, &key) == 0) {
+            RegCloseKey(key);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool Elevated() {
@@ -184,8 +256,14 @@ int main() {
     wchar_t** argv = reinterpret_cast<wchar_t**>(arguments.Get());
     if (!argv)
         argc = 0;
+    if (Registered()) {
+        wprintf(L"Lanterwell is installed or registered on this machine: its registration tests "
+                L"would replace and remove it. Run the tests where it is not installed.\n");
+        return 2;
+    }
     const std::wstring root = Folder();
     const bool elevated = Elevated();
+    const UserState kept;
     Counts counts;
     std::string suites;
     for (const Suite& suite : kSuites) {

@@ -15,5 +15,5 @@ cd "$folder"
 status=0
 wine cmd.exe /c run-tests.cmd "$@" </dev/null >output.txt 2>&1 || status=$?
 cat output.txt
-grep -q '<testsuites>' results.xml || { echo "run-bundle: no report" >&2; status=1; }
+grep -qs '<testsuites>' results.xml || { echo "run-bundle: no report" >&2; status=1; }
 exit $status
