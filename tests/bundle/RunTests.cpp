@@ -3,7 +3,7 @@
 // report of them all (results.xml) and one summary line. Without administrator rights the
 // cases that write the machine's registry or drives are left out, and counted.
 //
-// usage: run-tests [SUITE...]   (default: every suite)
+// usage: run-tests [--without-administrator] [SUITE...]   (default: every suite)
 #include <windows.h>
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -45,6 +45,8 @@ const wchar_t* const kTestKeys[] = {
 // Where the user's own settings and saved drives wait while the suites run; an interrupted
 // run leaves them there, and the next one puts them back first.
 const wchar_t kKeptAside[] = L"Software\\Lanterwell Tests Kept Aside";
+
+const wchar_t kWithoutAdministrator[] = L"--without-administrator";
 
 struct Counts {
     int passed = 0;
@@ -196,12 +198,15 @@ int Listed(const std::wstring& folder, const Suite& suite, const std::wstring& f
     SECURITY_ATTRIBUTES inherit = {};
     inherit.nLength = sizeof(inherit);
     inherit.bInheritHandle = TRUE;
-    const UniqueFile file(
-        CreateFileW(list.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, nullptr));
-    if (!file)
-        return 0;
-    Run(folder, Program(folder, suite) + L" --gtest_list_tests --gtest_filter=" + filter,
-        file.Get());
+    {
+        const UniqueFile file(
+            CreateFileW(list.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, nullptr));
+        if (!file)
+            return 0;
+        Run(folder, Program(folder, suite) + L" --gtest_list_tests --gtest_filter=" + filter,
+            file.Get());
+    }
+    // Read once the file is closed: it is open to no one else meanwhile.
     const std::string text = ReadFile(list);
     DeleteFileW(list.c_str());
     return Occurrences(text, "\n  ");
@@ -262,12 +267,20 @@ int main() {
         return 2;
     }
     const std::wstring root = Folder();
-    const bool elevated = Elevated();
+    // An administrator may see what a user without the rights would run.
+    bool elevated = Elevated();
+    int named = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (lstrcmpiW(argv[i], kWithoutAdministrator) == 0)
+            elevated = false;
+        else
+            ++named;
+    }
     const UserState kept;
     Counts counts;
     std::string suites;
     for (const Suite& suite : kSuites) {
-        bool chosen = argc < 2;
+        bool chosen = named == 0;
         for (int i = 1; i < argc; ++i)
             chosen = chosen || lstrcmpiW(argv[i], suite.folder) == 0;
         if (chosen)
