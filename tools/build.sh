@@ -27,3 +27,5 @@ for arch in x86 arm64 x64; do
 done
 # The setup program, from all three.
 cmake --build build/x64 --target installer
+# The Windows Installer packages, from the setup program's sets.
+cmake --build build/x64 --target msi

@@ -19,7 +19,7 @@ tree() { # ARCH TOOLCHAIN TARGETS [CMAKE-ARGS...]
     # shellcheck disable=SC2086
     cmake --build "$out/$arch" --target $targets >/dev/null
 }
-tree x86 mingw-i686.cmake "Lanterwell subst_companion lwsubst drives package"
+tree x86 mingw-i686.cmake "Lanterwell subst_companion lwsubst drives package msi-harvest"
 tree arm64 zig-aarch64.cmake "Lanterwell subst_companion lwsubst drives package"
-tree x64 mingw-x86_64.cmake "Lanterwell subst_companion lwsubst drives package installer" \
+tree x64 mingw-x86_64.cmake "Lanterwell subst_companion lwsubst drives package installer msi" \
     -DLANTERWELL_X86_BUILD="$out/x86" -DLANTERWELL_ARM64_BUILD="$out/arm64" "$@"
