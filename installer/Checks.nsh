@@ -14,6 +14,21 @@
 !macroend
 
 ; Takes an option from the stack and pushes 1 when the command line holds it, else 0.
+; The Windows Installer package marks its install: the two installers never install over each
+; other, each with its own record of what it installed.
+Function RefuseBesideWindowsInstaller
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  ReadRegStr $0 HKLM "${VENDOR_KEY}" "InstalledBy"
+  SetRegView 32
+  ${If} $0 == "${WINDOWS_INSTALLER_MARK}"
+    MessageBox MB_OK|MB_ICONSTOP "$(InstalledByWindowsInstaller)" /SD IDOK
+    SetErrorLevel ${EXIT_INSTALLED_BY_WINDOWS_INSTALLER}
+    Quit
+  ${EndIf}
+FunctionEnd
+
 Function HasOption
   Exch $R1
   Push $R0

@@ -118,6 +118,9 @@ Var PackageNote ; what the finish page adds when the Windows 11 package was not 
 
 !define EXIT_NOT_REGISTERED 4
 !define EXIT_ALREADY_RUNNING 5
+!define EXIT_INSTALLED_BY_WINDOWS_INSTALLER 6
+; What the Windows Installer package writes as InstalledBy in ${VENDOR_KEY}.
+!define WINDOWS_INSTALLER_MARK "Windows Installer"
 
 !include "${SOURCE_DIR}\installer\Checks.nsh"
 !include "${SOURCE_DIR}\installer\FileSets.nsh"
@@ -129,6 +132,7 @@ Var PackageNote ; what the finish page adds when the Windows 11 package was not 
 Function .onInit
   Call ShowUsageWhenAsked
   !insertmacro OneAtATime
+  Call RefuseBesideWindowsInstaller
   Call ApplyRestoreSwitch
   Call ChooseInstallDir
 FunctionEnd

@@ -12,6 +12,8 @@ LangString CodePageFailed ${LANG_ENGLISH} "Lanterwell could not be registered: t
 LangString CodePageFailed ${LANG_JAPANESE} "Lanterwell を登録できませんでした: フォルダ名 $INSTDIR に、Unicode 非対応プログラム用の Windows のコード ページで表せない文字が含まれています。そのような文字を含まないフォルダ (例: C:\Program Files\Lanterwell) を選んでください。何もインストールされていません。"
 LangString AlreadyRunning ${LANG_ENGLISH} "Another Lanterwell setup is running."
 LangString AlreadyRunning ${LANG_JAPANESE} "別の Lanterwell セットアップが実行中です。"
+LangString InstalledByWindowsInstaller ${LANG_ENGLISH} "Lanterwell is installed by its Windows Installer package. Remove it in Apps & features (or with msiexec /x) first."
+LangString InstalledByWindowsInstaller ${LANG_JAPANESE} "Lanterwell は Windows インストーラー パッケージでインストールされています。先に [アプリと機能] (または msiexec /x) で削除してください。"
 LangString Usage ${LANG_ENGLISH} "Lanterwell-${VERSION}-setup.exe [/S] [/NORESTORE] [/D=folder]$\r$\n$\r$\n/S  install without any question$\r$\n/NORESTORE  without restoring drives at sign-in$\r$\n/D=folder  install there (last, no quotes)$\r$\n$\r$\nExit codes: 0 installed, 3010 restart needed, 1 cancelled, 2 setup damaged, 4 could not be registered, 5 another setup is running."
 LangString Usage ${LANG_JAPANESE} "Lanterwell-${VERSION}-setup.exe [/S] [/NORESTORE] [/D=フォルダ]$\r$\n$\r$\n/S  確認なしでインストール$\r$\n/NORESTORE  サインイン時の復元なし$\r$\n/D=フォルダ  そのフォルダにインストール (最後に、引用符なし)$\r$\n$\r$\n終了コード: 0 完了、3010 再起動が必要、1 取り消し、2 セットアップの破損、4 登録できない、5 別のセットアップが実行中。"
 LangString FinishText ${LANG_ENGLISH} "Lanterwell is installed: right-click a folder and choose $\"Create virtual drive$\".$\r$\n$\r$\nOn Windows 11 the command comes to Explorer's first menu once Explorer starts again: after you sign out and sign in (every other user at their next sign-in). Until then it is under $\"Show more options$\"."

@@ -28,6 +28,7 @@ EXIT_CODES = [
     (2, "contactSupport"),  # the download itself is damaged
     (4, "contactSupport"),  # registration failed; the details say why
     (5, "installInProgress"),
+    (6, "alreadyInstalled"),  # by the Windows Installer package
     (3010, "rebootRequiredToFinish"),  # installed; a file in use is replaced at the restart
 ]
 LOCALES = {

@@ -81,9 +81,10 @@ def registry(row, component, index, fixes):
         raise SystemExit(f"make-msi: a row beyond ASCII: {key} {name}")
     attributes = f'Root="{ROOTS[root]}" Key={quoteattr(key)}'
     if kind == "key":
-        # A key of its own without values: "+" makes it on install (wixl writes no such row).
+        # A key of its own without values: "*" makes it on install and takes it on uninstall
+        # (wixl writes no such row).
         fixes.append("INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Component_`) "
-                     f"VALUES ('k{len(fixes)}', {ROOT_CODES[root]}, '{key}', '+', "
+                     f"VALUES ('k{len(fixes)}', {ROOT_CODES[root]}, '{key}', '*', "
                      f"'{component}')")
         return ""
     # Named, or two sets' rows for a key both views share would get one generated name.
@@ -145,7 +146,10 @@ def main():
     components.append(f'<Component Id="c_docs" Guid="{guid(options.upgrade_code, "docs")}" '
                       f'Win64="{"yes" if win64 else "no"}">{docs}'
                       f'<RegistryValue Root="HKLM" Key="{VENDOR_KEY}" Name="InstallLocation" '
-                      'Type="string" Value="[INSTALLDIR]" KeyPath="yes"/></Component>')
+                      'Type="string" Value="[INSTALLDIR]" KeyPath="yes"/>'
+                      # The setup program refuses to install over this package by this mark.
+                      f'<RegistryValue Root="HKLM" Key="{VENDOR_KEY}" Name="InstalledBy" '
+                      'Type="string" Value="Windows Installer"/></Component>')
     refs.append("c_docs")
     sign_in = (f'<Component Id="c_signin" Guid="{guid(options.upgrade_code, "signin")}" '
                f'Win64="{"yes" if win64 else "no"}">'
