@@ -14,6 +14,7 @@ import argparse
 import hashlib
 import os
 import re
+import subprocess
 
 MANIFEST_VERSION = "1.6.0"
 PACKAGE = "Lanterwell"
@@ -83,10 +84,32 @@ def write(folder, name, kind, fields):
         manifest.write("\n".join(emit(fields)) + "\n")
 
 
+def msi_installer(options, architecture, path):
+    """A Windows Installer package's entry: its own type, switches, product code and Apps &
+    features entry over the setup program's, beside it in the same folder."""
+    with open(path, "rb") as package:
+        sha256 = hashlib.sha256(package.read()).hexdigest().upper()
+    properties = subprocess.run(["msiinfo", "export", path, "Property"], check=True,
+                                capture_output=True, text=True).stdout
+    code = re.search(r"^ProductCode\t(\S+)", properties, re.MULTILINE).group(1)
+    upgrade = re.search(r"^UpgradeCode\t(\S+)", properties, re.MULTILINE).group(1)
+    return {"Architecture": architecture, "InstallerType": "msi",
+            "InstallerUrl": options.url.rsplit("/", 1)[0] + "/" + os.path.basename(path),
+            "InstallerSha256": sha256,
+            "InstallerSwitches": {"Silent": "/quiet", "SilentWithProgress": "/passive",
+                                  "InstallLocation": "INSTALLDIR=\"<INSTALLPATH>\""},
+            "ElevationRequirement": "elevationRequired", "ProductCode": code,
+            "AppsAndFeaturesEntries": [{"DisplayName": PACKAGE, "Publisher": options.publisher,
+                                        "DisplayVersion": options.version, "ProductCode": code,
+                                        "UpgradeCode": upgrade}]}
+
+
 def main():
     parser = argparse.ArgumentParser()
     for option in ("setup", "version", "publisher", "url", "license", "output"):
         parser.add_argument("--" + option, required=True)
+    parser.add_argument("--msi", action="append", default=[],
+                        help="ARCH=FILE: a Windows Installer package, an installer of its own")
     options = parser.parse_args()
     with open(options.setup, "rb") as setup:
         sha256 = hashlib.sha256(setup.read()).hexdigest().upper()
@@ -117,7 +140,8 @@ def main():
                                     "DisplayVersion": options.version,
                                     "ProductCode": PRODUCT_CODE}],
         "Installers": [{"Architecture": architecture, "InstallerUrl": options.url,
-                        "InstallerSha256": sha256} for architecture in ARCHITECTURES],
+                        "InstallerSha256": sha256} for architecture in ARCHITECTURES] +
+                      [msi_installer(options, *package.split("=", 1)) for package in options.msi],
         "ManifestType": "installer", **tail})
     for locale, texts in LOCALES.items():
         kind = "defaultLocale" if locale == DEFAULT_LOCALE else "locale"

@@ -84,10 +84,16 @@ RETURN_CODE = mapping({"InstallerReturnCode": integer(-2**31, 2**32 - 1, exclude
 APPS_AND_FEATURES = mapping({"DisplayName": text(1, 256), "Publisher": text(1, 256),
                              "DisplayVersion": text(1, 128), "ProductCode": PRODUCT_CODE,
                              "UpgradeCode": PRODUCT_CODE, "InstallerType": INSTALLER_TYPE})
+ELEVATION = one_of("elevationRequired", "elevationProhibited", "elevatesSelf")
+# An installer's own fields, and those of the manifest's root that an installer may set for
+# itself.
 INSTALLER = mapping({"Architecture": ARCHITECTURE, "InstallerUrl": URL,
                      "InstallerSha256": text(64, 64, r"^[A-Fa-f0-9]{64}$"),
                      "InstallerLocale": LOCALE, "InstallerType": INSTALLER_TYPE,
-                     "Scope": one_of("user", "machine"), "ProductCode": PRODUCT_CODE},
+                     "Scope": one_of("user", "machine"), "ProductCode": PRODUCT_CODE,
+                     "InstallerSwitches": mapping(SWITCHES), "ElevationRequirement": ELEVATION,
+                     "ExpectedReturnCodes": array(RETURN_CODE, 128),
+                     "AppsAndFeaturesEntries": array(APPS_AND_FEATURES, 128)},
                     required=("Architecture", "InstallerUrl", "InstallerSha256"))
 LOCALE_FIELDS = {
     **COMMON, "PackageLocale": LOCALE, "Publisher": text(2, 256), "PublisherUrl": URL,
@@ -109,8 +115,7 @@ KINDS = {
                    "InstallerSwitches": mapping(SWITCHES),
                    "ExpectedReturnCodes": array(RETURN_CODE, 128),
                    "UpgradeBehavior": one_of("install", "uninstallPrevious"),
-                   "ElevationRequirement": one_of("elevationRequired", "elevationProhibited",
-                                                  "elevatesSelf"),
+                   "ElevationRequirement": ELEVATION,
                    "ProductCode": PRODUCT_CODE,
                    "AppsAndFeaturesEntries": array(APPS_AND_FEATURES, 128),
                    "Installers": array(INSTALLER, 1024, least=1),

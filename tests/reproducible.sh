@@ -48,6 +48,10 @@ done
 # Every PE file, the uninstaller among them, is inside it.
 check "the setup program" cmp "$x64/Lanterwell-$version-setup.exe" \
     "$release/Lanterwell-$version-setup.exe"
+for platform in x64 x86; do
+    check "the $platform Windows Installer package" cmp "$x64/Lanterwell-$version-$platform.msi" \
+        "$release/Lanterwell-$version-$platform.msi"
+done
 check "the licence" cmp "$source/LICENSE" "$release/LICENSE"
 check "the notices" cmp "$x64/installer/docs/THIRD-PARTY-NOTICES.txt" \
     "$release/THIRD-PARTY-NOTICES.txt"

@@ -3,11 +3,13 @@
 (installer/winget_schema.py) and its community repository's layout, and against the build:
 the setup program's hash, the release version, the Apps & features entry the setup program
 writes, and every exit code the README lists for it.
-usage: winget-check.py WINGET-FOLDER SETUP VERSION PUBLISHER README"""
+and the Windows Installer packages' entries against the packages.
+usage: winget-check.py WINGET-FOLDER SETUP VERSION PUBLISHER README [MSI...]"""
 import glob
 import hashlib
 import os
 import re
+import subprocess
 import sys
 
 import yaml
@@ -31,15 +33,45 @@ def readme_exit_codes(readme):
     return {int(code) for code in re.findall(r"^\| (\d+) \|", section, re.MULTILINE)}
 
 
-def check_installer(name, manifest, setup, version, publisher, readme):
-    with open(setup, "rb") as file:
-        digest = hashlib.sha256(file.read()).hexdigest()
+def sha256(path):
+    with open(path, "rb") as file:
+        return hashlib.sha256(file.read()).hexdigest()
+
+
+def check_packages(name, installers, packages, version, publisher):
+    """The Windows Installer packages' entries: each package's hash, product code and Apps &
+    features entry, with msiexec's switches."""
+    for path in packages:
+        architecture = os.path.basename(path).rsplit("-", 1)[1][:-len(".msi")]
+        found = [i for i in installers
+                 if i.get("InstallerType") == "msi" and i.get("Architecture") == architecture]
+        expect(len(found) == 1, name + ": no one msi entry for " + architecture)
+        if len(found) != 1:
+            continue
+        entry = found[0]
+        expect(entry.get("InstallerSha256", "").lower() == sha256(path),
+               name + ": not the hash of " + os.path.basename(path))
+        properties = subprocess.run(["msiinfo", "export", path, "Property"], check=True,
+                                    capture_output=True, text=True).stdout
+        code = re.search(r"^ProductCode\t(\S+)", properties, re.MULTILINE).group(1)
+        expect(entry.get("ProductCode") == code, name + ": not the package's product code")
+        apps = entry.get("AppsAndFeaturesEntries", [{}])[0]
+        expect(apps.get("ProductCode") == code and apps.get("DisplayVersion") == version and
+               apps.get("Publisher") == publisher, name + ": not the package's entry")
+        expect(entry.get("InstallerSwitches", {}).get("Silent") == "/quiet",
+               name + ": the package's silent switch is not msiexec's")
+
+
+def check_installer(name, manifest, setup, version, publisher, readme, packages):
+    digest = sha256(setup)
     installers = manifest.get("Installers", [])
-    architectures = [installer.get("Architecture") for installer in installers]
-    expect(len(set(architectures)) == len(architectures), name + ": an architecture twice")
+    kinds = [(i.get("Architecture"), i.get("InstallerType", "nullsoft")) for i in installers]
+    expect(len(set(kinds)) == len(kinds), name + ": an architecture twice for one type")
     for installer in installers:
-        expect(installer.get("InstallerSha256", "").lower() == digest,
-               name + ": not the setup's hash")
+        if installer.get("InstallerType", "nullsoft") == "nullsoft":
+            expect(installer.get("InstallerSha256", "").lower() == digest,
+                   name + ": not the setup's hash")
+    check_packages(name, installers, packages, version, publisher)
     switches = manifest.get("InstallerSwitches", {})
     expect(switches.get("Silent") == "/S" and switches.get("SilentWithProgress") == "/S",
            name + ": the silent switches are not /S")
@@ -63,6 +95,7 @@ def check_installer(name, manifest, setup, version, publisher, readme):
 
 def main():
     folder, setup, version, publisher, readme = sys.argv[1:6]
+    packages = sys.argv[6:]
     files = sorted(glob.glob(os.path.join(folder, "manifests", "*", "*", "*", "*", "*.yaml")))
     expect(len(files) == 4, "expected four files, found %d" % len(files))
     kinds = {}
@@ -87,7 +120,7 @@ def main():
         expect(name == "%s%s.yaml" % (identifier, suffix), name + ": not named for its content")
         expect(manifest.get("PackageVersion") == version, name + ": not the release's version")
         if kind == "installer":
-            check_installer(name, manifest, setup, version, publisher, readme)
+            check_installer(name, manifest, setup, version, publisher, readme, packages)
     expect(set(kinds) == set(winget_schema.KINDS), "the kinds are %s" % sorted(kinds))
     expect(len({m.get("PackageIdentifier") for m in kinds.values()}) == 1, "identifiers differ")
     expect(kinds.get("version", {}).get("DefaultLocale") ==

@@ -14,6 +14,7 @@ packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw
           binutils-mingw-w64-x86-64 cmake ninja-build
           googletest wine wine32:i386 wine64 locales python3 nsis xvfb xauth imagemagick
           fonts-ipafont-gothic procps openssl osslsigncode python3-yaml xdotool faketime p7zip-full
+          wixl msitools
           llvm-14 qemu-user-static debootstrap shellcheck"
 command -v npm >/dev/null || packages="$packages nodejs npm"
 missing=

@@ -3,7 +3,8 @@
 # (the x64 and the x86 set) and the x86 one (the x86 set). Each DLL's registration is
 # harvested under Wine in a private prefix, the package source written (make-msi.py), built
 # with wixl, what wixl cannot say set with msibuild, all at the release's time, so that the
-# same sets give the same packages.
+# same sets give the same packages; signed, last, when a certificate is given
+# (tools/release/sign.py).
 # usage: build-msi.sh STAGE OUTPUT-DIR VERSION PUBLISHER UPGRADE-X64 UPGRADE-X86 HARVEST-X64
 #                     HARVEST-X86
 set -eu
@@ -15,16 +16,21 @@ work=$stage/msi-work
 rm -rf "$work"
 mkdir -p "$work"
 export WINEPREFIX=$stage/msi-prefix WINEDEBUG=-all WINEDLLOVERRIDES=$WINE_PROGRAMS LC_ALL=C.UTF-8
-made_for "$WINEPREFIX" win64 || make_prefix "$WINEPREFIX" win64
 trap 'quiet wineserver -k || true' EXIT
-for arch in x64 x86; do
-    harvester=$harvest_x64
-    [ $arch = x86 ] && harvester=$harvest_x86
-    cp "$harvester" "$work/harvest-$arch.exe"
-    wine "$work/harvest-$arch.exe" "$(winepath -w "$stage/$arch/Lanterwell.dll")" \
-        </dev/null >"$work/rows-$arch.txt"
-done
-quiet wineserver -k || true
+# Wine on the machine's own clock: a release may be made under a clock moved on (faketime),
+# which the harvest has no need of.
+(
+    unset LD_PRELOAD FAKETIME
+    made_for "$WINEPREFIX" win64 || make_prefix "$WINEPREFIX" win64
+    for arch in x64 x86; do
+        harvester=$harvest_x64
+        [ $arch = x86 ] && harvester=$harvest_x86
+        cp "$harvester" "$work/harvest-$arch.exe"
+        wine "$work/harvest-$arch.exe" "$(winepath -w "$stage/$arch/Lanterwell.dll")" \
+            </dev/null >"$work/rows-$arch.txt"
+    done
+    quiet wineserver -k || true
+)
 epoch=$(sh "$here/../../tools/release/source-date-epoch")
 at() { TZ=UTC faketime -f "@$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')" "$@"; }
 for arch in x64 x86; do
@@ -45,4 +51,5 @@ for arch in x64 x86; do
     done <"$source.sql"
     package=$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), "package/" + sys.argv[2])).upper())' "$upgrade" "$version")
     at msibuild "$msi" -s Lanterwell "$publisher" "$( [ $arch = x86 ] && echo Intel || echo x64);1033" "{$package}"
+    python3 "$here/../../tools/release/sign.py" "$msi"
 done

@@ -2,7 +2,8 @@
 # Makes a release of the commit the checkout is at: builds the three architectures in fresh
 # build trees (tools/release/build-shipped.sh), signs everything that ships when given a certificate,
 # and writes one folder:
-#   Lanterwell-<version>-setup.exe, the three Lanterwell-<version>-<arch>.msix packages,
+#   Lanterwell-<version>-setup.exe, the Windows Installer packages Lanterwell-<version>-x64.msi
+#   and -x86.msi, the three Lanterwell-<version>-<arch>.msix packages,
 #   winget/manifests/... (InstallerUrl under BASE, checked against the manifest schemas),
 #   LICENSE, THIRD-PARTY-NOTICES.txt, CHANGELOG-<version>.md (CHANGELOG.md's section for the
 #   version), the commit's source (lanterwell-<version>-source.tar.gz), the build record
@@ -65,6 +66,7 @@ bash tools/release/build-shipped.sh "$root" "$build" -DLANTERWELL_DOWNLOAD_URL="
 rm -rf "$out"
 mkdir -p "$out"
 cp "$build/x64/$setup" "$build/x64/installer/docs/THIRD-PARTY-NOTICES.txt" LICENSE "$out/"
+cp "$build/x64/Lanterwell-$version-x64.msi" "$build/x64/Lanterwell-$version-x86.msi" "$out/"
 bash tools/release/build-bundles.sh "$root" "$build"
 for arch in x86 x64 arm64; do
     cp "$build/$arch/Lanterwell-$version-$arch.msix" \

@@ -93,12 +93,15 @@ def main():
     third["nsis"] = component("library", "nsis", NSIS[0], package_version(NSIS[1], options.zig),
                               None, NSIS[2])
     shipped = sorted(name for name in os.listdir(options.release)
-                     if name.endswith((".exe", ".msix")))
+                     if name.endswith((".exe", ".msix", ".msi")))
     for name in shipped:
         kind = "application" if name.endswith(".exe") else "file"
         components.append(component(kind, name, name, options.version,
                                     os.path.join(options.release, name)))
-        dependencies[name] = binaries + ["nsis"] if name.endswith("-setup.exe") else []
+        # The setup program carries the binaries and NSIS; the Windows Installer packages the
+        # same binaries.
+        dependencies[name] = (binaries + ["nsis"] if name.endswith("-setup.exe") else
+                              binaries if name.endswith(".msi") else [])
     dependencies["lanterwell"] = shipped
     components += [third[ref] for ref in sorted(third)]
     for ref in third:

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Signs a file that ships (a PE file or the Windows 11 package) with osslsigncode, SHA-256.
+"""Signs a file that ships (a PE file, the Windows 11 package or a Windows Installer package)
+with osslsigncode, SHA-256.
 
     sign.py FILE [OUTPUT]     signs FILE in place, or into OUTPUT
 
@@ -13,9 +14,9 @@ The certificate comes from the environment, never from a command line:
 
 A signature states the release's time, never the clock's: two signings of one file with one
 certificate give the same bytes. A timestamp from a server (the only thing that then differs)
-is added only when asked for. The Windows 11 package's signature is a zip entry whose time
-osslsigncode takes from the local clock: it signs under a clock stopped at the release's time,
-in UTC.
+is added only when asked for. The Windows 11 package's signature is a zip entry, and a
+Windows Installer package's a stream of its compound file, whose times osslsigncode takes from
+the local clock: those are signed under a clock stopped at the release's time, in UTC.
 """
 import os
 import shutil
@@ -51,7 +52,7 @@ def sign(path, output):
     else:
         command += ["-time", epoch]
     environment = None
-    if path.lower().endswith(".msix"):
+    if path.lower().endswith((".msix", ".msi")):
         stopped = time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(int(epoch)))
         command = ["faketime", "-f", stopped] + command
         environment = dict(os.environ, TZ="UTC")
