@@ -19,7 +19,6 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDE
 trap 'quiet wineserver -k' EXIT
 drive_c=$WINEPREFIX/drive_c
 run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
-vendor='HKLM\Software\Lanterwell'
 if [ "$arch" = win64 ]; then
     native=64 sets="x64 x86" template=x64
     dirs=("$drive_c/Program Files/Lanterwell" "$drive_c/Program Files (x86)/Lanterwell")

@@ -170,10 +170,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     const HMODULE server = LoadLibraryW(argv[1]);
     using RegisterProc = HRESULT(STDAPICALLTYPE*)();
-    const auto registerServer =
-        server ? reinterpret_cast<RegisterProc>(
-                     reinterpret_cast<void*>(GetProcAddress(server, "DllRegisterServer")))
-               : nullptr;
+    const auto registerServer = server ? reinterpret_cast<RegisterProc>(reinterpret_cast<void*>(
+                                             GetProcAddress(server, "DllRegisterServer")))
+                                       : nullptr;
     Lines everything;
     if (!registerServer || !Harvest([&] { return SUCCEEDED(registerServer()); }, everything)) {
         fprintf(stderr, "Harvest: the registration failed\n");

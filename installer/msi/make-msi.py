@@ -13,7 +13,7 @@ usage: make-msi.py --arch x64|x86 --version V --upgrade-code GUID --publisher P
 import argparse
 import os
 import uuid
-from xml.sax.saxutils import quoteattr
+from xml.sax.saxutils import escape, quoteattr
 
 PRODUCT = "Lanterwell"
 SET_FILES = ("Lanterwell.dll", "SUBST.DLL", "lwsubst.exe", "Lanterwell.exe")
@@ -77,8 +77,8 @@ ROOT_CODES = {"HKCR": 0, "HKCU": 1, "HKLM": 2}
 def registry(row, component, index, fixes):
     root, key, name, kind, data = row
     # msitools' string pool breaks on text beyond ASCII: none may reach the package.
-    if not (key + name + data).isascii():
-        raise SystemExit(f"make-msi: a row beyond ASCII: {key} {name}")
+    if not (key + name + data).isascii() or "'" in key:
+        raise SystemExit(f"make-msi: a row the package cannot hold: {key} {name}")
     attributes = f'Root="{ROOTS[root]}" Key={quoteattr(key)}'
     if kind == "key":
         # A key of its own without values: "*" makes it on install and takes it on uninstall
@@ -91,7 +91,8 @@ def registry(row, component, index, fixes):
     attributes = f'Id="r{index}_{component}" ' + attributes
     named = f" Name={quoteattr(name)}" if name else ""
     if kind == "multi":
-        values = "".join(f"<MultiStringValue>{v}</MultiStringValue>" for v in data.split("[~]"))
+        values = "".join(f"<MultiStringValue>{escape(v)}</MultiStringValue>"
+                         for v in data.split("[~]"))
         return f'<RegistryValue {attributes}{named} Type="multiString">{values}</RegistryValue>'
     return (f'<RegistryValue {attributes}{named} Type="{TYPES[kind]}" '
             f"Value={quoteattr(data)}/>")
