@@ -2,7 +2,8 @@
 # Makes (once per machine) a Debian 13 root file system with Wine 10 in it, where the suites
 # run on a second Wine: arm64 runs under qemu (tools/roots/arm64-namespace.py), amd64 natively with both
 # the 64-bit and the 32-bit Wine, so that a 64-bit prefix has its WoW64 side, and the Japanese
-# font that the pictures show the menu in. It is kept outside the checkout, so that later runs
+# font that the pictures show the menu in, and msitools, which the Windows Installer packages'
+# tests read them with. It is kept outside the checkout, so that later runs
 # on the same machine reuse it; a fresh machine makes it (arm64: 6 to 13 minutes and about
 # 1 GB, amd64: about 2 minutes and 2 GB). Prints the root's path.
 # Debian 13, because its arm64 Wine's DLLs are PE, as Windows' are; Debian 12's are ELF and
@@ -15,7 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 arch=${1:?which root: arm64 or amd64}
 case $arch in
 arm64) packages=(wine64) foreign=--foreign ;;
-amd64) packages=(wine wine64 wine32:i386 fonts-ipafont-gothic) foreign= ;;
+amd64) packages=(wine wine64 wine32:i386 fonts-ipafont-gothic wixl msitools) foreign= ;;
 *) echo "wine-root: no root for $arch" >&2 && exit 2 ;;
 esac
 root=${LANTERWELL_ROOTS:-/var/cache/lanterwell}/$arch-root-trixie
@@ -54,6 +55,14 @@ if [ ! -f "$root/.lanterwell-ready" ]; then
     # Wine starts the server next to itself; Debian's is a shell script there that chooses
     # one by the machine it runs on. The 64-bit one serves both 32- and 64-bit programs.
     ln -sf wineserver64 "$root/usr/lib/wine/wineserver"
-    touch "$root/.lanterwell-ready"
+    echo "${packages[*]}" >"$root/.lanterwell-ready"
+fi
+# Packages named since the root was made come in without making it anew.
+if [ "$(cat "$root/.lanterwell-ready")" != "${packages[*]}" ]; then
+    inside apt-get update -q >&2
+    inside env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -q --no-install-recommends "${packages[@]}" >&2
+    inside apt-get clean
+    echo "${packages[*]}" >"$root/.lanterwell-ready"
 fi
 echo "$root"
