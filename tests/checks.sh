@@ -58,6 +58,20 @@ throwaway_certificate() {
         openssl pkcs12 -export -out "$2.pfx" -inkey "$2.key" -in "$2.pem" -passout "file:$3"
 }
 
+# snapshot FILE DRIVE_C: the registry of both views and the files of the prefix's drive_c, one
+# line each, for what an uninstall leaves.
+snapshot() {
+    local view root
+    for view in 64 32; do
+        for root in HKLM HKCU; do
+            quiet wine reg export "$root" export.reg /y "/reg:$view"
+            iconv -f UTF-16LE -t UTF-8 export.reg 2>/dev/null | tr -d '\r' | sed "s/^/$view $root /"
+        done
+    done >"$1"
+    (cd "$2" && find . | sort) >>"$1"
+    rm -f export.reg
+}
+
 # present VIEW KEY [NAME]: whether the key (or its value NAME) is there in that view.
 present() {
     wine reg query "$2" ${3:+/v "$3"} "/reg:$1" </dev/null >/dev/null 2>&1

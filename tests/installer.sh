@@ -89,17 +89,6 @@ signed_in_registers() {
     WINEDLLOVERRIDES="$WINE_SETUPS;$WINE_STAND_INS" quiet "$WINE64" cmd /c signin.bat || return 1
     quiet wine reg add "$active_setup" /v Version /d "$version" /f /reg:64
 }
-snapshot() { # FILE: the registry of both views and the files of drive_c, one line each
-    local view
-    for view in 64 32; do
-        for root in HKLM HKCU; do
-            quiet wine reg export "$root" "export.reg" /y "/reg:$view"
-            iconv -f UTF-16LE -t UTF-8 export.reg 2>/dev/null | tr -d '\r' | sed "s/^/$view $root /"
-        done
-    done >"$1"
-    (cd "$drive_c" && find . | sort) >>"$1"
-    rm -f export.reg
-}
 ours="Lanterwell|${CLSID_SHELL_EXTENSION:1:8}|${APPID_LANTERWELL:1:8}|${LIBID_LANTERWELL:1:8}"
 ours="$ours|${IID_ISHELL_EXTENSION:1:8}|NSIS|nsu|ns[a-z0-9]*\.tmp"
 
@@ -283,7 +272,7 @@ moves() {
 # host, with an upgrade of it waiting for the restart, which must neither come back nor stay.
 # A sign-in entry of the user's own names the lwsubst.exe that goes, so it goes too.
 uninstall_leaves_nothing() {
-    snapshot before.txt
+    snapshot before.txt "$drive_c"
     [ "$arch" = win64 ] && windows_build 22000
     check "the install succeeds" \
         test "$(typed_exit_code "\"$(windows_path "$setup")\" /S /D=$start_folder")" = 0
@@ -328,7 +317,7 @@ uninstall_leaves_nothing() {
         quiet wine reg delete "$active_setup" /f /reg:64
         check "and no user's sign-in registers it again" not signed_in_registers
     fi
-    snapshot after.txt
+    snapshot after.txt "$drive_c"
     diff before.txt after.txt | grep -E '^[<>]' | grep -E "$ours" >left.txt
     check "nothing of ours is left in the registry or drive_c" test ! -s left.txt
     cat left.txt

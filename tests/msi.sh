@@ -52,17 +52,6 @@ registration() {
     done
     rm -f export.reg
 }
-snapshot() { # FILE: the registry of both views and the files of drive_c, one line each
-    local view root
-    for view in 64 32; do
-        for root in HKLM HKCU; do
-            quiet wine reg export "$root" export.reg /y "/reg:$view"
-            iconv -f UTF-16LE -t UTF-8 export.reg 2>/dev/null | tr -d '\r' | sed "s/^/$view $root /"
-        done
-    done >"$1"
-    (cd "$drive_c" && find . | sort) >>"$1"
-    rm -f export.reg
-}
 ours="Lanterwell|${CLSID_SHELL_EXTENSION:1:8}|${APPID_LANTERWELL:1:8}|${LIBID_LANTERWELL:1:8}"
 ours="$ours|${IID_ISHELL_EXTENSION:1:8}"
 
@@ -136,7 +125,7 @@ upgrade() {
 }
 
 uninstall_leaves_nothing() {
-    snapshot before.txt
+    snapshot before.txt "$drive_c"
     quiet wine msiexec /i "$(package "$msi")" /qn
     check "the quiet uninstall succeeds" test "$(msi_code /x "$(package "$msi")" /qn)" = 0
     # Wine's msiexec unregisters every type library as a 32-bit one: the x64 set's stays (and
@@ -144,7 +133,7 @@ uninstall_leaves_nothing() {
     local library="HKLM\\Software\\Classes\\TypeLib\\$LIBID_LANTERWELL"
     present 64 "$library\\1.0\\0\\win64" && not present 64 "$library\\1.0\\0\\win32" &&
         quiet wine reg delete "$library" /f /reg:64
-    snapshot after.txt
+    snapshot after.txt "$drive_c"
     diff before.txt after.txt | grep -E '^[<>]' | grep -E "$ours" >left.txt
     check "nothing of ours is left in the registry or drive_c" test ! -s left.txt
     cat left.txt
