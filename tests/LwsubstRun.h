@@ -12,14 +12,10 @@ struct Result {
     std::string output;
 };
 
-// Runs lwsubst.exe from the run folder with a UTF-16 command line, capturing its output.
-inline Result Lwsubst(const std::wstring& arguments) {
-    Result result;
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE read = nullptr, write = nullptr;
-    if (!CreatePipe(&read, &write, &inherit, 0))
-        return result;
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+// Starts lwsubst.exe from the run folder with a UTF-16 command line, its output into `write`;
+// false, with the reason in `result`, when it could not be started.
+inline bool StartLwsubst(const std::wstring& arguments, HANDLE write, PROCESS_INFORMATION& process,
+                         Result& result) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -27,11 +23,32 @@ inline Result Lwsubst(const std::wstring& arguments) {
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     const std::wstring program = test::Wide(test::InRunFolder("lwsubst.exe"));
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                       nullptr, &startup, &process))
+        return true;
+    result.output +=
+        "(lwsubst.exe could not be started: error " + std::to_string(GetLastError()) + ")\n";
+    return false;
+}
+
+// Runs lwsubst.exe from the run folder with a UTF-16 command line, capturing its output. A
+// start the platform refused (seen once on a loaded machine) is tried again, and said.
+inline Result Lwsubst(const std::wstring& arguments) {
+    Result result;
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    if (!CreatePipe(&read, &write, &inherit, 0)) {
+        result.output = "(no pipe: error " + std::to_string(GetLastError()) + ")";
+        return result;
+    }
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
     PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt)
+        started = StartLwsubst(arguments, write, process, result);
     CloseHandle(write);
     if (started) {
+        result.output.clear();
         char buffer[4096];
         DWORD got = 0;
         while (ReadFile(read, buffer, sizeof(buffer), &got, nullptr) && got)
