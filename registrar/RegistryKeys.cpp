@@ -82,11 +82,6 @@ bool HoldsLinkValue(HKEY key) {
            type == REG_LINK;
 }
 
-bool SameText(const wchar_t* one, int oneUnits, const wchar_t* other, int otherUnits) {
-    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one, oneUnits, other, otherUnits) ==
-           CSTR_EQUAL;
-}
-
 template <typename Proc> Proc NtdllProc(const char* name) {
     return reinterpret_cast<Proc>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
@@ -119,7 +114,7 @@ public:
     const wchar_t* Text() const { return m_name; }
     int Units() const { return static_cast<int>(m_bytes / sizeof(wchar_t)); }
     bool operator==(const KeyFullName& other) const {
-        return SameText(m_name, Units(), other.m_name, other.Units());
+        return SameKeyName({m_name, Units()}, {other.m_name, other.Units()});
     }
 
 private:

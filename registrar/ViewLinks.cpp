@@ -75,8 +75,7 @@ const ViewRule kClassesRules[] = {
 };
 
 bool Same(const wchar_t* one, int oneUnits, const wchar_t* other, int otherUnits) {
-    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one, oneUnits, other, otherUnits) ==
-           CSTR_EQUAL;
+    return SameKeyName({one, oneUnits}, {other, otherUnits});
 }
 
 bool Same(KeyNameText name, const wchar_t* text) {
@@ -160,6 +159,11 @@ bool Joins(KeyNameText target, KeyNameText base, KeyNameText rest) {
 }
 
 } // namespace
+
+bool SameKeyName(KeyNameText one, KeyNameText other) noexcept {
+    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one.text, one.units, other.text,
+                          other.units) == CSTR_EQUAL;
+}
 
 bool IsPlatformViewLink(KeyNameText link, KeyNameText target) noexcept {
     const int node = ViewNodeAt(link);

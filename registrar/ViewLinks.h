@@ -11,6 +11,9 @@ struct KeyNameText {
     int units;
 };
 
+// Whether two key names are one, as the registry compares them: without regard to case.
+bool SameKeyName(KeyNameText one, KeyNameText other) noexcept;
+
 // Whether a link is one WoW64 makes: it lies in the 32-bit view's own node of a key the view
 // redirects (HKLM\SOFTWARE, or the machine's or a user's classes) and reaches the key of the
 // same name where the documented list of keys both views share puts one; or it is the
