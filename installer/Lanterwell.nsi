@@ -54,10 +54,7 @@ SetCompressor /SOLID lzma
   !define OnArm64 `${IsNativeARM64}`
 !endif
 
-!define PRODUCT "Lanterwell"
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
-!define VENDOR_KEY "Software\${PRODUCT}"
-!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!include "${SOURCE_DIR}\installer\Deployment.nsh"
 ; The release's major and minor numbers, for Apps & features.
 !searchparse "${VERSION}" "" VERSION_MAJOR "." VERSION_MINOR "."
 ; What the setup program did about the Windows 11 package, for the administrator: in the
@@ -119,8 +116,6 @@ Var PackageNote ; what the finish page adds when the Windows 11 package was not 
 !define EXIT_NOT_REGISTERED 4
 !define EXIT_ALREADY_RUNNING 5
 !define EXIT_INSTALLED_BY_WINDOWS_INSTALLER 6
-; What the Windows Installer package writes as InstalledBy in ${VENDOR_KEY}.
-!define WINDOWS_INSTALLER_MARK "Windows Installer"
 
 !include "${SOURCE_DIR}\installer\Checks.nsh"
 !include "${SOURCE_DIR}\installer\FileSets.nsh"

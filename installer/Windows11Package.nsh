@@ -2,17 +2,8 @@
 ; PowerShell's package cmdlets. A failure there is reported in the details and never fails
 ; the setup: the classic menu works without it.
 
-; Windows runs each component listed here once for every user at that user's next sign-in, as
-; the user, unelevated, and again when the component's Version grows.
-!define ACTIVE_SETUP_KEY "Software\Microsoft\Active Setup\Installed Components\${PRODUCT}"
 ; Active Setup compares versions written with commas.
 !searchreplace ACTIVE_SETUP_VERSION "${VERSION4}" "." ","
-
-; Explorer shows the package's command from Windows 11 on.
-!define WINDOWS_11_BUILD 22000
-; PowerShell, in the 64-bit system folder, where the package cmdlets are, and how it is run.
-!define POWERSHELL "WindowsPowerShell\v1.0\powershell.exe"
-!define POWERSHELL_OPTIONS "-NoProfile -NonInteractive"
 
 Var PackageCommand   ; the command that registers the native set's package
 Var PowerShellExit   ; the last PowerShell command's exit code ("error" when it could not start)
@@ -150,7 +141,7 @@ FunctionEnd
     Call ${un}IsWindows11
     Pop $6
     ${If} $6 == 1
-      !insertmacro RunPowerShell "Get-AppxPackage -AllUsers -Name ${PRODUCT} | Remove-AppxPackage -AllUsers"
+      !insertmacro RunPowerShell "${REMOVE_PACKAGE_COMMAND}"
     ${EndIf}
   FunctionEnd
 !macroend
