@@ -102,3 +102,32 @@ registered() {
     done < <(registration_rows)
     [ "$found" = "$([ "$2" = all ] && echo $rows || echo 0)" ]
 }
+
+# The Windows 11 package as the installers register it: PowerShell where they run it, Windows'
+# Active Setup entry of the machine and of the user.
+powershell_in_prefix=drive_c/windows/system32/WindowsPowerShell/v1.0/powershell.exe
+active_setup='HKCU\Software\Microsoft\Active Setup\Installed Components\Lanterwell'
+machine_setup=${active_setup/HKCU/HKLM}
+# windows_build NUMBER: the build of Windows the prefix reports.
+windows_build() {
+    quiet wine reg add 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber \
+        /d "$1" /f /reg:64
+}
+# powershell_stand_in RECORDER: the prefix's PowerShell a program recording its command lines
+# (its command lines in the file named after it with ".log" added), on a Windows before 11.
+powershell_stand_in() {
+    mkdir -p "$WINEPREFIX/${powershell_in_prefix%/*}" && cp "$1" "$WINEPREFIX/$powershell_in_prefix" &&
+        windows_build 19045
+}
+# Windows' Active Setup at a user's sign-in: a component whose Version is above the user's
+# runs its StubPath as the user, then the user's Version is set. Succeeds when it ran.
+signed_in_registers() {
+    local stub version
+    stub=$(value 64 "$machine_setup" StubPath) version=$(value 64 "$machine_setup" Version)
+    [ -n "$stub" ] && [ "$(value 64 "$active_setup" Version)" != "$version" ] || return 1
+    printf '@%s\r\n' "$stub" >signin.bat
+    # Explorer's 64-bit side runs it: the 64-bit command processor, and the stand-in rather
+    # than Wine's own powershell.exe.
+    WINEDLLOVERRIDES="$WINE_SETUPS;$WINE_STAND_INS" quiet "$WINE64" cmd /c signin.bat || return 1
+    quiet wine reg add "$active_setup" /v Version /d "$version" /f /reg:64
+}

@@ -27,9 +27,7 @@ uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lanterwell'
 run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 vendor='HKLM\Software\Lanterwell'
 devices='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\DOS Devices'
-active_setup='HKCU\Software\Microsoft\Active Setup\Installed Components\Lanterwell'
-machine_setup=${active_setup/HKCU/HKLM}
-powershell=$drive_c/windows/system32/WindowsPowerShell/v1.0/powershell.exe
+powershell=$WINEPREFIX/$powershell_in_prefix
 if [ "$arch" = win64 ]; then
     native=64 hosts="x64 x86" start_folder='C:\Program Files (x86)\Lanterwell'
 else
@@ -46,10 +44,6 @@ default_folders() {
 setup_code() { exit_code "$(winepath -w "$setup" 2>/dev/null)" "$@"; }
 windows_path() { winepath -w "$1" 2>/dev/null; }
 host_serves() { serves "host-$1.exe" "$2/Lanterwell.dll" "$work/Sample Folder"; }
-windows_build() {
-    quiet wine reg add 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber \
-        /d "$1" /f /reg:64
-}
 # until_true PID COMMAND...: waits while PID runs until COMMAND succeeds (the deadline is one
 # only a hang reaches).
 until_true() {
@@ -77,18 +71,6 @@ release() {
     touch "$work/release.flag"
     wait "$holder"
 }
-# Windows' Active Setup at a user's sign-in: a component whose Version is above the user's
-# runs its StubPath as the user, then the user's Version is set. Succeeds when it ran.
-signed_in_registers() {
-    local stub version
-    stub=$(value 64 "$machine_setup" StubPath) version=$(value 64 "$machine_setup" Version)
-    [ -n "$stub" ] && [ "$(value 64 "$active_setup" Version)" != "$version" ] || return 1
-    printf '@%s\r\n' "$stub" >signin.bat
-    # Explorer's 64-bit side runs it: the 64-bit command processor, and the stand-in rather
-    # than Wine's own powershell.exe.
-    WINEDLLOVERRIDES="$WINE_SETUPS;$WINE_STAND_INS" quiet "$WINE64" cmd /c signin.bat || return 1
-    quiet wine reg add "$active_setup" /v Version /d "$version" /f /reg:64
-}
 ours="Lanterwell|${CLSID_SHELL_EXTENSION:1:8}|${APPID_LANTERWELL:1:8}|${LIBID_LANTERWELL:1:8}"
 ours="$ours|${IID_ISHELL_EXTENSION:1:8}|NSIS|nsu|ns[a-z0-9]*\.tmp"
 
@@ -97,9 +79,7 @@ ours="$ours|${IID_ISHELL_EXTENSION:1:8}|NSIS|nsu|ns[a-z0-9]*\.tmp"
 # before 11.
 make_prefix "$work/fresh" "$arch"
 if [ "$arch" = win64 ]; then
-    stand_in=${powershell/$WINEPREFIX/$work/fresh}
-    mkdir -p "${stand_in%/*}" && cp "$recorder" "$stand_in"
-    WINEPREFIX=$work/fresh windows_build 19045
+    WINEPREFIX=$work/fresh powershell_stand_in "$recorder"
     WINEPREFIX=$work/fresh stop_server
 fi
 # in_case NAME: runs the function NAME from the fresh state; its failures name it.

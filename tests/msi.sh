@@ -3,21 +3,26 @@
 # cases that each start from the same fresh prefix: the install (the files, the registration
 # of each view compared key by key with what regsvr32 writes for the same files, each
 # architecture's host reaching the class, the Start menu, the sign-in option and
-# RESTOREATSIGNIN=0); a repair after a file and a value are deleted; a major upgrade from a
-# package of a lower version made here; an uninstall that leaves nothing; and the package and
-# the setup program each refusing to install beside the other. The tables a deployment tool
-# reads are checked first.
-# usage: msi.sh WORKDIR win64|win32 MSI SETUP X64-BUILD X86-BUILD
+# RESTOREATSIGNIN=0); on 64-bit Windows 11 the package for its compact menu, registered for
+# each user through PowerShell (a stand-in records what would run); a repair after a file and
+# a value are deleted; a major upgrade from a package of a lower version made here; an
+# uninstall that leaves nothing; and the package and the setup program each refusing to
+# install beside the other. The tables a deployment tool reads are checked first.
+# usage: msi.sh WORKDIR win64|win32 MSI SETUP X64-BUILD X86-BUILD RECORDING-PROGRAM
 set -u
 . "$(dirname "$0")/checks.sh"
-work=$1 arch=$2 msi=$3 setup=$4 x64=$5 x86=$6
+work=$1 arch=$2 msi=$3 setup=$4 x64=$5 x86=$6 recorder=$7
+version=$(basename "$msi" .msi) && version=${version#Lanterwell-} && version=${version%-*}
 rm -rf "$work" && mkdir -p "$work/Sample Folder"
 cp "$x86/tests/hosts/shell-host.exe" "$work/host-x86.exe"
 cp "$x64/tests/hosts/shell-host.exe" "$work/host-x64.exe"
 cd "$work" || exit 1
-export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES=$WINE_SETUPS
+# msiexec runs PowerShell: the stand-in, where a case puts it.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 \
+    WINEDLLOVERRIDES="$WINE_SETUPS;$WINE_POWERSHELL_STAND_IN"
 trap 'quiet wineserver -k' EXIT
 drive_c=$WINEPREFIX/drive_c
+powershell=$WINEPREFIX/$powershell_in_prefix
 run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 if [ "$arch" = win64 ]; then
     native=64 sets="x64 x86" template=x64
@@ -27,7 +32,13 @@ else
     dirs=("$drive_c/Program Files/Lanterwell")
 fi
 main=${dirs[0]}
+# Wine's 64-bit msiexec writes a 32-bit component's rows of the classes both views share
+# (ProgIDs) into the 32-bit node, which Windows does not; its 32-bit one writes them where
+# Windows does. The Windows 11 case, whose actions start the 64-bit PowerShell as Windows'
+# 64-bit msiexec does, runs the 64-bit one (the 32-bit command processor reaches it through
+# sysnative).
 msi_code() { exit_code msiexec "$@"; }
+msi64_code() { exit_code 'C:\windows\sysnative\msiexec.exe' "$@"; }
 windows_path() { winepath -w "$1" 2>/dev/null; }
 package() { winepath -w "$1" 2>/dev/null; }
 property() { msiinfo export "$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
@@ -92,23 +103,44 @@ install() {
         "$(windows_path "${dirs[1]}/Lanterwell.dll")"
     registration >regsvr32.txt
     check "the package's registry is regsvr32's, key by key" diff package.txt regsvr32.txt
-}
-without_sign_in() {
-    check "RESTOREATSIGNIN=0 installs" \
-        test "$(msi_code /i "$(package "$msi")" /qn RESTOREATSIGNIN=0)" = 0
-    check "without the sign-in entry" test -z "$(value $native "$run" Lanterwell)"
+    check "before Windows 11 no Windows 11 package" test ! -e "$powershell.log" \
+        -a -z "$(value 64 "$machine_setup" StubPath)" -a -z "$(find "$main" -name '*.msix')"
 }
 
-repair() {
-    quiet wine msiexec /i "$(package "$msi")" /qn
-    rm -f "$main/lwsubst.exe"
-    quiet wine reg delete "HKCR\\CLSID\\$CLSID_SHELL_EXTENSION\\InprocServer32" /ve /f /reg:$native
-    # What msiexec /fomus asks: missing files, the machine's and the user's rows, shortcuts.
-    check "the repair succeeds" \
-        test "$(msi_code /i "$(package "$msi")" REINSTALL=ALL REINSTALLMODE=omus /qn)" = 0
-    check "the deleted file is back" test -s "$main/lwsubst.exe"
-    check "the deleted value is back" \
-        test "$(server_of $native)" = "$(windows_path "$main/Lanterwell.dll")"
+# What the setup program does on Windows 11, with the folder read from the install's record;
+# an upgrade's removal of the older version leaves users the package; the uninstall removes
+# it and leaves nothing.
+windows11_package() {
+    windows_build 22000
+    snapshot before.txt "$drive_c"
+    make_older "$work/older.msi"
+    check "the older version installs" test "$(msi64_code /i "$(package "$work/older.msi")" /qn)" = 0
+    # Run as Windows' upgrade runs it, which tells the removal it is one; Wine's does not.
+    check "its removal by an upgrade succeeds" test "$(msi64_code /x "$(package "$work/older.msi")" \
+        /qn "UPGRADINGPRODUCTCODE=$(property "$msi" ProductCode)")" = 0
+    check "and leaves users the package" not grep -q Remove-AppxPackage "$powershell.log"
+    check "the install on Windows 11 succeeds" test "$(msi64_code /i "$(package "$msi")" /qn)" = 0
+    local name=Lanterwell-$version-x64.msix stub
+    check "the package is in the install folder" cmp -s "$main/$name" "$x64/$name"
+    check "the record it is registered by names that folder" \
+        test "$(value 64 'HKLM\Software\Lanterwell' InstallLocation)" = "$(windows_path "$main")\\"
+    stub=$(value 64 "$machine_setup" StubPath)
+    check "each user's sign-in registers it (Active Setup)" grep -qF \
+        "\"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -NonInteractive -WindowStyle Hidden -Command \"" <<<"$stub"
+    check "with that package and folder" grep -qF "Add-AppxPackage -Path (\$d + '\\$name') -ExternalLocation \$d" <<<"$stub"
+    check "for this release" test "$(value 64 "$machine_setup" Version)" = "$(tr . , <<<"$version.0")"
+    check "the installing user has it at once, by the same command" \
+        grep -qF -e "${stub#\"*\" }" "$powershell.log"
+    quiet wine reg delete "$active_setup" /f /reg:64
+    check "another user's first sign-in registers it" signed_in_registers
+    check "exactly as written" test "$(tail -n 1 "$powershell.log")" = "$stub"
+    check "the uninstall succeeds" test "$(msi64_code /x "$(package "$msi")" /qn)" = 0
+    check "the package is removed for every user" grep -qF -e \
+        "-Command \"Get-AppxPackage -AllUsers -Name Lanterwell | Remove-AppxPackage -AllUsers\"" \
+        "$powershell.log"
+    check "the installing user's record of it goes" not present 64 "$active_setup"
+    check "and no user's sign-in registers it again" not signed_in_registers
+    left_behind 64
 }
 
 upgrade() {
@@ -126,13 +158,21 @@ upgrade() {
 
 uninstall_leaves_nothing() {
     snapshot before.txt "$drive_c"
-    quiet wine msiexec /i "$(package "$msi")" /qn
+    msi_code /i "$(package "$msi")" /qn >/dev/null
     check "the quiet uninstall succeeds" test "$(msi_code /x "$(package "$msi")" /qn)" = 0
-    # Wine's msiexec unregisters every type library as a 32-bit one: the x64 set's stays (and
-    # the 32-bit one fails, already gone). Windows unregisters each as its component's.
-    local library="HKLM\\Software\\Classes\\TypeLib\\$LIBID_LANTERWELL"
-    present 64 "$library\\1.0\\0\\win64" && not present 64 "$library\\1.0\\0\\win32" &&
-        quiet wine reg delete "$library" /f /reg:64
+    left_behind 32
+}
+# left_behind BITS: nothing of ours is left since before.txt was taken, by an uninstall of the
+# msiexec of BITS. Wine's unregisters every type library as one of its own bitness, where
+# Windows' unregisters each as its component's: the other set's registration stays, in
+# either view, and is taken away here.
+left_behind() {
+    local library="HKLM\\Software\\Classes\\TypeLib\\$LIBID_LANTERWELL\\1.0\\0" other=win32 view
+    [ "$1" = 32 ] && other=win64
+    for view in 64 32; do
+        present $view "$library\\$other" && not present $view "$library\\win$1" &&
+            quiet wine reg delete "${library%\\1.0\\0}" /f /reg:$view
+    done
     snapshot after.txt "$drive_c"
     diff before.txt after.txt | grep -E '^[<>]' | grep -E "$ours" >left.txt
     check "nothing of ours is left in the registry or drive_c" test ! -s left.txt
@@ -142,8 +182,9 @@ uninstall_leaves_nothing() {
 beside_the_setup_program() {
     check "the setup program installs" test "$(exit_code "$(package "$setup")" /S)" = 0
     check "the package refuses beside it" test "$(msi_code /i "$(package "$msi")" /qn)" = 1603
-    quiet wine "C:\\Program Files\\Lanterwell\\uninstall.exe" /S '_?=C:\Program Files\Lanterwell'
-    quiet wine msiexec /i "$(package "$msi")" /qn
+    # As typed: _?= quoted would make the uninstaller run a copy of itself and return at once.
+    typed_exit_code '"C:\Program Files\Lanterwell\uninstall.exe" /S _?=C:\Program Files\Lanterwell' >/dev/null
+    msi_code /i "$(package "$msi")" /qn >/dev/null
     check "the setup program refuses beside the package (6)" \
         test "$(exit_code "$(package "$setup")" /S)" = 6
 }
@@ -165,6 +206,10 @@ make_older() {
 }
 
 make_prefix "$work/fresh" "$arch"
+if [ "$arch" = win64 ]; then
+    WINEPREFIX=$work/fresh powershell_stand_in "$recorder"
+    WINEPREFIX=$work/fresh stop_server
+fi
 in_case() {
     case_name=$1
     stop_server
@@ -177,7 +222,9 @@ case_name=tables
 upgrade_code=$MSI_UPGRADE_X64
 [ "$arch" = win32 ] && upgrade_code=$MSI_UPGRADE_X86
 tables "$msi" "${upgrade_code:1:36}"
-for name in install without_sign_in repair upgrade uninstall_leaves_nothing beside_the_setup_program; do
+cases="install without_sign_in repair upgrade uninstall_leaves_nothing beside_the_setup_program"
+[ "$arch" = win64 ] && cases="$cases windows11_package"
+for name in $cases; do
     in_case "$name"
 done
 summary "msi ($arch)"

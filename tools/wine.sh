@@ -7,7 +7,8 @@ WINE_PROGRAMS="mscoree,mshtml,winedbg.exe="
 # Setup programs: also no Start menu entries or file associations outside the prefix.
 WINE_SETUPS="winemenubuilder.exe=d;$WINE_PROGRAMS"
 # The stand-ins a test puts in the prefix's system folder, run in place of Wine's own.
-WINE_STAND_INS="regsvr32.exe,powershell.exe=n"
+WINE_POWERSHELL_STAND_IN="powershell.exe=n"
+WINE_STAND_INS="regsvr32.exe,$WINE_POWERSHELL_STAND_IN"
 
 # The 64-bit loader, which runs a 64-bit prefix's own 64-bit programs (its cmd.exe) where
 # `wine` would take the 32-bit side; Debian does not always put it on the PATH.

@@ -5,13 +5,13 @@
 # with wixl, what wixl cannot say set with msibuild, all at the release's time, so that the
 # same sets give the same packages; signed, last, when a certificate is given
 # (tools/release/sign.py).
-# usage: build-msi.sh STAGE OUTPUT-DIR VERSION PUBLISHER UPGRADE-X64 UPGRADE-X86 HARVEST-X64
-#                     HARVEST-X86
+# usage: build-msi.sh STAGE OUTPUT-DIR VERSION VERSION4 PUBLISHER UPGRADE-X64 UPGRADE-X86
+#                     HARVEST-X64 HARVEST-X86 PACKAGE (the Windows 11 package's name in STAGE/x64)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../tools/wine.sh"
-stage=$1 output=$2 version=$3 publisher=$4 upgrade_x64=$5 upgrade_x86=$6
-harvest_x64=$7 harvest_x86=$8
+stage=$1 output=$2 version=$3 version4=$4 publisher=$5 upgrade_x64=$6 upgrade_x86=$7
+harvest_x64=$8 harvest_x86=$9 package=${10}
 work=$stage/msi-work
 rm -rf "$work"
 mkdir -p "$work"
@@ -35,13 +35,13 @@ epoch=$(sh "$here/../../tools/release/source-date-epoch")
 at() { TZ=UTC faketime -f "@$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')" "$@"; }
 for arch in x64 x86; do
     upgrade=$upgrade_x64 sets=(--native "$stage/x64" --native-rows "$work/rows-x64.txt"
-        --x86 "$stage/x86" --x86-rows "$work/rows-x86.txt")
+        --x86 "$stage/x86" --x86-rows "$work/rows-x86.txt" --package "$stage/x64/$package")
     if [ $arch = x86 ]; then
         upgrade=$upgrade_x86 sets=(--native "$stage/x86" --native-rows "$work/rows-x86.txt")
     fi
     source=$work/Lanterwell-$arch.wxs
     msi=$output/Lanterwell-$version-$arch.msi
-    python3 "$here/make-msi.py" --arch $arch --version "$version" --upgrade-code "$upgrade" \
+    python3 "$here/make-msi.py" --arch $arch --version "$version" --version4 "$version4" --upgrade-code "$upgrade" \
         --publisher "$publisher" "${sets[@]}" --docs "$stage/docs" --output "$source"
     rm -f "$msi"
     (cd "$work" && at wixl -a $arch -o "$msi" "$source" 2>"$work/wixl-$arch.log") ||
@@ -49,7 +49,7 @@ for arch in x64 x86; do
     while read -r statement; do
         at msibuild "$msi" -q "$statement"
     done <"$source.sql"
-    package=$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), "package/" + sys.argv[2])).upper())' "$upgrade" "$version")
-    at msibuild "$msi" -s Lanterwell "$publisher" "$( [ $arch = x86 ] && echo Intel || echo x64);1033" "{$package}"
+    code=$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), "package/" + sys.argv[2])).upper())' "$upgrade" "$version")
+    at msibuild "$msi" -s Lanterwell "$publisher" "$( [ $arch = x86 ] && echo Intel || echo x64);1033" "{$code}"
     python3 "$here/../../tools/release/sign.py" "$msi"
 done

@@ -7,23 +7,45 @@ installed file's; the drives window on the Start menu; the sign-in option
 (RESTOREATSIGNIN=0 turns it off); and a refusal where the setup program has installed
 Lanterwell. Product and component codes are derived from the upgrade code and the version,
 so that the same release gives the same package.
-usage: make-msi.py --arch x64|x86 --version V --upgrade-code GUID --publisher P
-                   --native DIR --native-rows FILE [--x86 DIR --x86-rows FILE]
-                   --docs DIR --output FILE.wxs"""
+usage: make-msi.py --arch x64|x86 --version V --version4 V.0 --upgrade-code GUID
+                   --publisher P --native DIR --native-rows FILE
+                   [--x86 DIR --x86-rows FILE --package FILE.msix] --docs DIR --output FILE.wxs"""
 import argparse
 import os
+import re
 import uuid
+import zipfile
 from xml.sax.saxutils import escape, quoteattr
 
-PRODUCT = "Lanterwell"
+
+def deployment():
+    """What the setup program writes and runs too, from installer/Deployment.nsh."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "Deployment.nsh")
+    found = {}
+    with open(path, encoding="utf-8") as lines:
+        for line in lines:
+            match = re.fullmatch(r'!define (\w+) "(.*)"\n?', line)
+            if match:
+                found[match[1]] = re.sub(r"\$\{(\w+)\}", lambda name: found[name[1]], match[2])
+    return found
+
+
+SHARED = deployment()
+PRODUCT = SHARED["PRODUCT"]
 SET_FILES = ("Lanterwell.dll", "SUBST.DLL", "lwsubst.exe", "Lanterwell.exe")
 DOCS = ("README.md", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt")
-RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
-VENDOR_KEY = r"Software\Lanterwell"
-SETUP_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Lanterwell"
 ROOTS = {"HKCR": "HKCR", "HKLM": "HKLM", "HKCU": "HKCU"}
 TYPES = {"string": "string", "expandable": "expandable", "integer": "integer",
          "binary": "binary", "multi": "multiString"}
+# Where the install's record in VENDOR_KEY names its folder.
+INSTALL_LOCATION = "InstallLocation"
+# The widest command a custom action's Target column holds.
+TARGET_WIDTH = 255
+
+
+def attribute(text):
+    """TEXT as an attribute's value that wixl reads back as TEXT (its preprocessor takes "$")."""
+    return quoteattr(text.replace("$", "$$"))
 
 
 def relative(options, folder, name):
@@ -79,7 +101,7 @@ def registry(row, component, index, fixes):
     # msitools' string pool breaks on text beyond ASCII: none may reach the package.
     if not (key + name + data).isascii() or "'" in key:
         raise SystemExit(f"make-msi: a row the package cannot hold: {key} {name}")
-    attributes = f'Root="{ROOTS[root]}" Key={quoteattr(key)}'
+    attributes = f'Root="{ROOTS[root]}" Key={attribute(key)}'
     if kind == "key":
         # A key of its own without values: "*" makes it on install and takes it on uninstall
         # (wixl writes no such row).
@@ -89,13 +111,13 @@ def registry(row, component, index, fixes):
         return ""
     # Named, or two sets' rows for a key both views share would get one generated name.
     attributes = f'Id="r{index}_{component}" ' + attributes
-    named = f" Name={quoteattr(name)}" if name else ""
+    named = f" Name={attribute(name)}" if name else ""
     if kind == "multi":
-        values = "".join(f"<MultiStringValue>{escape(v)}</MultiStringValue>"
+        values = "".join(f"<MultiStringValue>{escape(v.replace('$', '$$'))}</MultiStringValue>"
                          for v in data.split("[~]"))
         return f'<RegistryValue {attributes}{named} Type="multiString">{values}</RegistryValue>'
     return (f'<RegistryValue {attributes}{named} Type="{TYPES[kind]}" '
-            f"Value={quoteattr(data)}/>")
+            f"Value={attribute(data)}/>")
 
 
 def set_components(options, tag, folder_id, files_dir, rows_file, win64, fixes):
@@ -109,7 +131,7 @@ def set_components(options, tag, folder_id, files_dir, rows_file, win64, fixes):
         if name == "Lanterwell.exe" and tag == "native":
             shortcut = (f'<Shortcut Id="StartMenu" Directory="ProgramMenuFolder" '
                         f'Name="{PRODUCT}" WorkingDirectory="{folder_id}"/>')
-        lines = [f'<File Id="{ident}" Name="{name}" Source={quoteattr(relative(options, files_dir, name))} '
+        lines = [f'<File Id="{ident}" Name="{name}" Source={attribute(relative(options, files_dir, name))} '
                  f'KeyPath="yes">{shortcut}</File>']
         if name == "Lanterwell.dll":
             library, found = harvest(rows_file, f"[#{ident}]", f"[{folder_id}]")
@@ -121,13 +143,102 @@ def set_components(options, tag, folder_id, files_dir, rows_file, win64, fixes):
     return out, refs
 
 
+def component(options, ident, win64, content, *names):
+    """A component, its code derived from the upgrade code, its name and NAMES."""
+    code = guid(options.upgrade_code, ident, *names)
+    return (f'<Component Id="{ident}" Guid="{code}" Win64="{"yes" if win64 else "no"}">'
+            f"{content}</Component>")
+
+
+def value(root, key, name, kind, data, extra=""):
+    named = f" Name={attribute(name)}" if name else ""
+    return (f'<RegistryValue Root="{root}" Key={attribute(key)}{named} Type="{kind}" '
+            f"Value={attribute(data)}{extra}/>")
+
+
+def docs_component(options, win64):
+    """The documents, the install folder's record and the mark the setup program refuses by."""
+    vendor = SHARED["VENDOR_KEY"]
+    files = "".join(f'<File Id="doc_{i}" Name="{name}" '
+                    f"Source={attribute(relative(options, options.docs, name))}/>"
+                    for i, name in enumerate(DOCS))
+    return component(options, "c_docs", win64, files
+                     + value("HKLM", vendor, INSTALL_LOCATION, "string", "[INSTALLDIR]",
+                             ' KeyPath="yes"')
+                     + value("HKLM", vendor, "InstalledBy", "string",
+                             SHARED["WINDOWS_INSTALLER_MARK"]))
+
+
+def sign_in_component(options, win64, fixes):
+    """The sign-in option, for every user, unless RESTOREATSIGNIN is not 1."""
+    restore = value("HKLM", SHARED["RUN_KEY"], PRODUCT, "string",
+                    '"[INSTALLDIR]lwsubst.exe" /restore', ' KeyPath="yes"')
+    default = value("HKLM", SHARED["VENDOR_KEY"], "RestoreAtSignIn", "integer", "1")
+    # wixl reads no component conditions: the option's is set in the table.
+    fixes.append("UPDATE `Component` SET `Condition` = 'RESTOREATSIGNIN=\"1\"' "
+                 "WHERE `Component` = 'c_signin'")
+    return component(options, "c_signin", win64, restore + default)
+
+
+def package_command(name, signed):
+    """PowerShell's command that registers the package NAME with the install folder as its
+    external location. The folder is read from the install's own record rather than written
+    into the command: no quoting of PowerShell's can then be broken by a folder's name."""
+    unsigned = "" if signed else " -AllowUnsigned"
+    return (f"$d = (Get-ItemProperty 'HKLM:\\{SHARED['VENDOR_KEY']}').{INSTALL_LOCATION}.TrimEnd('\\'); "
+            f"Add-AppxPackage -Path ($d + '\\{name}') -ExternalLocation $d{unsigned}")
+
+
+def windows11_package(options, fixes):
+    """From Windows 11 on, the package for its compact menu beside the native set, registered
+    for every user at their next sign-in (Active Setup, as the setup program does) and for the
+    installing user at once; removed for every user with the product (not by an upgrade, whose
+    sign-in registration replaces it). PowerShell's failures never fail the install."""
+    name = os.path.basename(options.package)
+    with zipfile.ZipFile(options.package) as package:
+        signed = "AppxSignature.p7x" in package.namelist()
+    arguments = (f"{SHARED['POWERSHELL_OPTIONS']} -WindowStyle Hidden -Command "
+                 f'"{package_command(name, signed)}"')
+    remove = f"{SHARED['POWERSHELL_OPTIONS']} -Command \"{SHARED['REMOVE_PACKAGE_COMMAND']}\""
+    if max(len(arguments), len(remove)) > TARGET_WIDTH:
+        raise SystemExit("make-msi: a PowerShell command too long for a custom action")
+    key = SHARED["ACTIVE_SETUP_KEY"]
+    rows = (value("HKLM", key, "", "string", PRODUCT)
+            + value("HKLM", key, "StubPath", "string", f'"[POWERSHELL]" {arguments}')
+            + value("HKLM", key, "Version", "string", options.version4.replace(".", ","))
+            + value("HKLM", key, "IsInstalled", "integer", "1"))
+    # The installing user's record that their sign-in ran it goes with the product ("-").
+    fixes.append("INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Component_`) "
+                 f"VALUES ('user_active_setup', 1, '{key}', '-', 'c_package')")
+    fixes.append("UPDATE `Component` SET `Condition` = "
+                 f"'CURRENTBUILD >= {SHARED['WINDOWS_11_BUILD']}' WHERE `Component` = 'c_package'")
+    file = (f'<File Id="package" Name="{name}" '
+            f"Source={attribute(relative(options, os.path.dirname(options.package), name))} "
+            'KeyPath="yes"/>')
+    actions = f'''<Property Id="CURRENTBUILD"><RegistrySearch Id="WindowsBuild" Root="HKLM"
+ Key="SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion" Name="CurrentBuildNumber" Type="raw" Win64="yes"/></Property>
+<CustomAction Id="SetPowerShell" Property="POWERSHELL" Impersonate="yes"
+ Value="[System64Folder]{SHARED['POWERSHELL']}"/>
+<CustomAction Id="RegisterPackageForUser" Property="POWERSHELL" ExeCommand={attribute(arguments)}
+ Execute="deferred" Impersonate="yes" Return="ignore"/>
+<CustomAction Id="RemovePackageForAllUsers" Property="POWERSHELL" ExeCommand={attribute(remove)}
+ Execute="deferred" Impersonate="no" Return="ignore"/>
+<InstallExecuteSequence>
+<Custom Action="SetPowerShell" Sequence="1010"/>
+<Custom Action="RemovePackageForAllUsers" Sequence="1700">$$c_package=2 AND NOT UPGRADINGPRODUCTCODE</Custom>
+<Custom Action="RegisterPackageForUser" Sequence="6550">$$c_package=3 AND UserSID&lt;&gt;"S-1-5-18"</Custom>
+</InstallExecuteSequence>
+'''
+    return component(options, "c_package", True, file + rows, name), actions
+
+
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("arch", "version", "upgrade-code", "publisher", "native", "native-rows",
-                 "docs", "output"):
+    for name in ("arch", "version", "version4", "upgrade-code", "publisher", "native",
+                 "native-rows", "docs", "output"):
         parser.add_argument("--" + name, required=True)
-    parser.add_argument("--x86")
-    parser.add_argument("--x86-rows")
+    for name in ("x86", "x86-rows", "package"):
+        parser.add_argument("--" + name)
     options = parser.parse_args()
     win64 = options.arch != "x86"
     native_folder = "ProgramFiles64Folder" if win64 else "ProgramFilesFolder"
@@ -141,44 +252,29 @@ def main():
         x86_directory = (f'<Directory Id="ProgramFilesFolder"><Directory Id="X86DIR" '
                          f'Name="{PRODUCT}">{"".join(more)}</Directory></Directory>')
         refs += more_refs
-    docs = "".join(f'<File Id="doc_{i}" Name="{name}" '
-                   f"Source={quoteattr(relative(options, options.docs, name))}/>"
-                   for i, name in enumerate(DOCS))
-    components.append(f'<Component Id="c_docs" Guid="{guid(options.upgrade_code, "docs")}" '
-                      f'Win64="{"yes" if win64 else "no"}">{docs}'
-                      f'<RegistryValue Root="HKLM" Key="{VENDOR_KEY}" Name="InstallLocation" '
-                      'Type="string" Value="[INSTALLDIR]" KeyPath="yes"/>'
-                      # The setup program refuses to install over this package by this mark.
-                      f'<RegistryValue Root="HKLM" Key="{VENDOR_KEY}" Name="InstalledBy" '
-                      'Type="string" Value="Windows Installer"/></Component>')
-    refs.append("c_docs")
-    sign_in = (f'<Component Id="c_signin" Guid="{guid(options.upgrade_code, "signin")}" '
-               f'Win64="{"yes" if win64 else "no"}">'
-               f'<RegistryValue Root="HKLM" Key="{RUN_KEY}" Name="{PRODUCT}" Type="string" '
-               'Value="&quot;[INSTALLDIR]lwsubst.exe&quot; /restore" KeyPath="yes"/>'
-               f'<RegistryValue Root="HKLM" Key="{VENDOR_KEY}" Name="RestoreAtSignIn" '
-               'Type="integer" Value="1"/></Component>')
-    components.append(sign_in)
-    refs.append("c_signin")
+    components += [docs_component(options, win64), sign_in_component(options, win64, fixes)]
+    refs += ["c_docs", "c_signin"]
+    package_actions = ""
+    if options.package:
+        package, package_actions = windows11_package(options, fixes)
+        components.append(package)
+        refs.append("c_package")
     # wixl makes every shortcut an advertised one: the Start menu's reaches the file.
     fixes.append("UPDATE `Shortcut` SET `Target` = '[#native_Lanterwell_exe]' "
                  "WHERE `Shortcut` = 'StartMenu'")
-    # wixl reads no component conditions: the option's is set in the table.
-    fixes.append("UPDATE `Component` SET `Condition` = 'RESTOREATSIGNIN=\"1\"' "
-                 "WHERE `Component` = 'c_signin'")
     product = guid(options.upgrade_code, "product", options.version)
     text = f'''<?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
 <Product Id="{product}" Name="{PRODUCT}" Language="1033" Version="{options.version}"
- Manufacturer={quoteattr(options.publisher)} UpgradeCode="{options.upgrade_code}">
+ Manufacturer={attribute(options.publisher)} UpgradeCode="{options.upgrade_code}">
 <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine"/>
 <Media Id="1" Cabinet="lanterwell.cab" EmbedCab="yes"/>
 <MajorUpgrade DowngradeErrorMessage="A newer version of {PRODUCT} is installed."/>
 <Property Id="RESTOREATSIGNIN" Value="1"/>
-<Property Id="SETUPPROGRAM"><RegistrySearch Id="SetupProgram" Root="HKLM" Key="{SETUP_KEY}"
+<Property Id="SETUPPROGRAM"><RegistrySearch Id="SetupProgram" Root="HKLM" Key="{SHARED["UNINSTALL_KEY"]}"
  Name="UninstallString" Type="raw" Win64="{"yes" if win64 else "no"}"/></Property>
 <Condition Message="{PRODUCT} is installed by its setup program. Uninstall it first.">Installed OR NOT SETUPPROGRAM</Condition>
-<Directory Id="TARGETDIR" Name="SourceDir">
+{package_actions}<Directory Id="TARGETDIR" Name="SourceDir">
 <Directory Id="{native_folder}"><Directory Id="INSTALLDIR" Name="{PRODUCT}">{"".join(components)}</Directory></Directory>
 {x86_directory}
 <Directory Id="ProgramMenuFolder"/>
