@@ -72,6 +72,9 @@ tables() {
     check "a product code" grep -qE '^\{[0-9A-F-]{36}\}$' <<<"$(property "$msi" ProductCode)"
     check "the summary's platform ($template)" \
         grep -q "^Template: $template;1033$" <(msiinfo suminfo "$msi")
+    # A repair evaluates the Windows 11 package's condition again (Wine's does in any case).
+    [ "$template" = x64 ] && check "the Windows 11 package's component is transitive" \
+        test $(($(msiinfo export "$msi" Component | awk -F'\t' '$1 == "c_package" { print $4 }') & 64)) = 64
 }
 
 install() {

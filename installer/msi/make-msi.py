@@ -39,6 +39,9 @@ TYPES = {"string": "string", "expandable": "expandable", "integer": "integer",
          "binary": "binary", "multi": "multiString"}
 # Where the install's record in VENDOR_KEY names its folder.
 INSTALL_LOCATION = "InstallLocation"
+# The Component table's attributes.
+COMPONENT_64BIT = 256
+COMPONENT_TRANSITIVE = 64
 # The widest command a custom action's Target column holds.
 TARGET_WIDTH = 255
 
@@ -210,8 +213,11 @@ def windows11_package(options, fixes):
     # The installing user's record that their sign-in ran it goes with the product ("-").
     fixes.append("INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Component_`) "
                  f"VALUES ('user_active_setup', 1, '{key}', '-', 'c_package')")
+    # 64-bit and transitive: a repair evaluates the condition again, so a machine moved on to
+    # Windows 11 after the install gets the package by one.
     fixes.append("UPDATE `Component` SET `Condition` = "
-                 f"'CURRENTBUILD >= {SHARED['WINDOWS_11_BUILD']}' WHERE `Component` = 'c_package'")
+                 f"'CURRENTBUILD >= {SHARED['WINDOWS_11_BUILD']}', `Attributes` = "
+                 f"{COMPONENT_64BIT | COMPONENT_TRANSITIVE} WHERE `Component` = 'c_package'")
     file = (f'<File Id="package" Name="{name}" '
             f"Source={attribute(relative(options, os.path.dirname(options.package), name))} "
             'KeyPath="yes"/>')
