@@ -104,7 +104,6 @@ def registry(row, component, index, fixes):
     # msitools' string pool breaks on text beyond ASCII: none may reach the package.
     if not (key + name + data).isascii() or "'" in key:
         raise SystemExit(f"make-msi: a row the package cannot hold: {key} {name}")
-    attributes = f'Root="{ROOTS[root]}" Key={attribute(key)}'
     if kind == "key":
         # A key of its own without values: "*" makes it on install and takes it on uninstall
         # (wixl writes no such row).
@@ -113,14 +112,18 @@ def registry(row, component, index, fixes):
                      f"'{component}')")
         return ""
     # Named, or two sets' rows for a key both views share would get one generated name.
-    attributes = f'Id="r{index}_{component}" ' + attributes
+    return value(ROOTS[root], key, name, TYPES[kind], data, f' Id="r{index}_{component}"')
+
+
+def value(root, key, name, kind, data, extra=""):
+    """A RegistryValue element; a multiString's strings are DATA's, split at "[~]"."""
     named = f" Name={attribute(name)}" if name else ""
-    if kind == "multi":
-        values = "".join(f"<MultiStringValue>{escape(v.replace('$', '$$'))}</MultiStringValue>"
-                         for v in data.split("[~]"))
-        return f'<RegistryValue {attributes}{named} Type="multiString">{values}</RegistryValue>'
-    return (f'<RegistryValue {attributes}{named} Type="{TYPES[kind]}" '
-            f"Value={attribute(data)}/>")
+    head = f'<RegistryValue Root="{root}" Key={attribute(key)}{named} Type="{kind}"{extra}'
+    if kind != "multiString":
+        return f"{head} Value={attribute(data)}/>"
+    values = "".join(f"<MultiStringValue>{escape(v.replace('$', '$$'))}</MultiStringValue>"
+                     for v in data.split("[~]"))
+    return f"{head}>{values}</RegistryValue>"
 
 
 def set_components(options, tag, folder_id, files_dir, rows_file, win64, fixes):
@@ -151,12 +154,6 @@ def component(options, ident, win64, content, *names):
     code = guid(options.upgrade_code, ident, *names)
     return (f'<Component Id="{ident}" Guid="{code}" Win64="{"yes" if win64 else "no"}">'
             f"{content}</Component>")
-
-
-def value(root, key, name, kind, data, extra=""):
-    named = f" Name={attribute(name)}" if name else ""
-    return (f'<RegistryValue Root="{root}" Key={attribute(key)}{named} Type="{kind}" '
-            f"Value={attribute(data)}{extra}/>")
 
 
 def docs_component(options, win64):
