@@ -131,3 +131,20 @@ signed_in_registers() {
     WINEDLLOVERRIDES="$WINE_SETUPS;$WINE_STAND_INS" quiet "$WINE64" cmd /c signin.bat || return 1
     quiet wine reg add "$active_setup" /v Version /d "$version" /f /reg:64
 }
+
+# fresh_prefix FOLDER ARCH RECORDER: the state every case of an installer's test starts from,
+# made once: a fresh prefix with PowerShell as the installers find it on 64-bit Windows (a
+# stand-in recording its command lines), on a Windows before 11.
+fresh_prefix() {
+    make_prefix "$1" "$2"
+    [ "$2" = win64 ] || return 0
+    WINEPREFIX=$1 powershell_stand_in "$3"
+    WINEPREFIX=$1 stop_server
+}
+# start_case NAME FOLDER: the case NAME, whose failures name it, from the fresh state in FOLDER.
+start_case() {
+    case_name=$1
+    stop_server
+    rm -rf "$WINEPREFIX" && cp -a "$2" "$WINEPREFIX"
+    quiet wineserver -p
+}

@@ -74,20 +74,10 @@ release() {
 ours="Lanterwell|${CLSID_SHELL_EXTENSION:1:8}|${APPID_LANTERWELL:1:8}|${LIBID_LANTERWELL:1:8}"
 ours="$ours|${IID_ISHELL_EXTENSION:1:8}|NSIS|nsu|ns[a-z0-9]*\.tmp"
 
-# The state every case starts from, made once: a fresh prefix with PowerShell as the setup
-# program finds it on 64-bit Windows (a stand-in recording its command lines), on a Windows
-# before 11.
-make_prefix "$work/fresh" "$arch"
-if [ "$arch" = win64 ]; then
-    WINEPREFIX=$work/fresh powershell_stand_in "$recorder"
-    WINEPREFIX=$work/fresh stop_server
-fi
-# in_case NAME: runs the function NAME from the fresh state; its failures name it.
+fresh_prefix "$work/fresh" "$arch" "$recorder"
+# in_case NAME: runs the function NAME from the fresh state.
 in_case() {
-    case_name=$1
-    stop_server
-    rm -rf "$WINEPREFIX" && cp -a "$work/fresh" "$WINEPREFIX"
-    quiet wineserver -p
+    start_case "$1" "$work/fresh"
     default_folders
     "$1"
 }

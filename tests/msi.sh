@@ -208,17 +208,10 @@ make_older() {
     rm -f "$sources/older.wxs"
 }
 
-make_prefix "$work/fresh" "$arch"
-if [ "$arch" = win64 ]; then
-    WINEPREFIX=$work/fresh powershell_stand_in "$recorder"
-    WINEPREFIX=$work/fresh stop_server
-fi
+fresh_prefix "$work/fresh" "$arch" "$recorder"
 in_case() {
-    case_name=$1
-    stop_server
-    rm -rf "$WINEPREFIX" && cp -a "$work/fresh" "$WINEPREFIX"
-    quiet wineserver -p
-    "$@"
+    start_case "$1" "$work/fresh"
+    "$1"
 }
 
 case_name=tables
