@@ -144,6 +144,8 @@ fresh_prefix() {
 # start_case NAME FOLDER: the case NAME, whose failures name it, from the fresh state in FOLDER.
 start_case() {
     case_name=$1
+    # A case named but never written would otherwise pass unnoticed.
+    declare -F "$1" >/dev/null || check "the case is written" false
     stop_server
     rm -rf "$WINEPREFIX" && cp -a "$2" "$WINEPREFIX"
     quiet wineserver -p

@@ -110,6 +110,24 @@ install() {
         -a -z "$(value 64 "$machine_setup" StubPath)" -a -z "$(find "$main" -name '*.msix')"
 }
 
+without_sign_in() {
+    check "RESTOREATSIGNIN=0 installs" \
+        test "$(msi_code /i "$(package "$msi")" /qn RESTOREATSIGNIN=0)" = 0
+    check "without the sign-in entry" test -z "$(value $native "$run" Lanterwell)"
+}
+
+repair() {
+    msi_code /i "$(package "$msi")" /qn >/dev/null
+    rm -f "$main/lwsubst.exe"
+    quiet wine reg delete "HKCR\\CLSID\\$CLSID_SHELL_EXTENSION\\InprocServer32" /ve /f /reg:$native
+    # What msiexec /fomus asks: missing files, the machine's and the user's rows, shortcuts.
+    check "the repair succeeds" \
+        test "$(msi_code /i "$(package "$msi")" REINSTALL=ALL REINSTALLMODE=omus /qn)" = 0
+    check "the deleted file is back" test -s "$main/lwsubst.exe"
+    check "the deleted value is back" \
+        test "$(server_of $native)" = "$(windows_path "$main/Lanterwell.dll")"
+}
+
 # What the setup program does on Windows 11, with the folder read from the install's record;
 # an upgrade's removal of the older version leaves users the package; the uninstall removes
 # it and leaves nothing.
