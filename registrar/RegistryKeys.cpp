@@ -135,16 +135,20 @@ private:
     const wchar_t* m_name = nullptr;
 };
 
-template <typename Char> KeyNature NatureAt(HKEY parent, const Char* name, HKEY asItself) {
+// The nature of a key opened as itself, judged by the key its link reaches at this moment,
+// which `reached` keeps: what is done to a view link is done to that very key, whatever the
+// link names a moment later.
+// `view` is the registry view asked for (KEY_WOW64_32KEY, KEY_WOW64_64KEY or neither).
+template <typename Char>
+KeyNature NatureAt(HKEY parent, const Char* name, HKEY asItself, REGSAM view, KeyHandle& reached) {
     if (!HoldsLinkValue(asItself))
         return KeyNature::Key;
     // A link whose target is gone leads nowhere: it is removed as a link.
-    KeyHandle followed;
-    if (followed.Open(parent, name, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+    if (reached.Open(parent, name, KEY_QUERY_VALUE | view) != ERROR_SUCCESS)
         return KeyNature::Link;
     KeyFullName link;
     KeyFullName target;
-    if (!link.Read(asItself) || !target.Read(followed.Get()))
+    if (!link.Read(asItself) || !target.Read(reached.Get()))
         return KeyNature::Link;
     // Any key may hold a value of that name and type: that makes no link of it.
     if (link == target)
@@ -160,8 +164,13 @@ LONG OpenInViewAt(KeyHandle& key, HKEY parent, const Char* name, REGSAM access, 
     const LONG error = key.OpenLink(parent, name, access);
     if (error)
         return error;
-    nature = NatureAt(parent, name, key.Get());
-    return nature == KeyNature::ViewLink ? key.Open(parent, name, access) : ERROR_SUCCESS;
+    KeyHandle reached;
+    nature =
+        NatureAt(parent, name, key.Get(), access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY), reached);
+    // The key judged, opened again through its own handle: never by the link's name again.
+    return nature == KeyNature::ViewLink
+               ? key.Open(reached.Get(), static_cast<const wchar_t*>(nullptr), access)
+               : ERROR_SUCCESS;
 }
 
 LONG DeleteKeyTreeAt(HKEY parent, const wchar_t* name, int depth);
@@ -234,7 +243,8 @@ HRESULT DeleteNamedValue(HKEY key, bool keyWritable, const char* name) noexcept 
 }
 
 KeyNature NatureOf(HKEY parent, const char* name, HKEY asItself) noexcept {
-    return NatureAt(parent, name, asItself);
+    KeyHandle reached;
+    return NatureAt(parent, name, asItself, 0, reached);
 }
 
 LONG OpenInView(KeyHandle& key, HKEY parent, const char* name, REGSAM access,

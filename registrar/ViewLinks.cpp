@@ -1,4 +1,5 @@
 #include "registrar/ViewLinks.h"
+#include "support/OrdinalNames.h"
 #include "support/Platform.h"
 
 namespace {
@@ -161,8 +162,7 @@ bool Joins(KeyNameText target, KeyNameText base, KeyNameText rest) {
 } // namespace
 
 bool SameKeyName(KeyNameText one, KeyNameText other) noexcept {
-    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one.text, one.units, other.text,
-                          other.units) == CSTR_EQUAL;
+    return SameNameIgnoringCase(one.text, one.units, other.text, other.units);
 }
 
 bool IsPlatformViewLink(KeyNameText link, KeyNameText target) noexcept {

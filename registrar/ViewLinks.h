@@ -11,7 +11,9 @@ struct KeyNameText {
     int units;
 };
 
-// Whether two key names are one, as the registry compares them: without regard to case.
+// Whether two key names are one, as the registry compares them: unit by unit, without regard to
+// case by its own upper-case table, with no linguistic rule (a soft hyphen counts; the Kelvin
+// sign is not "K").
 bool SameKeyName(KeyNameText one, KeyNameText other) noexcept;
 
 // Whether a link is one WoW64 makes: it lies in the 32-bit view's own node of a key the view

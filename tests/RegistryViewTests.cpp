@@ -2,7 +2,9 @@
 // platform reaches keys both views share, and a view's own, through links of its own.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <atomic>
 #include <string>
+#include <thread>
 #include "registrar/RegistryKeys.h"
 #include "registrar/ViewLinks.h"
 #include "tests/WalkBlock.h"
@@ -184,6 +186,46 @@ TEST_F(ViewWalkTest, DeleteAndForceRemoveTakeTheKeyAViewLinkReachesAndKeepTheLin
     Remove(link);
 }
 
+// A link flipped by another program between its platform's shape and another key while the
+// walk deletes what it reaches: what is deleted is always the key the link was judged by.
+TEST_F(ViewWalkTest, ALinkThatChangesUnderTheWalkNeverTakesAnotherKey) {
+    const std::wstring shared = L"Software\\Classes\\Lanterwell Shared";
+    const std::wstring link = L"Software\\Classes\\Wow6432Node\\Lanterwell Shared";
+    const std::wstring targets[] = {L"\\Registry\\Machine\\" + shared,
+                                    L"\\Registry\\Machine\\" + m_outside};
+    std::atomic<bool> stop(false);
+    std::thread flipper([&] {
+        for (size_t turn = 0; !stop; ++turn) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, link.c_str(), REG_OPTION_OPEN_LINK,
+                              KEY_SET_VALUE | KEY_WOW64_64KEY, &key))
+                continue;
+            const std::wstring& target = targets[turn % 2];
+            RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
+                           reinterpret_cast<const BYTE*>(target.data()),
+                           static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+            RegCloseKey(key);
+        }
+    });
+    int taken = 0;
+    for (int round = 0; round < 200; ++round) {
+        Remove(link);
+        PlantLink(link, shared);
+        Write(shared + L"\\Sub");
+        Walk(HKEY_LOCAL_MACHINE,
+             "NoRemove Software { NoRemove Classes { Delete 'Lanterwell Shared' } }", true);
+        if (Read(m_outside) != kTargetValue) {
+            ++taken;
+            Write(m_outside);
+        }
+    }
+    stop = true;
+    flipper.join();
+    EXPECT_EQ(taken, 0) << "rounds in which a key the rule never allows was deleted";
+    Remove(shared);
+    Remove(link);
+}
+
 // A link below a view node where the platform keeps no view (a user's Software, which both
 // views share) is planted, in any process: unregistration removes it and keeps its target.
 TEST(ViewLinkShapeTest, AViewNodeBelowASharedKeyHoldsOnlyPlantedLinks) {
@@ -249,6 +291,24 @@ const LinkRuleCase kLinkRuleCases[] = {
     {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node",
      L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes", false},
 };
+
+// Key names compare as the registry compares them: ordinally, case by its upper-case table.
+TEST(ViewLinkShapeTest, KeyNamesCompareAsTheRegistryComparesThem) {
+    const struct {
+        const wchar_t* one;
+        const wchar_t* other;
+        bool same;
+    } rows[] = {{L"CLSID", L"clsid", true},          {L"\u00E4", L"\u00C4", true},
+                {L"CLSID", L"C\u00ADLSID", false},   {L"Key", L"\u212Aey", false},
+                {L"Stra\u00DFe", L"STRASSE", false}, {L"TypeLib", L"TypeLib ", false}};
+    for (const auto& row : rows)
+        EXPECT_EQ(SameKeyName({row.one, lstrlenW(row.one)}, {row.other, lstrlenW(row.other)}),
+                  row.same)
+            << test::Utf8(row.one) << " / " << test::Utf8(row.other);
+    const wchar_t link[] = L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\C\u00ADLSID\\{X}";
+    const wchar_t target[] = L"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\CLSID\\{X}";
+    EXPECT_FALSE(IsPlatformViewLink({link, lstrlenW(link)}, {target, lstrlenW(target)}));
+}
 
 TEST(ViewLinkShapeTest, OnlyTheDocumentedSharedKeysAreThePlatformsLinks) {
     for (const LinkRuleCase& row : kLinkRuleCases) {
