@@ -66,7 +66,8 @@ TEST(ThreadStress, SixteenApartmentsShareOneClassObjectAndGiveEverythingBack) {
     ASSERT_TRUE(dll.Loaded());
 
     std::atomic<bool> running{true};
-    std::atomic<long> polls{0};
+    // A poll costs next to nothing: a long (32 bits on Windows) wraps within a slow run.
+    std::atomic<long long> polls{0};
     std::thread poller([&] {
         while (running) {
             const HRESULT answer = dll.canUnloadNow();
