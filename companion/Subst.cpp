@@ -7,7 +7,7 @@
 // failure never fails the mapping (lwsubst reports such drives).
 #include <windows.h>
 #include "drives/DosDevices.h"
-#include "drives/DriveStore.h"
+#include "drives/DriveActions.h"
 #include "support/DriveLetters.h"
 #include <strsafe.h>
 
@@ -22,10 +22,12 @@ __declspec(dllexport) int WINAPI CreateSubst(int drive, const char* path) {
     if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, MAX_PATH))
         return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? ERROR_FILENAME_EXCED_RANGE
                                                            : ERROR_NO_UNICODE_TRANSLATION;
-    if (const int error = DosDevices::Create(drive, wide))
-        return error;
-    DriveStore::KeepMade(drive);
-    return 0;
+    // By the drive programs' one rule: the same letters refused, the same folder checked and
+    // mapped, as lwsubst and the window; a name is read against the current folder, as SUBST
+    // reads it. Saving is a side effect whose failure never fails the mapping.
+    return DriveActions::Make(drive, wide, DriveActions::Keep::BySetting,
+                              FolderNames::Names::Relative)
+        .created;
 }
 
 // A folder that the ANSI code page cannot hold comes back with '?' in place of what it lacks,
@@ -51,9 +53,14 @@ __declspec(dllexport) int WINAPI QuerySubst(int drive, char* buffer, int size) {
 }
 
 __declspec(dllexport) int WINAPI DeleteSubst(int drive) {
-    if (const int error = DosDevices::Delete(drive))
+    // Only a substituted drive is this library's to delete; forgetting its saved entry is a
+    // side effect, as saving is: the answer is whether the drive went.
+    if (const int error = DosDevices::Query(drive, nullptr))
         return error;
-    DriveStore::Forget(drive);
-    return 0;
+    int error = 0;
+    DriveActions::Delete(drive, error);
+    if (DosDevices::Query(drive, nullptr) != 0)
+        return 0;
+    return error ? error : ERROR_GEN_FAILURE;
 }
 }

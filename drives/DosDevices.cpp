@@ -1,9 +1,13 @@
 #include "drives/DosDevices.h"
+#include "drives/MachineDrives.h"
 #include "support/DriveLetters.h"
 #include "support/Handles.h"
-#include <strsafe.h>
 
 namespace {
+
+const wchar_t kDrivesMutex[] = L"Local\\Lanterwell.Drives";
+// A make or a delete takes milliseconds: a lock held longer belongs to a program that hangs.
+const DWORD kTurnWait = 30000;
 
 const wchar_t kSubstPrefix[] = L"\\??\\";
 const int kSubstPrefixLength = sizeof(kSubstPrefix) / sizeof(wchar_t) - 1;
@@ -49,45 +53,57 @@ int LastErrorOr(int fallback) {
     return error ? static_cast<int>(error) : fallback;
 }
 
-// The folder a drive maps: absolute, without a final backslash unless it is a drive root.
-// `full` holds MAX_PATH units.
-int PrepareFolder(const wchar_t* path, wchar_t* full) {
-    if (!path || !*path)
-        return ERROR_PATH_NOT_FOUND;
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return ERROR_PATH_NOT_FOUND;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return ERROR_DIRECTORY;
-    const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
-    if (length == 0 || length >= MAX_PATH)
-        return ERROR_FILENAME_EXCED_RANGE;
-    // The platform drops a trailing backslash from a folder but needs it on a drive root.
-    // In UTF-16 the last unit is a whole character: 表 never ends in a backslash here.
-    if (length > 3 && full[length - 1] == L'\\')
-        full[length - 1] = 0;
-    return 0;
-}
-
 } // namespace
 
 namespace DosDevices {
 
 const wchar_t kChangedEvent[] = L"Local\\Lanterwell.DrivesChanged";
 
-int Create(int drive, const wchar_t* path) noexcept {
-    wchar_t name[3];
-    if (!DriveName(drive, name))
+Turn::Turn() noexcept : Turn(kDrivesMutex, kTurnWait) {}
+
+Turn::Turn(const wchar_t* name, DWORD wait) noexcept : m_mutex(CreateMutexW(nullptr, FALSE, name)) {
+    const DWORD waited = m_mutex ? WaitForSingleObject(m_mutex.Get(), wait) : WAIT_FAILED;
+    m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+Turn::~Turn() {
+    if (m_held)
+        ReleaseMutex(m_mutex.Get());
+}
+
+int LetterFree(int drive) noexcept {
+    if (!DriveLetters::IsDrive(drive))
         return ERROR_INVALID_DRIVE;
-    if (GetLogicalDrives() & (1u << (drive - 1)))
-        return ERROR_ALREADY_ASSIGNED;
-    wchar_t full[MAX_PATH];
-    if (const int error = PrepareFolder(path, full))
+    // A drive of the session would hide the one for every user from this user's programs.
+    if (MachineDrives::Holds(drive))
+        return kMachineDriveHolds;
+    return GetLogicalDrives() & (1u << (drive - 1)) ? ERROR_ALREADY_ASSIGNED : 0;
+}
+
+DWORD FreeLetters() noexcept {
+    DWORD free = DriveLetters::FreeOf(GetLogicalDrives());
+    for (int drive = 1; drive <= DriveLetters::kCount; ++drive)
+        if ((free & (1u << (drive - 1))) && MachineDrives::Holds(drive))
+            free &= ~(1u << (drive - 1));
+    return free;
+}
+
+int Create(int drive, const wchar_t* given, FolderNames::Names names,
+           wchar_t (&full)[MAX_PATH]) noexcept {
+    full[0] = 0;
+    const Turn turn;
+    if (!turn.Held())
+        return ERROR_BUSY;
+    if (const int error = LetterFree(drive))
         return error;
-    if (!DefineDosDeviceW(0, name, full))
-        return LastErrorOr(ERROR_INVALID_FUNCTION);
-    TellWatchers();
-    return 0;
+    if (const int error = FolderNames::ExistingFolder(given, names, full, MAX_PATH))
+        return error;
+    if (const int error = Define(drive, full))
+        return error;
+    if (FolderNames::IsFolder(full))
+        return 0;
+    Delete(drive);
+    return ERROR_PATH_NOT_FOUND;
 }
 
 int Define(int drive, const wchar_t* folder) noexcept {
@@ -107,18 +123,13 @@ int Query(int drive, wchar_t* folder) noexcept {
         return error;
     if (!folder)
         return 0;
-    // A share reads back as "UNC\server\share": the folder is "\\server\share".
-    const wchar_t* mapped = target + kSubstPrefixLength;
-    if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, mapped, 4, L"UNC\\", 4) == CSTR_EQUAL) {
-        folder[0] = L'\\';
-        return SUCCEEDED(StringCchCopyW(folder + 1, MAX_PATH - 1, mapped + 3))
-                   ? 0
-                   : ERROR_FILENAME_EXCED_RANGE;
-    }
-    return SUCCEEDED(StringCchCopyW(folder, MAX_PATH, mapped)) ? 0 : ERROR_FILENAME_EXCED_RANGE;
+    return FolderNames::FromTarget(target, folder, MAX_PATH) ? 0 : ERROR_FILENAME_EXCED_RANGE;
 }
 
 int Delete(int drive) noexcept {
+    const Turn turn;
+    if (!turn.Held())
+        return ERROR_BUSY;
     wchar_t name[3];
     wchar_t target[kTargetUnits];
     if (const int error = FindSubst(drive, name, target))

@@ -1,12 +1,12 @@
 #include "drives/DriveActions.h"
-#include <shellapi.h>
-#include <userenv.h>
 #include "drives/DosDevices.h"
 #include "drives/MachineDrives.h"
 #include "drives/SavedValue.h"
 #include "drives/StoreKeys.h"
 #include "support/DriveLetters.h"
+#include "support/Handles.h"
 #include "support/KeyHandle.h"
+#include "support/OrdinalNames.h"
 #include <strsafe.h>
 
 namespace {
@@ -140,13 +140,27 @@ bool ShowsMachineDrive(int drive, const wchar_t* mapped) {
     return MachineDrives::Holds(drive) && MachineDrives::Present(drive, mapped);
 }
 
+// The folder that holds the users' profiles, asked of userenv.dll from the system folder only
+// when a drive for every user is made: nothing else of the drive programs needs it.
+bool ProfilesFolder(wchar_t (&profiles)[MAX_PATH]) {
+    wchar_t path[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH ||
+        FAILED(StringCchCatW(path, MAX_PATH, L"\\userenv.dll")))
+        return false;
+    const UniqueLibrary userenv(LoadLibraryW(path));
+    using GetProfilesDirectoryProc = BOOL(WINAPI*)(wchar_t*, DWORD*);
+    const auto getProfiles =
+        userenv ? reinterpret_cast<GetProfilesDirectoryProc>(reinterpret_cast<void*>(
+                      GetProcAddress(userenv.Get(), "GetProfilesDirectoryW")))
+                : nullptr;
+    DWORD units = MAX_PATH;
+    return getProfiles && getProfiles(profiles, &units);
+}
+
 } // namespace
 
 namespace DriveActions {
-
-bool SameFolder(const wchar_t* one, const wchar_t* other) noexcept {
-    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one, -1, other, -1) == CSTR_EQUAL;
-}
 
 Problem ProblemOf(int error) noexcept {
     switch (error) {
@@ -161,7 +175,11 @@ Problem ProblemOf(int error) noexcept {
         return Problem::NotAFolder;
     case ERROR_FILENAME_EXCED_RANGE:
         return Problem::NameTooLong;
-    case kMachineDriveHolds:
+    case ERROR_INVALID_NAME:
+        return Problem::BadName;
+    case ERROR_BAD_PATHNAME:
+        return Problem::NotFullPath;
+    case DosDevices::kMachineDriveHolds:
         return Problem::MachineDrive;
     default:
         return Problem::Other;
@@ -174,9 +192,9 @@ Listing Read(int drive) noexcept {
                    !ShowsMachineDrive(drive, entry.mappedFolder);
     const int savedError = DriveStore::Saved(drive, entry.savedFolder);
     entry.saved = savedError == 0;
-    entry.unreadable = savedError == ERROR_INVALID_DATA;
-    entry.sameFolder =
-        entry.mapped && entry.saved && SameFolder(entry.savedFolder, entry.mappedFolder);
+    entry.unreadable = DriveStore::NamesNoFolder(savedError);
+    entry.sameFolder = entry.mapped && entry.saved &&
+                       FolderNames::SameFolder(entry.savedFolder, entry.mappedFolder);
     return entry;
 }
 
@@ -197,16 +215,17 @@ SignIn SignInOf(const Listing& entry, DriveStore::Restoring setting) noexcept {
     }
 }
 
-Made Make(int drive, const wchar_t* folder, Keep keep) noexcept {
+Made Make(int drive, const wchar_t* folder, Keep keep, FolderNames::Names names) noexcept {
     Made made;
-    // A drive of the session would hide the one for every user from this user's programs.
-    made.created =
-        MachineDrives::Holds(drive) ? kMachineDriveHolds : DosDevices::Create(drive, folder);
+    made.created = DosDevices::Create(drive, folder, names, made.folder);
     if (made.created)
         return made;
     switch (keep) {
     case Keep::Always:
         made.saved = SaveAsTheUsersOwn(drive, made.restoreTurnedOn);
+        break;
+    case Keep::Entry:
+        made.saved = DriveStore::SaveMade(drive);
         break;
     case Keep::Never:
         made.saved = DriveStore::Forget(drive);
@@ -225,6 +244,11 @@ Made Change(int drive, int newDrive, const wchar_t* folder, Keep keep) noexcept 
         made.created = ERROR_INVALID_DRIVE;
         return made;
     }
+    const DosDevices::Turn turn;
+    if (!turn.Held()) {
+        made.created = ERROR_BUSY;
+        return made;
+    }
     const bool sameLetter = newDrive == drive;
     SaveChange change(drive, sameLetter ? 0 : newDrive);
     if ((made.created = change.Take()) != 0)
@@ -233,7 +257,7 @@ Made Change(int drive, int newDrive, const wchar_t* folder, Keep keep) noexcept 
     // one last.
     if (sameLetter && (made.created = DosDevices::Delete(drive)) != 0)
         return made;
-    made = Make(newDrive, folder, keep);
+    made = Make(newDrive, folder, keep, FolderNames::Names::FullOnly);
     int error = 0;
     if (!made.created && !made.saved && !sameLetter && Delete(drive, error) != Problem::None)
         made.saved = error ? error : ERROR_GEN_FAILURE;
@@ -249,6 +273,48 @@ Made Change(int drive, int newDrive, const wchar_t* folder, Keep keep) noexcept 
     if (DosDevices::Query(drive, mapped))
         DosDevices::Define(drive, old.mappedFolder);
     return made;
+}
+
+bool Restore(RestoreReport report, void* context) noexcept {
+    bool whole = true;
+    wchar_t saved[DriveLetters::kCount + 1][MAX_PATH];
+    int errors[DriveLetters::kCount + 1] = {};
+    DWORD pending = 0;
+    for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
+        const int error = DriveStore::Saved(drive, saved[drive]);
+        if (DriveStore::NamesNoFolder(error)) {
+            report(context, drive, saved[drive], error);
+            whole = false;
+        }
+        // Already there, as another restore left it: nothing to do, and never defined twice.
+        wchar_t mapped[MAX_PATH];
+        if (error || (DosDevices::Query(drive, mapped) == 0 &&
+                      FolderNames::SameFolder(mapped, saved[drive])))
+            continue;
+        pending |= 1u << drive;
+    }
+    for (bool madeOne = true; madeOne && pending;) {
+        madeOne = false;
+        for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
+            if (!(pending & (1u << drive)))
+                continue;
+            wchar_t full[MAX_PATH];
+            errors[drive] =
+                DosDevices::Create(drive, saved[drive], FolderNames::Names::FullOnly, full);
+            if (errors[drive])
+                continue;
+            report(context, drive, full, 0);
+            pending &= ~(1u << drive);
+            madeOne = true;
+        }
+    }
+    for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
+        if (pending & (1u << drive)) {
+            report(context, drive, saved[drive], errors[drive]);
+            whole = false;
+        }
+    }
+    return whole;
 }
 
 int KeepForSignIn(int drive, bool keep) noexcept {
@@ -267,28 +333,6 @@ Problem Delete(int drive, int& error) noexcept {
     return error ? Problem::Other : Problem::None;
 }
 
-int Open(HWND owner, int drive) noexcept {
-    wchar_t folder[MAX_PATH];
-    if (DosDevices::Query(drive, folder))
-        return ERROR_INVALID_DRIVE;
-    // A drive whose folder is gone opens nothing: said as that, not as the shell's failure.
-    if (GetFileAttributesW(folder) == INVALID_FILE_ATTRIBUTES)
-        return ERROR_PATH_NOT_FOUND;
-    const DriveLetters::Name root = DriveLetters::RootName(drive);
-    SHELLEXECUTEINFOW execute = {};
-    execute.cbSize = sizeof(execute);
-    // The caller says what went wrong, in its own words.
-    execute.fMask = SEE_MASK_FLAG_NO_UI;
-    execute.hwnd = owner;
-    execute.lpVerb = L"open";
-    execute.lpFile = root.text;
-    execute.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExW(&execute))
-        return 0;
-    const DWORD error = GetLastError();
-    return error ? static_cast<int>(error) : ERROR_GEN_FAILURE;
-}
-
 MachineListing ReadMachine(int drive, wchar_t* folder) noexcept {
     MachineListing entry;
     const int error = MachineDrives::Read(drive, folder);
@@ -301,8 +345,9 @@ MachineListing ReadMachine(int drive, wchar_t* folder) noexcept {
     return entry;
 }
 
-Problem CheckMachine(int drive, const wchar_t* folder, wchar_t* full, int& error) noexcept {
-    error = MachineDrives::FullFolder(folder, full);
+Problem CheckMachine(int drive, const wchar_t* folder, FolderNames::Names names, wchar_t* full,
+                     int& error) noexcept {
+    error = FolderNames::ExistingFolder(folder, names, full, MachineDrives::kFolderUnits);
     if (error)
         return ProblemOf(error);
     if (!OnLocalFixedVolume(full))
@@ -317,7 +362,7 @@ Problem CheckMachine(int drive, const wchar_t* folder, wchar_t* full, int& error
 }
 
 Problem MakeMachine(int drive, const wchar_t* folder, wchar_t* full, int& error) noexcept {
-    const Problem problem = CheckMachine(drive, folder, full, error);
+    const Problem problem = CheckMachine(drive, folder, FolderNames::Names::Relative, full, error);
     if (problem != Problem::None)
         return problem;
     error = MachineDrives::Write(drive, full);
@@ -334,18 +379,15 @@ Problem DeleteMachine(int drive, int& error) noexcept {
 
 bool UnderAProfile(const wchar_t* folder) noexcept {
     wchar_t profiles[MAX_PATH];
-    DWORD units = MAX_PATH;
-    if (!GetProfilesDirectoryW(profiles, &units))
-        return false;
     size_t length = 0;
     size_t folderLength = 0;
-    if (FAILED(StringCchLengthW(profiles, MAX_PATH, &length)) ||
+    if (!ProfilesFolder(profiles) || FAILED(StringCchLengthW(profiles, MAX_PATH, &length)) ||
         FAILED(StringCchLengthW(folder, MachineDrives::kFolderUnits, &folderLength)) ||
         folderLength <= length)
         return false;
     return length &&
-           CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, folder, static_cast<int>(length),
-                          profiles, static_cast<int>(length)) == CSTR_EQUAL &&
+           SameNameIgnoringCase(folder, static_cast<int>(length), profiles,
+                                static_cast<int>(length)) &&
            folder[length] == L'\\';
 }
 

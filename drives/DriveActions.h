@@ -1,15 +1,13 @@
 #pragma once
 #include <windows.h>
 #include "drives/DriveStore.h"
+#include "drives/FolderNames.h"
 
 // What lwsubst and the Lanterwell window do to virtual drives, by the drive store's one rule
 // (DriveStore.h), and the answers both give: why something could not be done and what a
 // drive's sign-in state is are decided here once, for each tool to say in its own words.
 // None of it says anything itself.
 namespace DriveActions {
-
-// Whether two folder names name one folder, as the drive store compares them.
-bool SameFolder(const wchar_t* one, const wchar_t* other) noexcept;
 
 // Why a drive could not be made, restored, kept, deleted or opened.
 enum class Problem {
@@ -18,6 +16,9 @@ enum class Problem {
     FolderMissing,    // no such folder (any more)
     NotAFolder,       // the name is a file's
     NameTooLong,      // longer than the platform maps
+    BadName,          // a device's or the object manager's name ("\\.\", "\??\"), or a long
+                      // form that is not whole: no folder
+    NotFullPath,      // a relative name where there is no current folder (the window)
     NotVirtual,       // neither a virtual drive of this session nor a saved one (nor, for a
                       // drive for every user, a value of the machine's key)
     MachineDrive,     // a drive for every user holds the letter
@@ -27,17 +28,14 @@ enum class Problem {
     NotAdministrator, // drives for every user are an administrator's to change
     Other,            // any other failure: the tools show its code
 };
-// The drive programs' own code for Problem::MachineDrive, beside Win32's (bit 29 marks a code
-// of an application's own).
-const int kMachineDriveHolds = 0x20000001;
-// The problem a Win32 error code stands for.
+// The problem a Win32 error code (or DosDevices::kMachineDriveHolds) stands for.
 Problem ProblemOf(int error) noexcept;
 
 // One drive letter as the lists show it.
 struct Listing {
     bool mapped = false;     // a virtual drive of this session
     bool saved = false;      // a saved entry naming a folder
-    bool unreadable = false; // a saved entry that names no folder
+    bool unreadable = false; // a saved entry that names no folder (or no full path)
     bool sameFolder = false; // mapped to the folder it is saved with
     wchar_t mappedFolder[MAX_PATH] = {};
     wchar_t savedFolder[MAX_PATH] = {};
@@ -62,22 +60,34 @@ SignIn SignInOf(const Listing& entry, DriveStore::Restoring setting) noexcept;
 enum class Keep {
     BySetting, // while the user's restore is on (lwsubst L: folder, the menu)
     Always,    // whatever the setting, which becomes the user's own and on (/save)
+    Entry,     // this drive's entry alone, the setting untouched (the window's Change, ticked)
     Never,     // not this drive: an entry saved for its letter goes (the window, unticked)
 };
 
 // Makes a drive and keeps it as asked. Saving is all or nothing: when any part of it fails,
 // the setting, the sign-in entry and the saved drives stay as they were.
 struct Made {
-    int created = 0;              // DosDevices::Create's answer
-    int saved = 0;                // the drive store's answer, once made
-    bool restoreTurnedOn = false; // restoring was off for the user until now
+    int created = 0;               // DosDevices::Create's answer
+    int saved = 0;                 // the drive store's answer, once made
+    bool restoreTurnedOn = false;  // restoring was off for the user until now
+    wchar_t folder[MAX_PATH] = {}; // the folder mapped, once made
 };
-Made Make(int drive, const wchar_t* folder, Keep keep) noexcept;
+Made Make(int drive, const wchar_t* folder, Keep keep, FolderNames::Names names) noexcept;
 
-// Gives a mapped drive another folder or letter (or both), kept as asked. All or nothing: where
-// a step fails, the drive is as it was (even where its folder is gone), and so are its saved
-// entry, the new letter's and the user's setting; the answer says which step failed.
+// Gives a mapped drive another folder or letter (or both), kept as asked; the name is a full
+// path. All or nothing: where a step fails, the drive is as it was
+// (even where its folder is gone), and so are its saved entry, the new letter's and the user's
+// setting; the answer says which step failed.
 Made Change(int drive, int newDrive, const wchar_t* folder, Keep keep) noexcept;
+
+// Makes every saved drive that is not in place (the caller asks whether the user's restore is
+// on): each through
+// the gate, and each round again for the drives whose folder lies on another saved drive
+// (K: => L:\sub), until a round makes none. `report` hears of every saved drive not in place:
+// the folder made, or why not (ERROR_INVALID_DATA, ERROR_BAD_PATHNAME: the entry names no
+// folder, and is kept). False when one was not restored.
+using RestoreReport = void (*)(void* context, int drive, const wchar_t* folder, int error);
+bool Restore(RestoreReport report, void* context) noexcept;
 
 // Keeps a mapped drive for sign-in, or no longer: the drive's own entry alone, the user's
 // setting untouched (it stays the master switch). 0 or a Win32 error code.
@@ -86,10 +96,6 @@ int KeepForSignIn(int drive, bool keep) noexcept;
 // Deletes a virtual drive of this session and forgets its saved entry; a drive that is
 // neither is no virtual drive (Problem::NotVirtual, with `error` left 0).
 Problem Delete(int drive, int& error) noexcept;
-
-// Opens a mapped drive's root in Explorer: 0 or a Win32 error code, ERROR_PATH_NOT_FOUND where
-// the drive's folder no longer exists, ERROR_INVALID_DRIVE for a drive that is not virtual.
-int Open(HWND owner, int drive) noexcept;
 
 // A drive for every user as the lists show it (MachineDrives.h).
 struct MachineListing {
@@ -105,7 +111,8 @@ MachineListing ReadMachine(int drive, wchar_t* folder) noexcept;
 // `full` (MachineDrives::kFolderUnits) receives the folder as the value names it. The window
 // asks before it starts the elevated part: that runs in a session of its own, which does not
 // see the user's drives.
-Problem CheckMachine(int drive, const wchar_t* folder, wchar_t* full, int& error) noexcept;
+Problem CheckMachine(int drive, const wchar_t* folder, FolderNames::Names names, wchar_t* full,
+                     int& error) noexcept;
 // Makes (or, on a letter that holds one, replaces) a drive for every user, from the next start;
 // `full` (MachineDrives::kFolderUnits) receives the folder as the value names it.
 Problem MakeMachine(int drive, const wchar_t* folder, wchar_t* full, int& error) noexcept;

@@ -1,5 +1,6 @@
 #include "drives/DriveStore.h"
 #include "drives/DosDevices.h"
+#include "drives/FolderNames.h"
 #include "drives/StoreKeys.h"
 #include "support/DriveLetters.h"
 #include "support/KeyHandle.h"
@@ -72,21 +73,11 @@ int SaveMade(int drive) noexcept {
     return Save(drive, folder);
 }
 
-bool IsFullPath(const wchar_t* folder) noexcept {
-    if (!folder)
-        return false;
-    const bool driveRoot =
-        ((folder[0] >= L'A' && folder[0] <= L'Z') || (folder[0] >= L'a' && folder[0] <= L'z')) &&
-        folder[1] == L':' && folder[2] == L'\\';
-    const bool share = folder[0] == L'\\' && folder[1] == L'\\' && folder[2] && folder[2] != L'\\';
-    return driveRoot || share;
-}
-
 int Save(int drive, const wchar_t* folder) noexcept {
     wchar_t name[2];
     if (!ValueName(drive, name) || !folder)
         return ERROR_INVALID_PARAMETER;
-    if (!IsFullPath(folder))
+    if (!FolderNames::IsFullPath(folder))
         return ERROR_BAD_PATHNAME;
     KeyHandle key;
     if (const LONG error = key.Create(HKEY_CURRENT_USER, kDrives, KEY_SET_VALUE))
@@ -129,14 +120,22 @@ int Saved(int drive, wchar_t* folder) noexcept {
     if (error)
         return error;
     stored[size / sizeof(wchar_t)] = 0;
-    if (type == REG_SZ)
-        return SUCCEEDED(StringCchCopyW(folder, MAX_PATH, stored)) ? 0 : ERROR_INVALID_DATA;
-    const DWORD expanded = ExpandEnvironmentStringsW(stored, folder, MAX_PATH);
-    if (expanded == 0 || expanded > MAX_PATH) {
-        folder[0] = 0;
-        return ERROR_INVALID_DATA;
+    if (type == REG_SZ) {
+        if (FAILED(StringCchCopyW(folder, MAX_PATH, stored)))
+            return ERROR_INVALID_DATA;
+    } else {
+        const DWORD expanded = ExpandEnvironmentStringsW(stored, folder, MAX_PATH);
+        if (expanded == 0 || expanded > MAX_PATH) {
+            folder[0] = 0;
+            return ERROR_INVALID_DATA;
+        }
     }
-    return 0;
+    // Read in the mapped form, as every drive program compares and restores it; a name that is
+    // no full path stays as it was given, for the tools to show.
+    wchar_t full[MAX_PATH];
+    if (FolderNames::FullName(folder, FolderNames::Names::FullOnly, full, MAX_PATH))
+        return ERROR_BAD_PATHNAME;
+    return SUCCEEDED(StringCchCopyW(folder, MAX_PATH, full)) ? 0 : ERROR_INVALID_DATA;
 }
 
 } // namespace DriveStore

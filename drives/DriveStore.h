@@ -35,10 +35,15 @@ int SaveMade(int drive) noexcept;
 int Save(int drive, const wchar_t* folder) noexcept;
 // A drive that was not saved is no failure.
 int Forget(int drive) noexcept;
-// The saved folder of a drive (MAX_PATH units), with environment variables expanded where the
-// value asks for it; ERROR_FILE_NOT_FOUND when there is none, ERROR_INVALID_DATA for a value
-// that names no folder (another type, or too long), which Forget still removes.
+// The saved folder of a drive (MAX_PATH units) in the mapped form (FolderNames.h), with
+// environment variables expanded where the value asks for it; ERROR_FILE_NOT_FOUND when there
+// is none, ERROR_INVALID_DATA for a value that holds no name (another type, or too long),
+// ERROR_BAD_PATHNAME for a name that is no full path (empty, "C:", "relative\dir", "\??\..."),
+// given back as it stands. Forget removes either.
 int Saved(int drive, wchar_t* folder) noexcept;
-bool IsFullPath(const wchar_t* folder) noexcept;
+// Whether Saved's answer is an entry that names no folder: listed and reported, never made.
+inline bool NamesNoFolder(int savedError) noexcept {
+    return savedError == ERROR_INVALID_DATA || savedError == ERROR_BAD_PATHNAME;
+}
 
 } // namespace DriveStore

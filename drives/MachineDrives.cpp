@@ -1,7 +1,9 @@
 #include "drives/MachineDrives.h"
+#include "drives/FolderNames.h"
 #include "drives/StoreKeys.h"
 #include "support/DriveLetters.h"
 #include "support/KeyHandle.h"
+#include "support/OrdinalNames.h"
 #include <strsafe.h>
 
 namespace {
@@ -14,8 +16,6 @@ const wchar_t kPrefix[] = L"\\??\\";
 const int kPrefixLength = 4;
 // A value's data: the prefix, the folder and its terminator.
 const size_t kDataUnits = kPrefixLength + kFolderUnits;
-// What lets the file system see a folder past MAX_PATH.
-const wchar_t kLongPrefix[] = L"\\\\?\\";
 // Lanterwell's note of what it wrote is in the native view, whichever program reads it.
 const REGSAM kNative = KEY_WOW64_64KEY;
 
@@ -25,7 +25,7 @@ UniqueLocalText NewText(size_t units) {
 }
 
 bool SameName(const wchar_t* one, const wchar_t* other) {
-    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one, -1, other, -1) == CSTR_EQUAL;
+    return SameNameIgnoringCase(one, -1, other, -1);
 }
 
 // A REG_SZ value of at most `units` units with its terminator: ERROR_FILE_NOT_FOUND for none,
@@ -55,18 +55,7 @@ LONG WriteText(HKEY key, const wchar_t* name, const wchar_t* text, size_t units)
 }
 
 bool HasPrefix(const wchar_t* text, const wchar_t* prefix, int length) {
-    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, text, length, prefix, length) ==
-           CSTR_EQUAL;
-}
-
-DWORD Attributes(const wchar_t* full, size_t length) {
-    if (length < MAX_PATH || full[1] != L':')
-        return GetFileAttributesW(full);
-    UniqueLocalText prefixed = NewText(kDataUnits);
-    if (!prefixed ||
-        FAILED(StringCchPrintfW(prefixed.Get(), kDataUnits, L"%s%s", kLongPrefix, full)))
-        return INVALID_FILE_ATTRIBUTES;
-    return GetFileAttributesW(prefixed.Get());
+    return lstrlenW(text) >= length && SameNameIgnoringCase(text, length, prefix, length);
 }
 
 } // namespace
@@ -75,25 +64,6 @@ namespace MachineDrives {
 
 UniqueLocalText NewFolder() noexcept {
     return NewText(kFolderUnits);
-}
-
-int FullFolder(const wchar_t* given, wchar_t* full) noexcept {
-    if (!given || !*given)
-        return ERROR_PATH_NOT_FOUND;
-    const DWORD length = GetFullPathNameW(given, kFolderUnits, full, nullptr);
-    if (length == 0)
-        return ERROR_PATH_NOT_FOUND;
-    if (length >= kFolderUnits)
-        return ERROR_FILENAME_EXCED_RANGE;
-    const DWORD attributes = Attributes(full, length);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return ERROR_PATH_NOT_FOUND;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return ERROR_DIRECTORY;
-    // A volume's root keeps its backslash ("C:\"); a folder's goes.
-    if (length > 3 && full[length - 1] == L'\\')
-        full[length - 1] = 0;
-    return 0;
 }
 
 bool Holds(int drive) noexcept {
@@ -115,11 +85,10 @@ int Read(int drive, wchar_t* folder) noexcept {
         return error;
     // Another program may have written another form of target: shown as it stands.
     const wchar_t* target = data.Get();
-    if (HasPrefix(target, kPrefix, kPrefixLength))
-        target += kPrefixLength;
-    if (!*target)
+    if (!FolderNames::FromTarget(target, folder, kFolderUnits) &&
+        FAILED(StringCchCopyW(folder, kFolderUnits, target)))
         return ERROR_INVALID_DATA;
-    return SUCCEEDED(StringCchCopyW(folder, kFolderUnits, target)) ? 0 : ERROR_INVALID_DATA;
+    return *folder ? 0 : ERROR_INVALID_DATA;
 }
 
 bool Ours(int drive, const wchar_t* folder) noexcept {

@@ -18,11 +18,6 @@ const size_t kFolderUnits = 32767 - 4 + 1;
 // A buffer of kFolderUnits units; null when there is no memory for one.
 UniqueLocalText NewFolder() noexcept;
 
-// The folder a value names for `given`: full, existing, and without a final backslash but on a
-// root; never shortened. ERROR_PATH_NOT_FOUND, ERROR_DIRECTORY (a file),
-// ERROR_FILENAME_EXCED_RANGE. `full` holds kFolderUnits.
-int FullFolder(const wchar_t* given, wchar_t* full) noexcept;
-
 // Whether the key holds a value for the letter, of whatever form.
 bool Holds(int drive) noexcept;
 // The folder of a letter's value: ERROR_FILE_NOT_FOUND for none, ERROR_INVALID_DATA for a value

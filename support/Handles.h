@@ -131,10 +131,12 @@ struct BstrTraits {
 
 using UniqueBstr = UniqueHandle<BSTR, BstrTraits>;
 
-struct LocalMemoryTraits {
-    static wchar_t* Invalid() { return nullptr; }
-    static bool Release(wchar_t* text) { return LocalFree(text) == nullptr; }
+template <typename Unit> struct LocalMemoryTraits {
+    static Unit* Invalid() { return nullptr; }
+    static bool Release(Unit* memory) { return LocalFree(memory) == nullptr; }
 };
 
 // A text buffer from LocalAlloc: for names too long to put on the stack.
-using UniqueLocalText = UniqueHandle<wchar_t*, LocalMemoryTraits>;
+using UniqueLocalText = UniqueHandle<wchar_t*, LocalMemoryTraits<wchar_t>>;
+// Bytes from LocalAlloc: for data larger than a holder keeps inline.
+using UniqueLocalBytes = UniqueHandle<BYTE*, LocalMemoryTraits<BYTE>>;

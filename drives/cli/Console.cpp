@@ -3,6 +3,17 @@
 
 namespace {
 
+// A folder the output's code page cannot hold is written with '?' where it lacks a character,
+// never best-fitted into the name of another folder ("ａ" as "a"); code pages that take no
+// flags (UTF-8, among others) have no best fit to give.
+int Convert(UINT codePage, const wchar_t* text, int units, char* buffer, int bytes) {
+    const int converted = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, units, buffer,
+                                              bytes, nullptr, nullptr);
+    if (converted || GetLastError() != ERROR_INVALID_FLAGS)
+        return converted;
+    return WideCharToMultiByte(codePage, 0, text, units, buffer, bytes, nullptr, nullptr);
+}
+
 void Write(const wchar_t* text, DWORD length) {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
@@ -15,14 +26,14 @@ void Write(const wchar_t* text, DWORD length) {
     if (!codePage)
         codePage = GetOEMCP();
     const int units = static_cast<int>(length);
-    const int bytes = WideCharToMultiByte(codePage, 0, text, units, nullptr, 0, nullptr, nullptr);
+    const int bytes = Convert(codePage, text, units, nullptr, 0);
     if (bytes <= 0)
         return;
     HANDLE heap = GetProcessHeap();
     char* buffer = static_cast<char*>(HeapAlloc(heap, 0, bytes));
     if (!buffer)
         return;
-    WideCharToMultiByte(codePage, 0, text, units, buffer, bytes, nullptr, nullptr);
+    Convert(codePage, text, units, buffer, bytes);
     WriteFile(out, buffer, static_cast<DWORD>(bytes), &written, nullptr);
     HeapFree(heap, 0, buffer);
 }

@@ -7,9 +7,8 @@
 // Exit codes: 0 done; 1 something could not be done (or, for /restore, a drive was skipped);
 // 2 bad usage; 3 (/restore) another restore kept running, and nothing was restored.
 #include <windows.h>
-#include <shellapi.h>
-#include "drives/DosDevices.h"
 #include "drives/DriveActions.h"
+#include "drives/DosDevices.h"
 #include "drives/DriveStore.h"
 #include "drives/MachineDrives.h"
 #include "drives/ToolTexts.h"
@@ -18,6 +17,7 @@
 #include "drives/cli/MessageIds.h"
 #include "support/DriveLetters.h"
 #include "support/Handles.h"
+#include "support/WideArguments.h"
 
 namespace {
 
@@ -86,6 +86,8 @@ const struct {
                        {Problem::FolderMissing, IDS_MISSING_FOLDER, IDS_SKIPPED_MISSING},
                        {Problem::NotAFolder, IDS_NOT_FOLDER, IDS_SKIPPED_MISSING},
                        {Problem::NameTooLong, IDS_PATH_TOO_LONG, IDS_PATH_TOO_LONG},
+                       {Problem::BadName, IDS_NOT_FOLDER_NAME, IDS_SKIPPED_INVALID},
+                       {Problem::NotFullPath, IDS_NOT_FOLDER_NAME, IDS_SKIPPED_INVALID},
                        {Problem::MachineDrive, IDS_MACHINE_HOLDS, IDS_MACHINE_HOLDS}};
 
 void ReportCreateFailure(int drive, const wchar_t* folder, int error, bool restoring) {
@@ -104,11 +106,15 @@ int MakeDrive(int drive, const wchar_t* folder, DriveActions::Keep keep) {
         Console::Print(IDS_NO_FOLDER, Letter(drive));
         return kBadUsage;
     }
-    const DriveActions::Made made = DriveActions::Make(drive, folder, keep);
+    const DriveActions::Made made =
+        DriveActions::Make(drive, folder, keep, FolderNames::Names::Relative);
     if (made.created) {
         ReportCreateFailure(drive, folder, made.created, false);
         return kFailed;
     }
+    // A name read against the current folder: the folder it stands for is said.
+    if (!FolderNames::IsFullPath(folder))
+        Console::Print(IDS_LIST_ENTRY, Letter(drive), made.folder);
     if (made.restoreTurnedOn)
         Console::Print(IDS_RESTORE_TURNED_ON, Letter(drive));
     if (made.saved) {
@@ -132,81 +138,26 @@ int Delete(int drive) {
     }
 }
 
-// Holds the session's restore mutex while it lives.
-class RestoreTurn {
-public:
-    RestoreTurn() : m_mutex(CreateMutexW(nullptr, FALSE, kRestoreMutex)) {
-        const DWORD waited =
-            m_mutex ? WaitForSingleObject(m_mutex.Get(), kRestoreWait) : WAIT_FAILED;
-        m_held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-    }
-    ~RestoreTurn() {
-        if (m_held)
-            ReleaseMutex(m_mutex.Get());
-    }
-    RestoreTurn(const RestoreTurn&) = delete;
-    RestoreTurn& operator=(const RestoreTurn&) = delete;
-    bool Held() const { return m_held; }
+void ReportRestored(void*, int drive, const wchar_t* folder, int error) {
+    if (error == 0)
+        Console::Print(IDS_RESTORED, Letter(drive), folder);
+    else if (error == ERROR_INVALID_DATA)
+        Console::Print(IDS_SKIPPED_UNREADABLE, Letter(drive));
+    else if (error == ERROR_BAD_PATHNAME)
+        Console::Print(IDS_SKIPPED_INVALID, Letter(drive), folder);
+    else
+        ReportCreateFailure(drive, folder, error, true);
+}
 
-private:
-    UniqueKernelObject m_mutex;
-    bool m_held;
-};
-
-// Makes every saved drive whose letter is free and whose folder exists. A folder may lie on
-// another saved drive (K: => L:\sub): each round makes what it can, and the next round tries
-// again what waited for another, until a round makes nothing.
 int Restore() {
     if (!DriveStore::RestoreAtSignIn())
         return kDone;
-    const RestoreTurn turn;
+    const DosDevices::Turn turn(kRestoreMutex, kRestoreWait);
     if (!turn.Held()) {
         Console::Print(IDS_RESTORE_BUSY);
         return kRestoreBusy;
     }
-    int status = kDone;
-    wchar_t saved[DriveLetters::kCount + 1][MAX_PATH];
-    int errors[DriveLetters::kCount + 1] = {};
-    DWORD pending = 0;
-    for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
-        const int savedError = DriveStore::Saved(drive, saved[drive]);
-        if (savedError == ERROR_INVALID_DATA) {
-            Console::Print(IDS_SKIPPED_UNREADABLE, Letter(drive));
-            status = kFailed;
-        }
-        if (savedError)
-            continue;
-        if (!DriveStore::IsFullPath(saved[drive])) {
-            Console::Print(IDS_SKIPPED_INVALID, Letter(drive), saved[drive]);
-            status = kFailed;
-            continue;
-        }
-        // Already there, as another restore left it: nothing to do, and never defined twice.
-        wchar_t mapped[MAX_PATH];
-        if (DosDevices::Query(drive, mapped) == 0 && DriveActions::SameFolder(mapped, saved[drive]))
-            continue;
-        pending |= 1u << drive;
-    }
-    for (bool madeOne = true; madeOne && pending;) {
-        madeOne = false;
-        for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
-            if (!(pending & (1u << drive)))
-                continue;
-            errors[drive] = DosDevices::Create(drive, saved[drive]);
-            if (errors[drive])
-                continue;
-            Console::Print(IDS_RESTORED, Letter(drive), saved[drive]);
-            pending &= ~(1u << drive);
-            madeOne = true;
-        }
-    }
-    for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
-        if (!(pending & (1u << drive)))
-            continue;
-        ReportCreateFailure(drive, saved[drive], errors[drive], true);
-        status = kFailed;
-    }
-    return status;
+    return DriveActions::Restore(ReportRestored, nullptr) ? kDone : kFailed;
 }
 
 int Persist(bool on) {
@@ -226,6 +177,16 @@ const UINT kMachineLines[2][2] = {{IDS_MACHINE_OTHER_NEXT, IDS_MACHINE_OTHER},
 int Usage(int status) {
     Console::Print(IDS_USAGE);
     return status;
+}
+
+// Bad usage, said as what it most likely is: a folder with spaces given without quotes arrives
+// as several words ("lwsubst X: C:\My Folder").
+int Misused(int drive, int count, wchar_t** arguments) {
+    if (drive && count >= 3 && arguments[1][0] != L'/' && arguments[2][0] != L'/') {
+        Console::Print(IDS_QUOTE_FOLDER, Letter(drive));
+        return kBadUsage;
+    }
+    return Usage(kBadUsage);
 }
 
 int ListMachine() {
@@ -298,7 +259,7 @@ int RunMachine(int count, wchar_t** arguments) {
         return DeleteMachine(drive);
     if (drive && arguments[1][0] != L'/')
         return MakeMachine(drive, arguments[1]);
-    return Usage(kBadUsage);
+    return Misused(DriveFromArgument(arguments[0]), count, arguments);
 }
 
 int Run(int count, wchar_t** arguments) {
@@ -330,17 +291,16 @@ int Run(int count, wchar_t** arguments) {
         return MakeDrive(drive, arguments[1], DriveActions::Keep::BySetting);
     if (count == 3 && arguments[1][0] != L'/' && IsSwitch(arguments[2], L"save"))
         return MakeDrive(drive, arguments[1], DriveActions::Keep::Always);
-    return Usage(kBadUsage);
+    return Misused(drive, count, arguments);
 }
 
 } // namespace
 
 int main() {
     int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!arguments)
+    wchar_t** arguments = nullptr;
+    if (!WideArguments(count, arguments))
         return kBadUsage;
     static Arguments repaired(count - 1, arguments + 1);
-    LocalFree(arguments);
     return Run(repaired.Count(), repaired.List());
 }

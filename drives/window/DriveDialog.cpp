@@ -1,4 +1,5 @@
 #include "drives/window/DriveDialog.h"
+#include "drives/DosDevices.h"
 #include "drives/DriveStore.h"
 #include "drives/ToolTexts.h"
 #include "drives/MachineDrives.h"
@@ -24,7 +25,7 @@ struct Editing {
 // free one is offered for a new drive.
 void ListLetters(HWND letters, int changed) {
     SendMessageW(letters, CB_RESETCONTENT, 0, 0);
-    DWORD free = DriveLetters::FreeOf(GetLogicalDrives());
+    DWORD free = DosDevices::FreeLetters();
     if (changed)
         free |= 1u << (changed - 1);
     for (int drive = 1; drive <= DriveLetters::kCount; ++drive) {
@@ -89,7 +90,8 @@ bool AcceptMachine(HWND dialog, DriveEdited& result) {
     UniqueLocalText full = MachineDrives::NewFolder();
     int error = ERROR_OUTOFMEMORY;
     const Problem problem =
-        full ? DriveActions::CheckMachine(result.drive, result.folder, full.Get(), error)
+        full ? DriveActions::CheckMachine(result.drive, result.folder, FolderNames::Names::FullOnly,
+                                          full.Get(), error)
              : Problem::Other;
     if (problem != Problem::None) {
         Texts::Show(dialog, Texts::CreateFailure(problem), MB_ICONEXCLAMATION, result.drive,
@@ -127,11 +129,15 @@ bool Accept(HWND dialog, const Editing& editing) {
         return false;
     if (!changed && IsDlgButtonChecked(dialog, IDC_MACHINE) == BST_CHECKED)
         return AcceptMachine(dialog, result);
-    const DriveActions::Keep keep = IsDlgButtonChecked(dialog, IDC_SAVE) == BST_CHECKED
-                                        ? DriveActions::Keep::Always
-                                        : DriveActions::Keep::Never;
+    // A new drive ticked is what /save means; a changed drive keeps its own entry, and the
+    // user's setting stays the master switch.
+    const bool ticked = IsDlgButtonChecked(dialog, IDC_SAVE) == BST_CHECKED;
+    const DriveActions::Keep kept =
+        changed ? DriveActions::Keep::Entry : DriveActions::Keep::Always;
+    const DriveActions::Keep keep = ticked ? kept : DriveActions::Keep::Never;
     result.made = changed ? DriveActions::Change(changed, result.drive, result.folder, keep)
-                          : DriveActions::Make(result.drive, result.folder, keep);
+                          : DriveActions::Make(result.drive, result.folder, keep,
+                                               FolderNames::Names::FullOnly);
     // A new drive that was made stays, kept or not (the window says which); a change is all
     // or nothing.
     if (!result.made.created && (!changed || !result.made.saved))
@@ -145,9 +151,10 @@ bool Accept(HWND dialog, const Editing& editing) {
     Texts::Show(dialog, Texts::CreateFailure(problem), MB_ICONEXCLAMATION, result.drive,
                 result.folder, static_cast<DWORD>(result.made.created));
     // A letter taken meanwhile: the letters offered are the free ones again.
-    if (problem == Problem::LetterInUse)
+    const bool letter = problem == Problem::LetterInUse || problem == Problem::MachineDrive;
+    if (letter)
         ListLetters(letters, changed);
-    Refocus(dialog, problem == Problem::LetterInUse ? IDC_LETTER : IDC_FOLDER);
+    Refocus(dialog, letter ? IDC_LETTER : IDC_FOLDER);
     return false;
 }
 

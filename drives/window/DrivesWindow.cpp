@@ -11,6 +11,7 @@
 #include "drives/window/DriveList.h"
 #include "drives/MachineDrives.h"
 #include "drives/window/DrivesIds.h"
+#include "drives/window/Explorer.h"
 #include "drives/window/Elevated.h"
 #include "drives/window/FolderName.h"
 #include "drives/window/Texts.h"
@@ -175,7 +176,7 @@ void Open(HWND window) {
     const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
     if (!offered.change && !offered.open)
         return;
-    const int error = DriveActions::Open(window, offered.drive);
+    const int error = Explorer::OpenDrive(window, offered.drive);
     if (!error)
         return;
     const bool gone = DriveActions::ProblemOf(error) == Problem::FolderMissing;
@@ -189,7 +190,8 @@ void RestoreNow(HWND window) {
     if (!offered.restore)
         return;
     const DriveActions::Made made =
-        DriveActions::Make(offered.drive, offered.entry.savedFolder, DriveActions::Keep::BySetting);
+        DriveActions::Make(offered.drive, offered.entry.savedFolder, DriveActions::Keep::BySetting,
+                           FolderNames::Names::FullOnly);
     Settle(window, offered.drive);
     if (made.created)
         Texts::Show(window, Texts::CreateFailure(DriveActions::ProblemOf(made.created)),
