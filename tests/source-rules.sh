@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The rules of the source that no compiler enforces: product code copies and formats strings
-# with the bounded (strsafe) calls only; every shell script passes shellcheck; and the
+# with the bounded (strsafe) calls only; every shell script passes shellcheck; the documents'
+# links, characters and pictures hold; and the
 # identifiers Lanterwell publishes keep their values, which registrations, packages and
 # callers already hold (an upgrade must find the same class).
 # usage: source-rules.sh SOURCE-DIR
@@ -28,6 +29,24 @@ scripts=$(files | while read -r file; do
 done)
 for script in $scripts; do
     check "$script: shellcheck" shellcheck "$script"
+done
+
+# The documents: no picture's temporaries tracked, no control characters in Markdown (a form
+# feed once stood where "C:\folder" was meant), every relative link leads to a file, and every
+# picture is shown by a document.
+for file in $(files | grep -E '\.png\.[^/]*\.png$'); do
+    check "$file: a picture's temporary is not tracked" false
+done
+markdown=$(files '*.md')
+for file in $markdown; do
+    check "$file: no control characters" not grep -qP '[\x00-\x08\x0B\x0C\x0E-\x1F\x7F]' "$file"
+    while read -r target; do
+        check "$file: its link $target leads to a file" test -e "$(dirname "$file")/$target"
+    done < <(grep -oP '\]\(\K[^)#[:space:]]+' "$file" | grep -vE '^[a-z]+:' | sort -u)
+done
+for picture in $(files 'docs/images/*.png' | grep -vE '\.png\.[^/]*\.png$'); do
+    # shellcheck disable=SC2086  # the documents' names, one word each
+    check "$picture: shown by a document" grep -qF "${picture##*/}" $markdown
 done
 
 # The published identifiers as the build writes them out (cmake/Identifiers.cmake).

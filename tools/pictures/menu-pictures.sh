@@ -120,15 +120,18 @@ forget_drives() {
     done
 }
 
-# settled ID FILE: the window's picture once it is drawn: the same picture twice running.
+# settled ID FILE: the window's picture once it is drawn: the same picture twice running. The
+# pictures it compares are the work folder's, never beside the ones it makes.
 settled() {
-    import -window "$1" "$2.a.png"
+    local first=$work/settling.a.png second=$work/settling.b.png
+    import -window "$1" "$first"
     for _ in $(seq 1 2400); do
-        import -window "$1" "$2.b.png"
-        [ "$(compare -metric AE "$2.a.png" "$2.b.png" null: 2>&1)" = 0 ] && break
-        mv "$2.b.png" "$2.a.png"
+        import -window "$1" "$second"
+        [ "$(compare -metric AE "$first" "$second" null: 2>&1)" = 0 ] && break
+        mv "$second" "$first"
     done
-    convert "$2.b.png" -strip "$2"
+    convert "$second" -strip "$2"
+    rm -f "$first" "$second"
 }
 
 # change_dialog NAME: the Change dialog of the window's first drive.
