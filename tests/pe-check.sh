@@ -13,6 +13,9 @@ arm64) machine=0xAA64 ;;
 esac
 readobj() { llvm-readobj-14 "$@" 2>/dev/null; }
 exports() { readobj --coff-exports "$1" | sed -n 's/^ *Name: //p' | sort | paste -sd' '; }
+# Each file's imports, as tests/imports.txt lists them.
+imports() { readobj --coff-imports "$1" | sed -n 's/^ *Name: //p' | sed 's/\.dll$//I' | sort -f | paste -sd' '; }
+listed() { sed -n "s|^$1 ||p" "$(dirname "$0")/imports.txt" | tr ' ' '\n' | sort -f | paste -sd' '; }
 # The DLLs every Windows has in its system folder, and only those.
 system='^(KERNEL32|USER32|ADVAPI32|OLE32|OLEAUT32|SHELL32|SHLWAPI|USERENV|VERSION|COMCTL32|msvcrt)\.dll$'
 for file in Lanterwell.dll companion/SUBST.DLL drives/lwsubst.exe drives/Lanterwell.exe; do
@@ -20,6 +23,8 @@ for file in Lanterwell.dll companion/SUBST.DLL drives/lwsubst.exe drives/Lanterw
     check "$file: machine $machine" grep -q "($machine)" <(readobj --file-headers "$path")
     check "$file: imports only system DLLs" not grep -viE "$system" \
         <(readobj --coff-imports "$path" | sed -n 's/^ *Name: //p')
+    check "$file: imports exactly what tests/imports.txt lists" \
+        test "$(imports "$path" | tr '[:upper:]' '[:lower:]')" = "$(listed "$file" | tr '[:upper:]' '[:lower:]')"
     # The tests' variables are read by the tests' own builds only.
     check "$file: reads no test variable" not grep -q LANTERWELL_ \
         <(strings -a -e l "$path"; strings -a "$path")
@@ -32,6 +37,9 @@ resources=$(readobj --coff-resources "$build/Lanterwell.dll" | sed -n 's/^ *Type
 for type in REGISTRY TYPELIB 'STRINGTABLE (ID 6)' 'VERSIONINFO (ID 16)' 'GROUP_ICON (ID 14)'; do
     check "Lanterwell.dll: its $type resource" grep -qF "$type" <<<"$resources"
 done
+# The DLL a host loads into every process that shows a folder's menu: small on every
+# architecture.
+check "Lanterwell.dll: at most 96 KiB" test "$(stat -c %s "$build/Lanterwell.dll")" -le 98304
 # The window: small, with the manifest that asks for common controls 6 and per-monitor DPI.
 check "Lanterwell.exe: well under 100 KB" test "$(stat -c %s "$build/drives/Lanterwell.exe")" -lt 81920
 check "Lanterwell.exe: its manifest" grep -qF 'MANIFEST (ID 24)' \
