@@ -3,11 +3,13 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
 // Times work against the platform calls it cannot avoid: both run side by side, round after
-// round, and the table shows medians, their spread and the ratio.
+// round, and the table shows medians, their spread, the ratio with its interval and whether
+// the target holds.
 namespace bench {
 
 inline double Now() {
@@ -31,21 +33,53 @@ inline Summary Summarize(std::vector<double> samples) {
     return {samples[n / 2], samples[n / 10], samples[n - 1 - n / 10]};
 }
 
-// Runs ours and the floor alternately, `rounds` times `iterations` each.
-template <typename Ours, typename Floor>
-std::pair<Summary, Summary> Compare(int rounds, int iterations, Ours ours, Floor floor) {
-    std::vector<double> mine, base;
-    for (int round = 0; round < rounds; ++round) {
-        double start = Now();
-        for (int i = 0; i < iterations; ++i)
-            ours();
-        mine.push_back((Now() - start) * 1e6 / iterations);
-        start = Now();
-        for (int i = 0; i < iterations; ++i)
-            floor();
-        base.push_back((Now() - start) * 1e6 / iterations);
+// What a comparison found: each side's time, and the ratio of ours to the floor, taken round
+// by round (the two ran side by side under the same load), with the median and its 95%
+// interval.
+struct Comparison {
+    Summary ours, floor;
+    double ratio, low, high;
+};
+
+// The 95% interval of the median by resampling the rounds, from a fixed seed: the same rounds
+// give the same interval.
+inline void MedianInterval(const std::vector<double>& values, double& low, double& high) {
+    std::mt19937 random(20261209);
+    std::uniform_int_distribution<size_t> pick(0, values.size() - 1);
+    std::vector<double> medians;
+    std::vector<double> sample(values.size());
+    for (int draw = 0; draw < 2000; ++draw) {
+        for (double& value : sample)
+            value = values[pick(random)];
+        std::nth_element(sample.begin(), sample.begin() + sample.size() / 2, sample.end());
+        medians.push_back(sample[sample.size() / 2]);
     }
-    return {Summarize(mine), Summarize(base)};
+    std::sort(medians.begin(), medians.end());
+    low = medians[medians.size() * 25 / 1000];
+    high = medians[medians.size() * 975 / 1000];
+}
+
+// Runs ours and the floor `rounds` times `iterations` each, taking turns at going first: a
+// machine that is busy for a while weighs on both sides alike.
+template <typename Ours, typename Floor>
+Comparison Compare(int rounds, int iterations, Ours ours, Floor floor) {
+    const auto time = [iterations](auto& work) {
+        const double start = Now();
+        for (int i = 0; i < iterations; ++i)
+            work();
+        return (Now() - start) * 1e6 / iterations;
+    };
+    std::vector<double> mine, base, ratios;
+    for (int round = 0; round < rounds; ++round) {
+        const double first = round % 2 ? time(floor) : time(ours);
+        const double second = round % 2 ? time(ours) : time(floor);
+        mine.push_back(round % 2 ? second : first);
+        base.push_back(round % 2 ? first : second);
+        ratios.push_back(mine.back() / base.back());
+    }
+    Comparison found = {Summarize(mine), Summarize(base), Summarize(ratios).median, 0, 0};
+    MedianInterval(ratios, found.low, found.high);
+    return found;
 }
 
 // Collects table rows, prints them and writes them as Markdown.
@@ -53,11 +87,18 @@ class Table {
 public:
     Table(const char* title, const char* target) : m_title(title), m_target(target) {}
 
-    void Row(const std::string& what, const Summary& ours, const Summary& floor) {
+    // A row, and whether its target holds: the whole interval at or below it ("holds"), the
+    // whole interval above it ("misses"), or the run cannot tell ("unsure").
+    void Row(const std::string& what, const Comparison& found, double target) {
+        const char* verdict = found.high <= target ? "holds"
+                              : found.low > target ? "misses"
+                                                   : "unsure";
         char line[512];
-        snprintf(line, sizeof(line), "| %s | %.1f (%.1f–%.1f) | %.1f (%.1f–%.1f) | %.2f |",
-                 what.c_str(), ours.median, ours.low, ours.high, floor.median, floor.low,
-                 floor.high, ours.median / floor.median);
+        snprintf(line, sizeof(line),
+                 "| %s | %.1f (%.1f–%.1f) | %.1f (%.1f–%.1f) | %.2f (%.2f–%.2f) | ≤ %.2f: %s |",
+                 what.c_str(), found.ours.median, found.ours.low, found.ours.high,
+                 found.floor.median, found.floor.low, found.floor.high, found.ratio, found.low,
+                 found.high, target, verdict);
         m_rows.push_back(line);
     }
     void Note(const std::string& line) { m_notes.push_back(line); }
@@ -65,8 +106,9 @@ public:
     void Emit(const char* markdownPath) const {
         std::string text = "### " + m_title + "\n\n" + m_target + "\n\n";
         if (!m_rows.empty()) {
-            text += "| case | ours, µs (p10–p90) | floor, µs (p10–p90) | ratio |\n";
-            text += "|---|---|---|---|\n";
+            text += "| case | ours, µs (p10–p90) | floor, µs (p10–p90) | ratio (95% interval) | "
+                    "target |\n";
+            text += "|---|---|---|---|---|\n";
             for (const std::string& row : m_rows)
                 text += row + "\n";
         }

@@ -105,15 +105,17 @@ int main(int argc, char** argv) {
                        "floor.");
     host::DropDataObject folderData({mapped});
     auto folderRun = bench::Compare(
-        rounds, iterations, [&] { bench::MenuCycle(factory, folderData, LANTERWELL_COMMAND_COUNT); },
+        rounds, iterations,
+        [&] { bench::MenuCycle(factory, folderData, LANTERWELL_COMMAND_COUNT); },
         [&] { Floor(substPath, folderData, items, L"Create", L"Delete"); });
-    table.Row("folder", folderRun.first, folderRun.second);
+    table.Row("folder", folderRun, 1.15);
     if (drive) {
         host::DropDataObject rootData({root});
         auto rootRun = bench::Compare(
-            rounds, iterations, [&] { bench::MenuCycle(factory, rootData, LANTERWELL_COMMAND_COUNT); },
+            rounds, iterations,
+            [&] { bench::MenuCycle(factory, rootData, LANTERWELL_COMMAND_COUNT); },
             [&] { Floor(substPath, rootData, items, L"Create", L"Delete"); });
-        table.Row("mapped drive root " + root, rootRun.first, rootRun.second);
+        table.Row("mapped drive root " + root, rootRun, 1.15);
         remove(drive);
     } else {
         table.Note("No free letter to map: the drive-root case was not measured.");

@@ -1,12 +1,13 @@
 // The drive programs against the platform floor, each a process started and waited for as a
-// user's action starts one:
+// user's action starts one, and each floor a small program of its own that loads only what its
+// platform calls need:
 // - the drives window from its start to its list filled with 20 drives, against the same
-//   dialog template shown with its list empty (this program, --floor-window);
-// - lwsubst making and deleting a drive, against a program that makes and deletes the same
-//   drive with DefineDosDevice alone (this program, --floor-subst).
+//   dialog template shown with its list empty (WindowFloor.exe);
+// - lwsubst making and deleting a drive, against a program that checks the folder and makes
+//   and deletes the same drive with DefineDosDevice alone (SubstFloor.exe);
+// - lwsubst's start (/?), against SubstFloor.exe saying its one line.
 #include <windows.h>
 #include <commctrl.h>
-#include <shellapi.h>
 #include <string>
 #include <vector>
 #include "bench/BenchSupport.h"
@@ -17,11 +18,17 @@ namespace {
 const wchar_t kWindowClass[] = L"LanterwellDrives";
 const DWORD kMostWait = 60000;
 
-// Starts a command line; false when it cannot start.
+// Starts a command line, its output discarded as a script's would be; false when it cannot
+// start.
 bool Start(std::wstring line, PROCESS_INFORMATION& process) {
+    static const HANDLE discard =
+        CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetHandleInformation(discard, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = discard;
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                         &process))
         return false;
     CloseHandle(process.hThread);
@@ -61,51 +68,6 @@ void ShowWindowOf(const std::wstring& line, LRESULT rows) {
     Finish(process);
 }
 
-// The floor of the window: its own dialog template, from its file, with nothing in its list.
-INT_PTR CALLBACK FloorProc(HWND window, UINT message, WPARAM, LPARAM) {
-    if (message == WM_CLOSE) {
-        DestroyWindow(window);
-        PostQuitMessage(0);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-int FloorWindow(const std::wstring& program) {
-    const INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
-    const HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    const HRSRC found = module ? FindResourceW(module, MAKEINTRESOURCEW(IDD_DRIVES),
-                                               reinterpret_cast<LPCWSTR>(RT_DIALOG))
-                               : nullptr;
-    const auto* dialog =
-        found ? static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, found)))
-              : nullptr;
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = DefDlgProcW;
-    windowClass.cbWndExtra = DLGWINDOWEXTRA;
-    windowClass.lpszClassName = kWindowClass;
-    RegisterClassExW(&windowClass);
-    const HWND window = dialog ? CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialog,
-                                                            nullptr, FloorProc, 0)
-                               : nullptr;
-    if (!window)
-        return 1;
-    ShowWindow(window, SW_SHOWNORMAL);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0)
-        DispatchMessageW(&message);
-    return 0;
-}
-
-// The floor of lwsubst: "X: folder" makes the drive, "X: /d" deletes it.
-int FloorSubst(const std::wstring& drive, const std::wstring& target) {
-    if (target == L"/d")
-        return DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive.c_str(), nullptr) ? 0 : 1;
-    return DefineDosDeviceW(0, drive.c_str(), target.c_str()) ? 0 : 1;
-}
-
 // The letters free now, from Z: downward.
 std::vector<std::wstring> FreeLetters(size_t most) {
     std::vector<std::wstring> letters;
@@ -123,19 +85,13 @@ std::wstring Quoted(const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (wide && count == 3 && std::wstring(wide[1]) == L"--floor-window")
-        return FloorWindow(wide[2]);
-    if (wide && count == 4 && std::wstring(wide[1]) == L"--floor-subst")
-        return FloorSubst(wide[2], wide[3]);
-    LocalFree(wide);
     const bench::Options options(argc, argv);
-    const int rounds = options.quick ? 1 : 7;
+    const int rounds = options.quick ? 1 : 11;
     const int iterations = options.quick ? 1 : 5;
 
     const std::string folder = bench::Folder();
-    const std::wstring self = Quoted(folder + "DrivesBench.exe");
+    const std::wstring windowFloor = Quoted(folder + "WindowFloor.exe");
+    const std::wstring substFloor = Quoted(folder + "SubstFloor.exe");
     const std::wstring window = Quoted(folder + "Lanterwell.exe");
     const std::wstring lwsubst = Quoted(folder + "lwsubst.exe");
     const std::string mapped = folder + "mapped";
@@ -143,8 +99,9 @@ int main(int argc, char** argv) {
     const std::wstring target(mapped.begin(), mapped.end());
 
     bench::Table table("Drive programs",
-                       "Each a process, started and waited for; targets: the window at most "
-                       "1.3 × the floor, lwsubst at most 1.2 ×.");
+                       "Each a process, started and waited for, against a floor program of its "
+                       "own; targets: the window at most 1.3 × the floor, lwsubst's work at most "
+                       "1.2 ×, its start at most 1.1 ×.");
     std::vector<std::wstring> letters = FreeLetters(21);
     const std::wstring spare = letters.empty() ? L"" : letters.back();
     if (!letters.empty())
@@ -153,9 +110,9 @@ int main(int argc, char** argv) {
         DefineDosDeviceW(0, letter.c_str(), target.c_str());
     const auto windowRun = bench::Compare(
         rounds, iterations, [&] { ShowWindowOf(window, static_cast<LRESULT>(letters.size())); },
-        [&] { ShowWindowOf(self + L" --floor-window " + window, 0); });
-    table.Row("window, start to " + std::to_string(letters.size()) + " drives listed",
-              windowRun.first, windowRun.second);
+        [&] { ShowWindowOf(windowFloor + L" " + window, 0); });
+    table.Row("window, start to " + std::to_string(letters.size()) + " drives listed", windowRun,
+              1.3);
     for (const std::wstring& letter : letters)
         DefineDosDeviceW(DDD_REMOVE_DEFINITION, letter.c_str(), nullptr);
 
@@ -170,12 +127,15 @@ int main(int argc, char** argv) {
                 Run(lwsubst + L" " + spare + L" /d");
             },
             [&] {
-                Run(self + L" --floor-subst " + spare + quotedTarget);
-                Run(self + L" --floor-subst " + spare + L" /d");
+                Run(substFloor + L" " + spare + quotedTarget);
+                Run(substFloor + L" " + spare + L" /d");
             });
-        table.Row("lwsubst, make and delete " + std::string(spare.begin(), spare.end()),
-                  substRun.first, substRun.second);
+        table.Row("lwsubst, make and delete " + std::string(spare.begin(), spare.end()), substRun,
+                  1.2);
     }
+    const auto startRun = bench::Compare(
+        rounds, iterations * 2, [&] { Run(lwsubst + L" /?"); }, [&] { Run(substFloor); });
+    table.Row("lwsubst, start (/?)", startRun, 1.1);
     RemoveDirectoryA(mapped.c_str());
     table.Emit(options.markdown);
     return 0;

@@ -169,7 +169,7 @@ void Measure(bench::Table& table, const char* name, IClassFactory* factory,
             Cycle(command, items);
         },
         [&] { Cycle(new FloorCommand(subst, true, 0), items); });
-    table.Row(name, run.first, run.second);
+    table.Row(name, run, 1.15);
     items->Release();
 }
 

@@ -136,7 +136,11 @@ int main(int argc, char** argv) {
     bench::Table table("Footprint and soak", "No figure may grow over the soak.");
     table.Note("| figure | value |");
     table.Note("|---|---|");
-    table.Note(Row("Lanterwell.dll size", std::to_string(image.size()) + " bytes"));
+    // A host loads it into every process that shows a folder's menu: it stays within 96 KiB.
+    const size_t kMostBytes = 96 * 1024;
+    table.Note(Row("Lanterwell.dll size",
+                   std::to_string(image.size()) + " bytes, limit " + std::to_string(kMostBytes) +
+                       (image.size() <= kMostBytes ? ": holds" : ": exceeded")));
     table.Note(Row("imports", Imports(image)));
     table.Note(Row("heap bytes per live object", std::to_string((heapAlive - heapBefore) / live) +
                                                      " (" + std::to_string(live) + " objects)"));

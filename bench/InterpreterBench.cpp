@@ -71,12 +71,12 @@ int main(int argc, char** argv) {
             },
             [&] { Direct(count, scratch); });
         // Per key, so that the sizes can be compared with each other.
-        for (bench::Summary* summary : {&run.first, &run.second}) {
+        for (bench::Summary* summary : {&run.ours, &run.floor}) {
             summary->median /= count;
             summary->low /= count;
             summary->high /= count;
         }
-        table.Row(std::to_string(count) + " keys, per key", run.first, run.second);
+        table.Row(std::to_string(count) + " keys, per key", run, 1.2);
     }
     RegCloseKey(scratch);
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Lanterwell Bench");
