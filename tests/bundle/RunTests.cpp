@@ -3,7 +3,12 @@
 // report of them all (results.xml) and one summary line. Without administrator rights the
 // cases that write the machine's registry or drives are left out, and counted.
 //
-// usage: run-tests [--without-administrator] [SUITE...]   (default: every suite)
+// Each suite has a time limit (30 minutes; --time-limit MINUTES, or Ns for seconds): a suite
+// that takes longer is ended with every process it started, and reported as failed, as is one
+// that ends without its report.
+//
+// usage: run-tests [--without-administrator] [--time-limit MINUTES|Ns] [SUITE...]
+//        (default: every suite; anything else prints this and ends with exit code 2)
 #include <windows.h>
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -13,6 +18,7 @@
 #include "LanterwellIds.h"
 #include "drives/StoreKeys.h"
 #include "support/Handles.h"
+#include "support/KeyHandle.h"
 
 namespace {
 
@@ -31,7 +37,8 @@ struct Suite {
 
 const Suite kSuites[] = {
     {L"core", L"lanterwell_tests.exe",
-     L"Registration*:DispatchTest.*:ViewWalkTest.*:MachineDriveTest.*:PersistenceTest.*"},
+     L"Registration*:DispatchTest.*:ViewWalkTest.*:MachineDriveTest.*:PersistenceTest.*:"
+     L"DriveGateTest.ALetterHeldForEveryUser*:DriveGateTest.SmallerFaults"},
     {L"window", L"drives_window_tests.exe", L"MachineDrivesWindowTest.*"},
 };
 
@@ -60,55 +67,91 @@ void ResetUserState() {
         SHDeleteKeyW(HKEY_CURRENT_USER, key);
 }
 
-// The user's Lanterwell settings, saved drives and sign-in entry: moved aside while the suites
-// run, which make and delete their own, and put back as they were.
+// The user's Lanterwell settings, saved drives and sign-in entry: set aside on disk while the
+// suites run, which make and delete their own, and put back as they were, or by the next run
+// where this one was interrupted.
 class UserState {
 public:
     UserState() {
         PutBack();
-        HKEY kept = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKeptAside, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &kept, nullptr))
+        KeyHandle kept;
+        if (kept.Create(HKEY_CURRENT_USER, kKeptAside, KEY_ALL_ACCESS))
             return;
-        SHCopyKeyW(HKEY_CURRENT_USER, StoreKeys::kSettings, kept, 0);
-        DWORD size = sizeof(m_run);
-        m_hasRun = SHGetValueW(HKEY_CURRENT_USER, StoreKeys::kRun, StoreKeys::kRunValue, &m_runType,
-                               m_run, &size) == ERROR_SUCCESS;
-        m_runSize = size;
-        RegCloseKey(kept);
+        KeyHandle settings;
+        const bool hadSettings =
+            settings.Open(HKEY_CURRENT_USER, StoreKeys::kSettings, KEY_READ) == ERROR_SUCCESS;
+        if (hadSettings && SHCopyKeyW(HKEY_CURRENT_USER, StoreKeys::kSettings, kept.Get(), 0))
+            return;
+        // The sign-in entry as it was, or the note that there was none.
+        BYTE run[4096];
+        DWORD runSize = sizeof(run);
+        DWORD runType = REG_NONE;
+        const bool hadRun = SHGetValueW(HKEY_CURRENT_USER, StoreKeys::kRun, StoreKeys::kRunValue,
+                                        &runType, run, &runSize) == ERROR_SUCCESS;
+        const DWORD none = 1;
+        const LONG noted = hadRun
+                               ? RegSetValueExW(kept.Get(), kRunAside, 0, runType, run, runSize)
+                               : RegSetValueExW(kept.Get(), kNoRunAside, 0, REG_DWORD,
+                                                reinterpret_cast<const BYTE*>(&none), sizeof(none));
+        const DWORD flag = hadSettings;
+        // Set aside whole before anything is taken away.
+        if (noted ||
+            RegSetValueExW(kept.Get(), kHadSettings, 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&flag), sizeof(flag)) ||
+            RegSetValueExW(kept.Get(), kComplete, 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&none), sizeof(none)))
+            return;
         SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeys::kSettings);
     }
-    ~UserState() {
-        PutBack();
-        if (m_hasRun)
-            SHSetValueW(HKEY_CURRENT_USER, StoreKeys::kRun, StoreKeys::kRunValue, m_runType, m_run,
-                        m_runSize);
-        else
-            SHDeleteValueW(HKEY_CURRENT_USER, StoreKeys::kRun, StoreKeys::kRunValue);
-    }
+    ~UserState() { PutBack(); }
     UserState(const UserState&) = delete;
     UserState& operator=(const UserState&) = delete;
 
 private:
+    // Names in the key set aside that no setting of Lanterwell's has.
+    static constexpr const wchar_t* kRunAside = L"Lanterwell Tests: sign-in entry";
+    static constexpr const wchar_t* kNoRunAside = L"Lanterwell Tests: no sign-in entry";
+    static constexpr const wchar_t* kHadSettings = L"Lanterwell Tests: had settings";
+    static constexpr const wchar_t* kComplete = L"Lanterwell Tests: complete";
+
+    static bool Flag(HKEY key, const wchar_t* name) {
+        DWORD value = 0;
+        DWORD size = sizeof(value);
+        return RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value),
+                                &size) == ERROR_SUCCESS &&
+               value;
+    }
+
+    // Whatever a run set aside, as it was; a record that was never completed changed nothing.
     static void PutBack() {
-        HKEY kept = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kKeptAside, 0, KEY_READ, &kept))
+        KeyHandle kept;
+        if (kept.Open(HKEY_CURRENT_USER, kKeptAside, KEY_ALL_ACCESS))
             return;
-        SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeys::kSettings);
-        HKEY settings = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, StoreKeys::kSettings, 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &settings, nullptr) == ERROR_SUCCESS) {
-            SHCopyKeyW(kept, nullptr, settings, 0);
-            RegCloseKey(settings);
+        if (Flag(kept.Get(), kComplete)) {
+            SHDeleteKeyW(HKEY_CURRENT_USER, StoreKeys::kSettings);
+            PutSignInBack(kept.Get());
+            const bool hadSettings = Flag(kept.Get(), kHadSettings);
+            for (const wchar_t* name : {kRunAside, kNoRunAside, kHadSettings, kComplete})
+                RegDeleteValueW(kept.Get(), name);
+            KeyHandle settings;
+            if (hadSettings &&
+                settings.Create(HKEY_CURRENT_USER, StoreKeys::kSettings, KEY_ALL_ACCESS) == 0)
+                SHCopyKeyW(kept.Get(), nullptr, settings.Get(), 0);
         }
-        RegCloseKey(kept);
+        kept.Close();
         SHDeleteKeyW(HKEY_CURRENT_USER, kKeptAside);
     }
 
-    BYTE m_run[4096] = {};
-    DWORD m_runType = REG_NONE;
-    DWORD m_runSize = 0;
-    bool m_hasRun = false;
+    static void PutSignInBack(HKEY kept) {
+        BYTE run[4096];
+        DWORD runSize = sizeof(run);
+        DWORD runType = REG_NONE;
+        if (RegQueryValueExW(kept, kRunAside, nullptr, &runType, run, &runSize) == ERROR_SUCCESS)
+            SHSetValueW(HKEY_CURRENT_USER, StoreKeys::kRun, StoreKeys::kRunValue, runType, run,
+                        runSize);
+        else if (Flag(kept, kNoRunAside))
+            SHDeleteValueW(HKEY_CURRENT_USER, StoreKeys::kRun, StoreKeys::kRunValue);
+    }
 };
 
 // Whether Lanterwell is registered here, in either view: the registration suites would
@@ -145,8 +188,13 @@ std::wstring Folder() {
     return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
-// Runs a command line in a folder, its output to the given handle (or this console).
-DWORD Run(const std::wstring& folder, std::wstring command, HANDLE output = nullptr) {
+// What ended a suite's program in its time: its exit code, or kTimedOut.
+const DWORD kTimedOut = 0xFFFFFFFF;
+
+// Runs a command line in a folder, its output to the given handle (or this console), within a
+// time limit, after which it is ended with every process it started (a job holds them all).
+DWORD Run(const std::wstring& folder, std::wstring command, HANDLE output = nullptr,
+          DWORD limit = INFINITE) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     if (output) {
@@ -155,13 +203,29 @@ DWORD Run(const std::wstring& folder, std::wstring command, HANDLE output = null
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     }
+    const UniqueKernelObject job(CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job)
+        SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits,
+                                sizeof(limits));
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
-                        &startup, &started))
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                        folder.c_str(), &startup, &started))
         return GetLastError() | 0x80000000;
     const UniqueKernelObject process(started.hProcess);
     const UniqueKernelObject thread(started.hThread);
-    WaitForSingleObject(process.Get(), INFINITE);
+    // Where the platform refuses a job (a job inside another before Windows 8), the program
+    // alone is ended.
+    const bool inJob = job && AssignProcessToJobObject(job.Get(), process.Get());
+    ResumeThread(thread.Get());
+    if (WaitForSingleObject(process.Get(), limit) == WAIT_TIMEOUT) {
+        if (inJob)
+            TerminateJobObject(job.Get(), kTimedOut);
+        TerminateProcess(process.Get(), kTimedOut);
+        WaitForSingleObject(process.Get(), INFINITE);
+        return kTimedOut;
+    }
     DWORD code = 1;
     GetExitCodeProcess(process.Get(), &code);
     return code;
@@ -220,7 +284,38 @@ std::string Cases(const std::string& report) {
                                                       : report.substr(first, last - first);
 }
 
-std::string RunSuite(const std::wstring& root, const Suite& suite, bool elevated, Counts& counts) {
+// How many cases failed: each counted once, however many of its expectations failed.
+int FailedCases(const std::string& report) {
+    int failed = 0;
+    for (size_t at = report.find("<testcase "); at != std::string::npos;) {
+        const size_t next = report.find("<testcase ", at + 1);
+        const size_t failure = report.find("<failure ", at);
+        failed += failure != std::string::npos && failure < next ? 1 : 0;
+        at = next;
+    }
+    return failed;
+}
+
+// A suite whose program ended without its report, or without reporting why it failed: one
+// failed case of its own, so that a report's reader sees it too.
+std::string AbnormalEnd(const Suite& suite, DWORD code, DWORD limitSeconds) {
+    char said[160];
+    if (code == kTimedOut)
+        snprintf(said, sizeof(said), "ended after its time limit of %lu s", limitSeconds);
+    else
+        snprintf(said, sizeof(said), "ended with code 0x%08lX without reporting a failure", code);
+    const std::string name(suite.folder, suite.folder + lstrlenW(suite.folder));
+    return "<testsuite name=\"" + name +
+           "\" tests=\"1\" failures=\"1\">\n"
+           "<testcase name=\"the suite's program\" classname=\"" +
+           name +
+           "\">"
+           "<failure message=\"" +
+           said + "\"/></testcase>\n</testsuite>\n";
+}
+
+std::string RunSuite(const std::wstring& root, const Suite& suite, bool elevated,
+                     DWORD limitSeconds, Counts& counts) {
     const std::wstring folder = root + L"\\" + suite.folder;
     const std::wstring report = root + L"\\" + suite.folder + L".xml";
     DeleteFileW(report.c_str());
@@ -233,22 +328,29 @@ std::string RunSuite(const std::wstring& root, const Suite& suite, bool elevated
     wprintf(L"== %ls\n", suite.folder);
     fflush(stdout);
     ResetUserState();
-    const DWORD code = Run(folder, command);
+    const DWORD code = Run(folder, command, nullptr, limitSeconds * 1000);
     ResetUserState();
-    const std::string xml = ReadFile(report);
+    const std::string xml = code == kTimedOut ? std::string() : ReadFile(report);
     const int cases = Occurrences(xml, "<testcase ");
-    const int failed = Occurrences(xml, "<failure ");
+    const int failed = FailedCases(xml);
     const int skipped = Occurrences(xml, "<skipped");
-    // A program that dies leaves no report, or one that does not say so.
-    const bool died = xml.empty() || (code != 0 && failed == 0);
-    if (died) {
-        wprintf(L"%ls ended with code %lu and no failure reported\n", suite.program, code);
-        ++counts.failed;
-    }
     counts.skipped += skipped;
     counts.passed += cases - skipped - failed;
     counts.failed += failed;
-    return Cases(xml);
+    // A program that dies or hangs leaves no report, or one that does not say so.
+    if (!xml.empty() && (code == 0 || failed > 0))
+        return Cases(xml);
+    wprintf(L"%ls: %hs\n", suite.program, AbnormalEnd(suite, code, limitSeconds).c_str());
+    ++counts.failed;
+    return Cases(xml) + AbnormalEnd(suite, code, limitSeconds);
+}
+
+void Usage() {
+    wprintf(L"usage: run-tests [--without-administrator] [--time-limit MINUTES|Ns] [SUITE...]\n"
+            L"Runs the test suites (");
+    for (const Suite& suite : kSuites)
+        wprintf(L" %ls", suite.folder);
+    wprintf(L" ) and writes results.xml beside itself.\n");
 }
 
 } // namespace
@@ -261,31 +363,50 @@ int main() {
     wchar_t** argv = reinterpret_cast<wchar_t**>(arguments.Get());
     if (!argv)
         argc = 0;
+    const std::wstring root = Folder();
+    // An administrator may see what a user without the rights would run.
+    bool elevated = Elevated();
+    DWORD limitSeconds = 30 * 60;
+    std::vector<const Suite*> chosen;
+    for (int i = 1; i < argc; ++i) {
+        const Suite* named = nullptr;
+        for (const Suite& suite : kSuites)
+            named = lstrcmpiW(argv[i], suite.folder) == 0 ? &suite : named;
+        wchar_t* end = nullptr;
+        if (lstrcmpiW(argv[i], kWithoutAdministrator) == 0) {
+            elevated = false;
+        } else if (lstrcmpiW(argv[i], L"--time-limit") == 0 && i + 1 < argc) {
+            // Minutes, or seconds where an "s" follows.
+            limitSeconds = wcstoul(argv[++i], &end, 10);
+            limitSeconds *= *end == L's' ? 1 : 60;
+            if (limitSeconds == 0 || (*end && lstrcmpW(end, L"s") != 0)) {
+                Usage();
+                return 2;
+            }
+        } else if (named) {
+            chosen.push_back(named);
+        } else {
+            const bool help = !lstrcmpW(argv[i], L"--help") || !lstrcmpW(argv[i], L"/?") ||
+                              !lstrcmpW(argv[i], L"-h");
+            if (!help)
+                wprintf(L"run-tests: what is %ls?\n", argv[i]);
+            Usage();
+            return help ? 0 : 2;
+        }
+    }
+    if (chosen.empty())
+        for (const Suite& suite : kSuites)
+            chosen.push_back(&suite);
     if (Registered()) {
         wprintf(L"Lanterwell is installed or registered on this machine: its registration tests "
                 L"would replace and remove it. Run the tests where it is not installed.\n");
         return 2;
     }
-    const std::wstring root = Folder();
-    // An administrator may see what a user without the rights would run.
-    bool elevated = Elevated();
-    int named = 0;
-    for (int i = 1; i < argc; ++i) {
-        if (lstrcmpiW(argv[i], kWithoutAdministrator) == 0)
-            elevated = false;
-        else
-            ++named;
-    }
     const UserState kept;
     Counts counts;
     std::string suites;
-    for (const Suite& suite : kSuites) {
-        bool chosen = named == 0;
-        for (int i = 1; i < argc; ++i)
-            chosen = chosen || lstrcmpiW(argv[i], suite.folder) == 0;
-        if (chosen)
-            suites += RunSuite(root, suite, elevated, counts);
-    }
+    for (const Suite* suite : chosen)
+        suites += RunSuite(root, *suite, elevated, limitSeconds, counts);
     const std::string report =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n" + suites + "</testsuites>\n";
     const UniqueFile file(CreateFileW((root + L"\\results.xml").c_str(), GENERIC_WRITE, 0, nullptr,
