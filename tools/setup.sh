@@ -9,6 +9,8 @@
 set -eu
 [ "$(id -u)" = 0 ] || exec sudo -E bash "$0" "$@"
 export DEBIAN_FRONTEND=noninteractive
+# shellcheck source=SCRIPTDIR/apt.sh
+. "$(dirname "$0")/apt.sh"
 
 packages="g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 cmake ninja-build
@@ -24,7 +26,7 @@ for package in $packages; do
 done
 if [ -n "$missing" ]; then
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    apt-get update -q
+    apt_update command
     # shellcheck disable=SC2086  # a list of package names, one word each
     apt-get install -y -q --no-install-recommends $missing
 fi

@@ -13,6 +13,8 @@
 set -eu
 [ "$(id -u)" = 0 ] || exec sudo -E bash "$0" "$@"
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=SCRIPTDIR/../apt.sh
+. "$here/../apt.sh"
 arch=${1:?which root: arm64 or amd64}
 case $arch in
 arm64) packages=(wine64) foreign=--foreign ;;
@@ -45,7 +47,7 @@ if [ ! -f "$root/.lanterwell-ready" ]; then
     [ -z "${http_proxy:-}" ] ||
         echo "Acquire::http::Proxy \"$http_proxy\";" >"$root/etc/apt/apt.conf.d/90proxy"
     [ "$arch" != amd64 ] || inside dpkg --add-architecture i386
-    inside apt-get update -q >&2
+    apt_update inside
     inside env DEBIAN_FRONTEND=noninteractive \
         apt-get install -y -q --no-install-recommends "${packages[@]}" locales >&2
     # The tests' locales: Wine takes its code page, and the encoding of file names, from them.
@@ -59,7 +61,7 @@ if [ ! -f "$root/.lanterwell-ready" ]; then
 fi
 # Packages named since the root was made come in without making it anew.
 if [ "$(cat "$root/.lanterwell-ready")" != "${packages[*]}" ]; then
-    inside apt-get update -q >&2
+    apt_update inside
     inside env DEBIAN_FRONTEND=noninteractive \
         apt-get install -y -q --no-install-recommends "${packages[@]}" >&2
     inside apt-get clean
