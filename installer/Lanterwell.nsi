@@ -60,8 +60,8 @@ SetCompressor /SOLID lzma
 ; What the setup program did about the Windows 11 package, for the administrator: in the
 ; install folder, written anew by every setup run that registers the package.
 !define SETUP_LOG "setup.log"
-; Help is the README's section for Windows users, installed beside the handler with the
-; licence and the notices of the toolchains' runtimes the binaries carry.
+; Help is the user's guide (docs/users.md, staged as README.md), installed beside the handler
+; with the licence and the notices of the toolchains' runtimes the binaries carry.
 !define HELP_FILE "README.md"
 ; The window for the drives, on every user's Start menu.
 !define WINDOW_FILE "Lanterwell.exe"

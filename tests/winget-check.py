@@ -2,9 +2,9 @@
 """Checks the generated winget manifest against the Windows Package Manager's manifest schemas
 (installer/winget_schema.py) and its community repository's layout, and against the build:
 the setup program's hash, the release version, the Apps & features entry the setup program
-writes, and every exit code the README lists for it.
+writes, and every exit code the administrator's guide lists for it.
 and the Windows Installer packages' entries against the packages.
-usage: winget-check.py WINGET-FOLDER SETUP VERSION PUBLISHER README [MSI...]"""
+usage: winget-check.py WINGET-FOLDER SETUP VERSION PUBLISHER GUIDE [MSI...]"""
 import glob
 import hashlib
 import os
@@ -25,9 +25,9 @@ def expect(condition, message):
         problems.append(message)
 
 
-def readme_exit_codes(readme):
-    """The setup program's exit codes in the README's table for deployment tools."""
-    with open(readme, encoding="utf-8") as source:
+def guide_exit_codes(guide):
+    """The setup program's exit codes in the guide's table for deployment tools."""
+    with open(guide, encoding="utf-8") as source:
         section = source.read().split("For deployment tools, the setup program:")[1]
     section = section.split("and the uninstaller")[0]
     return {int(code) for code in re.findall(r"^\| (\d+) \|", section, re.MULTILINE)}
@@ -62,7 +62,7 @@ def check_packages(name, installers, packages, version, publisher):
                name + ": the package's silent switch is not msiexec's")
 
 
-def check_installer(name, manifest, setup, version, publisher, readme, packages):
+def check_installer(name, manifest, setup, version, publisher, guide, packages):
     digest = sha256(setup)
     installers = manifest.get("Installers", [])
     kinds = [(i.get("Architecture"), i.get("InstallerType", "nullsoft")) for i in installers]
@@ -82,8 +82,8 @@ def check_installer(name, manifest, setup, version, publisher, readme, packages)
         code = entry.get("InstallerReturnCode")
         expect(code not in codes, name + ": return code %r twice" % code)
         codes[code] = entry.get("ReturnResponse")
-    expect(set(codes) == readme_exit_codes(readme) - {0},
-           name + ": the return codes %s are not the README's" % sorted(codes))
+    expect(set(codes) == guide_exit_codes(guide) - {0},
+           name + ": the return codes %s are not the guide's" % sorted(codes))
     expect(codes.get(3010) == "rebootRequiredToFinish", name + ": 3010 is not a success")
     entries = manifest.get("AppsAndFeaturesEntries", [])
     expect(entries == [{"DisplayName": "Lanterwell", "Publisher": publisher,
@@ -94,7 +94,7 @@ def check_installer(name, manifest, setup, version, publisher, readme, packages)
 
 
 def main():
-    folder, setup, version, publisher, readme = sys.argv[1:6]
+    folder, setup, version, publisher, guide = sys.argv[1:6]
     packages = sys.argv[6:]
     files = sorted(glob.glob(os.path.join(folder, "manifests", "*", "*", "*", "*", "*.yaml")))
     expect(len(files) == 4, "expected four files, found %d" % len(files))
@@ -120,7 +120,7 @@ def main():
         expect(name == "%s%s.yaml" % (identifier, suffix), name + ": not named for its content")
         expect(manifest.get("PackageVersion") == version, name + ": not the release's version")
         if kind == "installer":
-            check_installer(name, manifest, setup, version, publisher, readme, packages)
+            check_installer(name, manifest, setup, version, publisher, guide, packages)
     expect(set(kinds) == set(winget_schema.KINDS), "the kinds are %s" % sorted(kinds))
     expect(len({m.get("PackageIdentifier") for m in kinds.values()}) == 1, "identifiers differ")
     expect(kinds.get("version", {}).get("DefaultLocale") ==
