@@ -6,6 +6,8 @@
 # the x64 tree's configuration.
 # usage: build-shipped.sh SOURCE BUILD-ROOT [CMAKE-ARGS...]
 set -eu
+# shellcheck source=SCRIPTDIR/quietly.sh
+. "$(dirname "$0")/quietly.sh"
 source=$(cd "$1" && pwd)
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
@@ -14,10 +16,10 @@ tree() { # ARCH TOOLCHAIN TARGETS [CMAKE-ARGS...]
     local arch=$1 toolchain=$2 targets=$3
     shift 3
     rm -rf "${out:?}/$arch"
-    cmake -S "$source" -B "$out/$arch" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain" \
-        -DBUILD_TESTING=OFF "$@" >/dev/null
+    quietly cmake -S "$source" -B "$out/$arch" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain" \
+        -DBUILD_TESTING=OFF "$@"
     # shellcheck disable=SC2086
-    cmake --build "$out/$arch" --target $targets >/dev/null
+    quietly cmake --build "$out/$arch" --target $targets
 }
 tree x86 mingw-i686.cmake "Lanterwell subst_companion lwsubst drives package msi-harvest"
 tree arm64 zig-aarch64.cmake "Lanterwell subst_companion lwsubst drives package"
