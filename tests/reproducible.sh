@@ -36,6 +36,12 @@ with tarfile.open(sys.argv[1]) as archive:
     assert members and all(m.mtime == int(sys.argv[2]) for m in members)
     assert any(m.name == 'lanterwell-$version/tools/release/release.sh' for m in members)
 " "$release/lanterwell-$version-source.tar.gz" "$SOURCE_DATE_EPOCH"
+# A releaser's settings that change what git exports: CR LF line endings, a strict umask.
+git -C "$copy" config core.autocrlf true && git -C "$copy" config tar.umask 0077
+check "and the same whatever git's settings" sh -c "python3 '$copy/tools/release/source-archive.py' \
+    '$copy' 'lanterwell-$version' '$SOURCE_DATE_EPOCH' '$work/strict.tar.gz' &&
+    cmp '$work/strict.tar.gz' '$release/lanterwell-$version-source.tar.gz'"
+git -C "$copy" config --unset core.autocrlf && git -C "$copy" config --unset tar.umask
 for arch in x86 x64 arm64; do
     tree=$x64
     [ $arch = x86 ] && tree=$x86
