@@ -7,6 +7,7 @@ apt_update() {
     local try
     for try in 1 2 3 4 5; do
         "$@" apt-get update -q -o Acquire::Retries=3 >&2 && return 0
+        [ "$try" = 5 ] && break
         echo "apt-get update failed (try $try of 5); trying again" >&2
         sleep $((try * 30))
     done
