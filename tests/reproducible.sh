@@ -24,6 +24,13 @@ check "the release is made" env NO_FAKE_STAT=1 faketime '+1 day 7 hours' \
 check "its checksums hold" quiet sh -c "cd '$release' && sha256sum -c SHA256SUMS"
 check "the checkout stays clean for the next release" \
     test -z "$(git -C "$copy" status --porcelain)"
+# A change noted but given no version ships in no release.
+sed -i 's/^## \[Unreleased\]$/&\n- A change not yet released./' "$copy/CHANGELOG.md"
+quiet git -C "$copy" -c user.name=test -c user.email=test@invalid commit -am "unreleased"
+check "a release refuses changes noted under [Unreleased]" sh -c \
+    "said=\$(bash '$copy/tools/release/release.sh' --url '$base/' 2>&1)
+     [ \$? = 1 ] && echo \"\$said\" | grep -q 'under \\[Unreleased\\]'"
+quiet git -C "$copy" reset --hard HEAD~1
 check "the build record names the commit" \
     grep -qx "Commit: $(git -C "$copy" rev-parse HEAD)" "$release/BUILDINFO"
 check "and Zig's package with its hash" grep -q '^ npm .*zig.* sha512-' "$release/BUILDINFO"

@@ -49,6 +49,12 @@ done
 [ -z "$(git status --porcelain 2>/dev/null)" ] ||
     fail "the checkout has changes that are not committed: a release is of a commit"
 version=$(sed -n 's/^project(Lanterwell VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# A release carries its own version and notes: changes noted under [Unreleased] ship in no
+# release until they are moved under the next version, to which the project's version is raised.
+[ -z "$(awk '/^## \[Unreleased\]/ { on = 1; next } on && /^## / { exit } on && NF' CHANGELOG.md)" ] ||
+    fail "CHANGELOG.md notes changes under [Unreleased]: move them under the next version and" \
+        "raise the project's version ($version) to it"
+grep -q "^## \[$version\]" CHANGELOG.md || fail "CHANGELOG.md has no section for $version"
 out=$(realpath -m "${out:-$root/release/Lanterwell-$version}")
 SOURCE_DATE_EPOCH=$(sh tools/release/source-date-epoch)
 export SOURCE_DATE_EPOCH
