@@ -12,6 +12,7 @@
 set -u
 . "$(dirname "$0")/checks.sh"
 work=$1 arch=$2 msi=$3 setup=$4 x64=$5 x86=$6 recorder=$7
+here=$(cd "$(dirname "$0")" && pwd)
 version=$(basename "$msi" .msi) && version=${version#Lanterwell-} && version=${version%-*}
 rm -rf "$work" && mkdir -p "$work/Sample Folder"
 cp "$x86/tests/hosts/shell-host.exe" "$work/host-x86.exe"
@@ -75,6 +76,10 @@ tables() {
     # A repair evaluates the Windows 11 package's condition again (Wine's does in any case).
     [ "$template" = x64 ] && check "the Windows 11 package's component is transitive" \
         test $(($(msiinfo export "$msi" Component | awk -F'\t' '$1 == "c_package" { print $4 }') & 64)) = 64
+    check "Windows Installer's validation rules hold" python3 "$here/msi-check.py" "$msi"
+    # Windows shows it as Apps & features' icon (DisplayIcon); Wine's msiexec writes none.
+    check "Apps & features: the icon it shows" grep -qx "$(property "$msi" ARPPRODUCTICON)" \
+        <(msiinfo export "$msi" Icon | tr -d '\r' | cut -f1)
 }
 
 install() {
@@ -93,6 +98,12 @@ install() {
     # Windows puts a per-machine package's entry in every user's Start menu; Wine's msiexec in
     # the installing user's.
     check "the drives window on the Start menu" start_menu_entry
+    local entry
+    entry="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(property "$msi" ProductCode)"
+    check "Apps & features: its folder" test "$(value $native "$entry" InstallLocation)" = "$(windows_path "$main")\\"
+    check "Apps & features: its help" test "$(value $native "$entry" HelpLink)" = "$(windows_path "$main")\\README.md"
+    check "Apps & features: no change or repair" \
+        test "$(value $native "$entry" NoModify)" = 0x1 -a "$(value $native "$entry" NoRepair)" = 0x1
     check "restored at sign-in for every user" \
         test "$(value $native "$run" Lanterwell)" = "\"$(windows_path "$main")\\lwsubst.exe\" /restore"
     registration >package.txt
@@ -164,6 +175,50 @@ windows11_package() {
     left_behind 64
 }
 
+# Options an administrator gave (another folder, no restore at sign-in) kept by an upgrade that
+# gives none, against an older package whose binaries differ from the newer one's.
+upgrade_keeps_options() {
+    local older=$work/older.msi folder="C:\\Tools\\Lanterwell\\" kept
+    make_older "$older" different
+    check "the older version installs with options" test "$(msi_code /i "$(package "$older")" /qn \
+        RESTOREATSIGNIN=0 "INSTALLDIR=$folder")" = 0
+    check "the upgrade installs" test "$(msi_code /i "$(package "$msi")" /qn)" = 0
+    kept=$drive_c/Tools/Lanterwell
+    check "into the folder given before" cmp -s "$kept/Lanterwell.dll" \
+        "$([ $native = 64 ] && echo "$x64" || echo "$x86")/Lanterwell.dll"
+    check "and nothing into the default one" test ! -e "$main/Lanterwell.dll"
+    check "still without the sign-in entry" test -z "$(value $native "$run" Lanterwell)"
+    check "nor the machine's default" not present $native 'HKLM\Software\Lanterwell' RestoreAtSignIn
+}
+
+# The installs the package refuses: per user, and the x86 package on 64-bit Windows.
+refusals() {
+    check "a per-user install is refused" \
+        test "$(msi_code /i "$(package "$msi")" /qn ALLUSERS=2 MSIINSTALLPERUSER=1)" = 1603
+    [ "$arch" = win64 ] || return 0
+    check "the x86 package refuses 64-bit Windows" \
+        test "$(msi_code /i "$(package "${msi/-x64.msi/-x86.msi}")" /qn)" = 1603
+    check "and installs nothing" test ! -e "${dirs[1]}/Lanterwell.dll" -a ! -e "$main/Lanterwell.dll"
+}
+
+# An administrative image (msiexec /a), as Group Policy deploys from, keeps each set in a
+# folder of its own; an install from it puts each where it belongs.
+administrative_image() {
+    if [[ $(wine --version) == wine-8* ]]; then
+        echo "administrative_image: Wine 8's msiexec makes no administrative image"
+        return 0
+    fi
+    local image=$drive_c/image
+    check "the image is made" test "$(msi_code /a "$(package "$msi")" /qn \
+        "TARGETDIR=$(windows_path "$image")")" = 0
+    check "the install from it succeeds" test "$(msi_code /i \
+        "$(windows_path "$image/$(basename "$msi")")" /qn)" = 0
+    check "the native set where it belongs" cmp -s "$main/Lanterwell.dll" \
+        "$([ $native = 64 ] && echo "$x64" || echo "$x86")/Lanterwell.dll"
+    [ "$arch" = win64 ] && check "the x86 set where it belongs" \
+        cmp -s "${dirs[1]}/Lanterwell.dll" "$x86/Lanterwell.dll"
+}
+
 upgrade() {
     local older=$work/older.msi
     make_older "$older"
@@ -210,14 +265,25 @@ beside_the_setup_program() {
         test "$(exit_code "$(package "$setup")" /S)" = 6
 }
 
-# make_older FILE: the same package at version 1.1.9 with a product code of its own, from the
-# build's package source.
+# make_older FILE [different]: the same package at version 1.1.9 with a product code of its
+# own, from the build's package source; "different" gives it binaries that differ from the
+# build's (the same programs, stamped with another link time).
 make_older() {
-    local sources=$x64/installer/msi-work name=x64
+    local sources=$x64/installer/msi-work name=x64 copies=$work/older-sets
     [ "$arch" = win32 ] && name=x86
-    sed -e 's/<Product Id="[^"]*"/<Product Id="0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9"/' \
-        -e 's/ Version="[0-9.]*"/ Version="1.1.9"/' "$sources/Lanterwell-$name.wxs" \
-        >"$sources/older.wxs"
+    local edits=(-e 's/<Product Id="[^"]*"/<Product Id="0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9"/'
+        -e 's/ Version="[0-9.]*"/ Version="1.1.9"/')
+    if [ "${2:-}" = different ]; then
+        rm -rf "$copies" && mkdir "$copies" && cp -r "$x64/installer/x64" "$x64/installer/x86" "$copies"
+        local file
+        for file in "$copies"/*/*.[dDeE][lLxX][lLeE]; do
+            # The COFF header's time stamp: 8 bytes into the PE header.
+            printf '\x01' | dd of="$file" bs=1 conv=notrunc status=none \
+                seek=$(($(od -An -tu4 -j60 -N4 "$file") + 8))
+        done
+        edits+=(-e "s|Source=\"\.\./\(x64\|x86\)/|Source=\"$copies/\1/|g")
+    fi
+    sed "${edits[@]}" "$sources/Lanterwell-$name.wxs" >"$sources/older.wxs"
     (cd "$sources" && wixl -a $name -o "$1" older.wxs 2>/dev/null) || return 1
     local statement
     while read -r statement; do
@@ -236,7 +302,8 @@ case_name=tables
 upgrade_code=$MSI_UPGRADE_X64
 [ "$arch" = win32 ] && upgrade_code=$MSI_UPGRADE_X86
 tables "$msi" "${upgrade_code:1:36}"
-cases="install without_sign_in repair upgrade uninstall_leaves_nothing beside_the_setup_program"
+cases="install without_sign_in repair upgrade upgrade_keeps_options refusals administrative_image
+    uninstall_leaves_nothing beside_the_setup_program"
 [ "$arch" = win64 ] && cases="$cases windows11_package"
 for name in $cases; do
     in_case "$name"

@@ -13,6 +13,7 @@ usage: make-msi.py --arch x64|x86 --version V --version4 V.0 --upgrade-code GUID
 import argparse
 import os
 import re
+import struct
 import uuid
 import zipfile
 from xml.sax.saxutils import escape, quoteattr
@@ -44,6 +45,15 @@ COMPONENT_64BIT = 256
 COMPONENT_TRANSITIVE = 64
 # The widest command a custom action's Target column holds.
 TARGET_WIDTH = 255
+# The program folders' names in the Directory table: in an administrative image each set keeps
+# a folder of its own (with one name for both, the x86 set would overwrite the x64 one).
+PROGRAM_FOLDERS = {"ProgramFiles64Folder": "PFiles64", "ProgramFilesFolder": "PFiles"}
+# The public properties a managed install passes, kept when an elevated install was started
+# by a user who is no administrator.
+# wixl writes the property with its major upgrade's own (WIX_...): ours join those.
+SECURE_PROPERTIES = "WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;INSTALLDIR;RESTOREATSIGNIN"
+RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources")
+ICON = "Lanterwell.ico"
 
 
 def attribute(text):
@@ -126,6 +136,18 @@ def value(root, key, name, kind, data, extra=""):
     return f"{head}>{values}</RegistryValue>"
 
 
+def file_version(path):
+    """The version in a PE file's version block (VS_FIXEDFILEINFO), as the File table holds it:
+    without it Windows Installer takes the file as unversioned and replaces it by dates."""
+    with open(path, "rb") as file:
+        data = file.read()
+    at = data.find(struct.pack("<I", 0xFEEF04BD))
+    if at < 0:
+        raise SystemExit(f"make-msi: {path} has no version block")
+    high, low = struct.unpack_from("<II", data, at + 8)
+    return f"{high >> 16}.{high & 0xFFFF}.{low >> 16}.{low & 0xFFFF}"
+
+
 def set_components(options, tag, folder_id, files_dir, rows_file, win64, fixes):
     out = []
     refs = []
@@ -143,6 +165,8 @@ def set_components(options, tag, folder_id, files_dir, rows_file, win64, fixes):
             library, found = harvest(rows_file, f"[#{ident}]", f"[{folder_id}]")
             register_library(library, component, folder_id, fixes)
             lines += [registry(row, component, index, fixes) for index, row in enumerate(found)]
+        fixes.append(f"UPDATE `File` SET `Version` = "
+                     f"'{file_version(os.path.join(files_dir, name))}' WHERE `File` = '{ident}'")
         refs.append(component)
         out.append(f'<Component Id="{component}" Guid="{guid(options.upgrade_code, component)}"'
                    f' Win64="{"yes" if win64 else "no"}">' + "".join(lines) + "</Component>")
@@ -226,13 +250,75 @@ def windows11_package(options, fixes):
  Execute="deferred" Impersonate="yes" Return="ignore"/>
 <CustomAction Id="RemovePackageForAllUsers" Property="POWERSHELL" ExeCommand={attribute(remove)}
  Execute="deferred" Impersonate="no" Return="ignore"/>
-<InstallExecuteSequence>
-<Custom Action="SetPowerShell" Sequence="1010"/>
+'''
+    steps = '''<Custom Action="SetPowerShell" Sequence="1010"/>
 <Custom Action="RemovePackageForAllUsers" Sequence="1700">$$c_package=2 AND NOT UPGRADINGPRODUCTCODE</Custom>
 <Custom Action="RegisterPackageForUser" Sequence="6550">$$c_package=3 AND UserSID&lt;&gt;"S-1-5-18"</Custom>
-</InstallExecuteSequence>
 '''
-    return component(options, "c_package", True, file + rows, name), actions
+    return component(options, "c_package", True, file + rows, name), actions, steps
+
+
+def launch_conditions(options, win64):
+    """The installs the package refuses, each with the reason an administrator reads."""
+    conditions = [
+        (f"{PRODUCT} is installed by its setup program. Uninstall it first.",
+         "Installed OR NOT SETUPPROGRAM"),
+        # The package writes the machine's keys: a per-user install would be another product.
+        (f"{PRODUCT} installs for every user of this computer only: install it without "
+         "MSIINSTALLPERUSER=1 and with ALLUSERS=1.",
+         'Installed OR (ALLUSERS AND NOT MSIINSTALLPERUSER="1")'),
+    ]
+    if not win64:
+        # On 64-bit Windows, Explorer needs the 64-bit handler, which the x64 package installs.
+        conditions.append((f"This package is for 32-bit Windows. On 64-bit Windows, install "
+                           f"{PRODUCT}-{options.version}-x64.msi.", "Installed OR NOT VersionNT64"))
+    return "".join(f"<Condition Message={attribute(message)}>{escape(rule)}</Condition>\n"
+                   for message, rule in conditions)
+
+
+def kept_options(win64):
+    """What an install was given, read back by the next one (an upgrade, or an install after a
+    removal by hand) unless given again: the folder (the install's record, InstallLocation) and
+    RESTOREATSIGNIN=0 (an install that has a record but no machine default was given it).
+    Before CostFinalize, INSTALLDIR is set only where the command line set it. The steps run in
+    both sequences: with a user interface, its own sequence resolves the folder first."""
+    vendor = SHARED["VENDOR_KEY"]
+    view = "yes" if win64 else "no"
+    searches = "".join(
+        f'<Property Id="{name}"><RegistrySearch Id="{name}" Root="HKLM" Key={attribute(vendor)} '
+        f'Name="{value}" Type="raw" Win64="{view}"/></Property>\n'
+        for name, value in (("KEPTDIR", INSTALL_LOCATION), ("KEPTRESTORE", "RestoreAtSignIn")))
+    actions = [
+        ("KeepInstallDir", "INSTALLDIR", "[KEPTDIR]", 990,
+         "NOT Installed AND NOT INSTALLDIR AND KEPTDIR"),
+        ("KeepNoRestore", "RESTOREATSIGNIN", "0", 991,
+         "NOT Installed AND NOT RESTOREATSIGNIN AND KEPTDIR AND NOT KEPTRESTORE"),
+        ("DefaultRestore", "RESTOREATSIGNIN", "1", 992, "NOT RESTOREATSIGNIN"),
+        # What Apps & features shows, as the setup program's entry has it.
+        ("SetInstallLocation", "ARPINSTALLLOCATION", "[INSTALLDIR]", 1011, ""),
+        ("SetHelpLink", "ARPHELPLINK", f"[INSTALLDIR]{DOCS[0]}", 1012, ""),
+        ("SetAboutLink", "ARPURLINFOABOUT", f"[INSTALLDIR]{DOCS[0]}", 1013, ""),
+    ]
+    defined = "".join(f'<CustomAction Id="{ident}" Property="{name}" Value={attribute(value)}/>\n'
+                      for ident, name, value, _, _ in actions)
+    steps = "".join(f'<Custom Action="{ident}" Sequence="{sequence}">{escape(rule)}</Custom>'
+                    for ident, _, _, sequence, rule in actions)
+    return searches + defined, steps
+
+
+def product_properties(options, fixes):
+    """Apps & features' entry, how an upgrade treats running programs, the secure properties."""
+    fixes.append(f"UPDATE `Property` SET `Value` = '{SECURE_PROPERTIES}' "
+                 "WHERE `Property` = 'SecureCustomProperties'")
+    properties = {
+        "ARPPRODUCTICON": ICON, "ARPNOMODIFY": "1", "ARPNOREPAIR": "1",
+        # Never close Explorer under the user: a file in use is replaced at the next restart
+        # (3010), as the setup program does.
+        "MSIRESTARTMANAGERCONTROL": "Disable",
+    }
+    return (f'<Icon Id="{ICON}" SourceFile={attribute(relative(options, RESOURCES, ICON))}/>\n'
+            + "".join(f'<Property Id="{name}" Value={attribute(value)}/>\n'
+                      for name, value in properties.items()))
 
 
 def main():
@@ -252,14 +338,16 @@ def main():
     if options.x86:
         more, more_refs = set_components(options, "x86", "X86DIR", options.x86,
                                          options.x86_rows, False, fixes)
-        x86_directory = (f'<Directory Id="ProgramFilesFolder"><Directory Id="X86DIR" '
+        x86_directory = (f'<Directory Id="ProgramFilesFolder" Name="{PROGRAM_FOLDERS["ProgramFilesFolder"]}">'
+                         f'<Directory Id="X86DIR" '
                          f'Name="{PRODUCT}">{"".join(more)}</Directory></Directory>')
         refs += more_refs
     components += [docs_component(options, win64), sign_in_component(options, win64, fixes)]
     refs += ["c_docs", "c_signin"]
-    package_actions = ""
+    kept, kept_steps = kept_options(win64)
+    package_actions = package_steps = ""
     if options.package:
-        package, package_actions = windows11_package(options, fixes)
+        package, package_actions, package_steps = windows11_package(options, fixes)
         components.append(package)
         refs.append("c_package")
     # wixl makes every shortcut an advertised one: the Start menu's reaches the file.
@@ -273,12 +361,13 @@ def main():
 <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine"/>
 <Media Id="1" Cabinet="lanterwell.cab" EmbedCab="yes"/>
 <MajorUpgrade DowngradeErrorMessage="A newer version of {PRODUCT} is installed."/>
-<Property Id="RESTOREATSIGNIN" Value="1"/>
 <Property Id="SETUPPROGRAM"><RegistrySearch Id="SetupProgram" Root="HKLM" Key="{SHARED["UNINSTALL_KEY"]}"
  Name="UninstallString" Type="raw" Win64="{"yes" if win64 else "no"}"/></Property>
-<Condition Message="{PRODUCT} is installed by its setup program. Uninstall it first.">Installed OR NOT SETUPPROGRAM</Condition>
-{package_actions}<Directory Id="TARGETDIR" Name="SourceDir">
-<Directory Id="{native_folder}"><Directory Id="INSTALLDIR" Name="{PRODUCT}">{"".join(components)}</Directory></Directory>
+{launch_conditions(options, win64)}{product_properties(options, fixes)}{kept}{package_actions}
+<InstallUISequence>{kept_steps}</InstallUISequence>
+<InstallExecuteSequence>{kept_steps}{package_steps}</InstallExecuteSequence>
+<Directory Id="TARGETDIR" Name="SourceDir">
+<Directory Id="{native_folder}" Name="{PROGRAM_FOLDERS[native_folder]}"><Directory Id="INSTALLDIR" Name="{PRODUCT}">{"".join(components)}</Directory></Directory>
 {x86_directory}
 <Directory Id="ProgramMenuFolder"/>
 </Directory>
