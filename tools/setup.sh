@@ -28,7 +28,7 @@ if [ -n "$missing" ]; then
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
     apt_update command
     # shellcheck disable=SC2086  # a list of package names, one word each
-    apt-get install -y -q --no-install-recommends $missing
+    apt_install $missing
 fi
 
 for locale in ja_JP.UTF-8 en_US.UTF-8 hi_IN.UTF-8; do
