@@ -446,15 +446,28 @@ TEST_F(DrivesWindowTest, OpeningADriveWhoseFolderIsGoneSaysSo) {
     ASSERT_TRUE(CreateDirectoryW(gone.c_str(), nullptr));
     ASSERT_TRUE(DefineDosDeviceW(0, L"R:", gone.c_str()));
     ASSERT_TRUE(RemoveDirectoryW(gone.c_str()));
-    // Marked in the list, Open not offered; Enter says why.
+    // Marked in the list; Enter, pressed in the list, says why.
     ASSERT_TRUE(
         ListShows(L"R:|" + gone + Said(L" (not found)", L" (見つかりません)") + L"|" + kNotSaved));
     m_list->Select(0);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindowEnabled(GetDlgItem(m_window, IDC_OPEN)); }));
-    PostMessageW(m_window, WM_COMMAND, IDOK, 0);
+    PostMessageW(GetDlgItem(m_window, IDC_LIST), WM_KEYDOWN, VK_RETURN, 0);
     const std::wstring message = TakeMessage();
     EXPECT_NE(message.find(gone), std::wstring::npos) << message;
     EXPECT_EQ(message.find(L"(error"), std::wstring::npos) << "says why, in words: " << message;
+}
+
+// Escape closes a dialog, never the window (which the close box closes).
+TEST_F(DrivesWindowTest, EscapeClosesDialogsOnly) {
+    PostMessageW(GetDlgItem(m_window, IDC_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
+    // Handled after the key: the window is still there to open its dialog.
+    PostMessageW(GetDlgItem(m_window, IDC_ADD), BM_CLICK, 0, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }));
+    PostMessageW(GetDlgItem(dialog, IDC_FOLDER), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    EXPECT_TRUE(IsWindowVisible(m_window));
+    PostMessageW(m_window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(m_process.hProcess, test::kHangDeadline), WAIT_OBJECT_0);
 }
 
 // Change gives a drive another folder or letter, its saved entry following; where the new

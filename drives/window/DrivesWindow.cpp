@@ -50,7 +50,7 @@ struct Offered {
     DriveActions::Listing entry;
     DriveActions::MachineListing machineEntry;
     bool open = false;    // mapped (for every user: there now), its folder there
-    bool change = false;  // mapped
+    bool change = false;  // mapped (its folder there or not)
     bool restore = false; // saved, not mapped now
     const wchar_t* Folder() const { return machine ? MachineFolder() : entry.Folder(); }
 };
@@ -82,7 +82,8 @@ void UpdateButtons(HWND window) {
     const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
     EnableWindow(GetDlgItem(window, IDC_CHANGE), offered.change);
     EnableWindow(GetDlgItem(window, IDC_REMOVE), offered.drive != 0);
-    EnableWindow(GetDlgItem(window, IDC_OPEN), offered.open);
+    // A mapped drive whose folder is gone keeps Open (and Enter) offered: it says why.
+    EnableWindow(GetDlgItem(window, IDC_OPEN), offered.open || offered.change);
     EnableWindow(GetDlgItem(window, IDC_RESTORE_NOW), offered.restore);
     SendDlgItemMessageW(window, IDC_REMOVE, Elevated::kSetShield, 0, offered.machine);
 }
@@ -164,24 +165,34 @@ void Remove(HWND window) {
         Settle(window, offered.drive);
         return;
     }
+    const HWND list = ListOf(window);
+    const int row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
     int error = 0;
     const Problem problem = DriveActions::Delete(offered.drive, error);
     Settle(window, 0);
+    // The row that took the removed one's place is selected, for the next key press.
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    if (row >= 0 && count > 0)
+        DriveList::Select(list, DriveList::DriveAt(list, row < count ? row : count - 1));
     if (problem == Problem::Other)
         Texts::Show(window, IDS_DELETE_FAILED, MB_ICONEXCLAMATION, offered.drive,
                     offered.entry.Folder(), error);
 }
 
+// Whether the folder is there was checked just now: a failure of the shell's own is said as
+// the shell's, never as a folder gone.
 void Open(HWND window) {
     const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
     if (!offered.change && !offered.open)
         return;
-    const int error = Explorer::OpenDrive(window, offered.drive);
-    if (!error)
+    if (!offered.open) {
+        Texts::Show(window, IDS_OPEN_MISSING, MB_ICONEXCLAMATION, offered.drive, offered.Folder(),
+                    0);
         return;
-    const bool gone = DriveActions::ProblemOf(error) == Problem::FolderMissing;
-    Texts::Show(window, gone ? IDS_OPEN_MISSING : IDS_OPEN_FAILED, MB_ICONEXCLAMATION,
-                offered.drive, offered.Folder(), static_cast<DWORD>(error));
+    }
+    if (const int error = Explorer::OpenDrive(window, offered.drive))
+        Texts::Show(window, IDS_OPEN_FAILED, MB_ICONEXCLAMATION, offered.drive, offered.Folder(),
+                    static_cast<DWORD>(error));
 }
 
 // A saved drive not mapped now, mapped as a restore would.
@@ -255,7 +266,7 @@ void ShowRowMenu(HWND window, LPARAM at) {
         UINT command;
         UINT text;
         bool offered;
-    } items[] = {{IDC_OPEN, IDS_MENU_OPEN, offered.open},
+    } items[] = {{IDC_OPEN, IDS_MENU_OPEN, offered.open || offered.change},
                  {IDC_CHANGE, IDS_MENU_CHANGE, offered.change},
                  {IDC_REMOVE, IDS_MENU_REMOVE, true},
                  {IDC_RESTORE_NOW, IDS_MENU_RESTORE_NOW, offered.restore},
@@ -305,8 +316,7 @@ bool OnCommand(HWND window, WORD id, WORD code) {
         if (code == BN_CLICKED)
             Persist(window);
         return true;
-    case IDCANCEL: // Escape, or the close box
-        DestroyWindow(window);
+    case IDCANCEL: // Escape: it closes dialogs, never the window (WM_CLOSE does)
         return true;
     }
     return false;
@@ -405,6 +415,9 @@ INT_PTR CALLBACK DrivesProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_TIMER:
         if (static_cast<DWORD>(GetWindowLongPtrW(window, DWLP_USER)) != GetLogicalDrives())
             Refresh(window);
+        return TRUE;
+    case WM_CLOSE: // the close box, Alt+F4
+        DestroyWindow(window);
         return TRUE;
     case WM_DESTROY:
         KillTimer(window, kPollTimer);

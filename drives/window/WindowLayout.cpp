@@ -55,6 +55,9 @@ void Apply(HWND window) noexcept {
                    at.right - at.left + (anchor & kWiden ? wider : 0),
                    at.bottom - at.top + (anchor & kLengthen ? longer : 0), TRUE);
     }
+    // The dialog's background is painted after its children moved: every control, and the
+    // note below the box, drawn again over it.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void Limit(MINMAXINFO& limits) noexcept {
