@@ -3,8 +3,10 @@
 schema (SchemaStore's github-workflow.json: the keys each level allows, the required ones, a
 step's one action, the value types and enumerations), the service's own rules (`needs` names
 a job, the runner labels of its hosted images) and against the build: every file it uploads
-is one the build makes.
-usage: workflow-check.py WORKFLOW"""
+is one the build makes. With --mutations it proves itself: each of a table of faults written
+into the workflow must be caught.
+usage: workflow-check.py WORKFLOW [--mutations]"""
+import copy
 import re
 import sys
 
@@ -44,6 +46,17 @@ LEVELS = {"read", "write", "none"}
 RUNNERS = {"ubuntu-latest", "ubuntu-24.04", "ubuntu-22.04", "windows-latest", "windows-2025",
            "windows-2022", "windows-11-arm", "ubuntu-24.04-arm", "ubuntu-22.04-arm"}
 ACTION = re.compile(r"^([\w.-]+/[\w.-]+(/[\w./-]+)?@[\w.-]+|\./.+|docker://.+)$")
+# The major versions each action the workflow uses has published.
+ACTION_VERSIONS = {"actions/checkout": {"v4", "v5"}, "actions/upload-artifact": {"v4"},
+                   "actions/download-artifact": {"v4", "v5"}}
+MATRIX_VALUE = re.compile(r"^\$\{\{\s*matrix\.([\w-]+)\s*\}\}$")
+
+
+def debian_release():
+    """The Debian release this machine builds on, which the build job's image must be."""
+    with open("/etc/os-release", encoding="utf-8") as release:
+        found = dict(line.rstrip("\n").split("=", 1) for line in release if "=" in line)
+    return found.get("VERSION_CODENAME", "").strip('"')
 
 
 def scalar(value):
@@ -130,6 +143,13 @@ def check_job(name, job, jobs):
     expect("runs-on" in keys, f"{where}: runs-on is required")
     runner = job.get("runs-on")
     expect(runner in RUNNERS or EXPRESSION.match(str(runner)), f"{where}: runs-on {runner}")
+    # A label from the matrix: each of its values is a hosted image's.
+    name_in_matrix = MATRIX_VALUE.match(str(runner))
+    if name_in_matrix:
+        rows = job.get("strategy", {}).get("matrix", {}).get("include", [])
+        values = [row.get(name_in_matrix[1]) for row in rows] or [None]
+        for value in values:
+            expect(value in RUNNERS, f"{where}: runs-on {value} from the matrix")
     needs = job.get("needs", [])
     for need in [needs] if isinstance(needs, str) else needs:
         expect(need in jobs and need != name, f"{where}: needs {need}, no such other job")
@@ -138,6 +158,9 @@ def check_job(name, job, jobs):
     if "container" in job:
         container = job["container"]
         expect(isinstance(container, str) or "image" in container, f"{where}: container image")
+        image = container if isinstance(container, str) else container.get("image")
+        expect(image == f"debian:{debian_release()}",
+               f"{where}: container {image}, not the Debian release the project builds on")
     if "strategy" in job:
         check_strategy(where, job["strategy"])
     if "defaults" in job:
@@ -150,6 +173,48 @@ def check_job(name, job, jobs):
         check_step(f"{where}.steps[{index}]", step)
 
 
+def check_versions(jobs):
+    for name, job in jobs.items():
+        for step in job.get("steps") or []:
+            action, _, version = str(step.get("uses", "")).partition("@")
+            if action:
+                expect(version in ACTION_VERSIONS.get(action, ()),
+                       f"jobs.{name}: {action}@{version} is no published version")
+
+
+def check_artifacts(jobs):
+    """A job downloads only what a job it needs uploads."""
+    uploaded = {}
+    for name, job in jobs.items():
+        for step in job.get("steps") or []:
+            if str(step.get("uses", "")).startswith("actions/upload-artifact@"):
+                uploaded.setdefault(step.get("with", {}).get("name"), name)
+    for name, job in jobs.items():
+        needs = job.get("needs", [])
+        needs = [needs] if isinstance(needs, str) else needs
+        for step in job.get("steps") or []:
+            if str(step.get("uses", "")).startswith("actions/download-artifact@"):
+                artifact = step.get("with", {}).get("name")
+                expect(uploaded.get(artifact) in needs,
+                       f"jobs.{name}: downloads {artifact} without needing the job that uploads it")
+
+
+def check_pwsh(jobs):
+    """The runner ends a pwsh step with its last native command's code: each step says its own
+    result last, and a step that runs the bundles keeps their results before it fails."""
+    for name, job in jobs.items():
+        shell = job.get("defaults", {}).get("run", {}).get("shell")
+        for index, step in enumerate(job.get("steps") or []):
+            if "run" not in step or step.get("shell", shell) != "pwsh":
+                continue
+            lines = [line.strip() for line in step["run"].strip().splitlines()]
+            expect(lines[-1].startswith("exit "), f"jobs.{name}.steps[{index}]: no exit of its own")
+            text = step["run"]
+            if "results.xml" in text and "exit 1" in text:
+                expect(text.index("results.xml") < text.index("exit 1"),
+                       f"jobs.{name}.steps[{index}]: fails before its results are kept")
+
+
 def check_build(workflow):
     """The files the build job uploads are the ones the build makes."""
     text = yaml.safe_dump(workflow)
@@ -160,13 +225,8 @@ def check_build(workflow):
     expect("/reg:32" in text and "/reg:64" in text, "the registration is not checked in both views")
 
 
-def main(path):
-    with open(path, encoding="utf-8") as source:
-        workflow = yaml.safe_load(source)
+def check(workflow):
     expect(isinstance(workflow, dict), "not a map")
-    # YAML 1.1 reads the key "on" as true; the service reads it as the name.
-    if True in workflow:
-        workflow["on"] = workflow.pop(True)
     keys = set(workflow)
     expect(keys <= TOP_KEYS, f"unknown keys {sorted(keys - TOP_KEYS)}")
     expect({"on", "jobs"} <= keys, "on and jobs are required")
@@ -177,7 +237,62 @@ def main(path):
     expect(isinstance(jobs, dict) and jobs, "jobs: at least one")
     for name, job in jobs.items():
         check_job(name, job, jobs)
+    if isinstance(jobs, dict):
+        check_versions(jobs)
+        check_artifacts(jobs)
+        check_pwsh(jobs)
     check_build(workflow)
+
+
+def mutations(workflow):
+    """Faults a change to the workflow could bring, each of which the check must catch."""
+    def windows(mutated):
+        return mutated["jobs"]["windows"]
+
+    def steps(mutated):
+        return windows(mutated)["steps"]
+
+    return [
+        ("a misspelled runner in the matrix",
+         lambda w: windows(w)["strategy"]["matrix"]["include"][0].update(runner="windows-2202")),
+        ("a removed needs", lambda w: windows(w).pop("needs")),
+        ("an artifact action's version that does not exist",
+         lambda w: steps(w)[0].update(uses="actions/download-artifact@v9")),
+        ("the build in another Debian release",
+         lambda w: w["jobs"]["build"]["container"].update(image="debian:trixie")),
+        ("a pwsh step ending on a native command's code",
+         lambda w: steps(w)[1].update(run=steps(w)[1]["run"].rstrip().rsplit("\n", 1)[0])),
+        ("the results copied after the failure",
+         lambda w: steps(w)[1].update(run="exit 1\nCopy-Item results.xml x\nexit 0")),
+        ("a job that needs no job", lambda w: windows(w).update(needs="nothing")),
+    ]
+
+
+def run_mutations(workflow):
+    missed = []
+    for name, mutate in mutations(workflow):
+        mutated = copy.deepcopy(workflow)
+        mutate(mutated)
+        problems.clear()
+        check(mutated)
+        if not problems:
+            missed.append(name)
+    for name in missed:
+        print("workflow-check: not caught:", name)
+    print(f"workflow-check mutations: {len(mutations(workflow)) - len(missed)} caught, "
+          f"{len(missed)} missed")
+    return 1 if missed else 0
+
+
+def main(path, mode=None):
+    with open(path, encoding="utf-8") as source:
+        workflow = yaml.safe_load(source)
+    # YAML 1.1 reads the key "on" as true; the service reads it as the name.
+    if isinstance(workflow, dict) and True in workflow:
+        workflow["on"] = workflow.pop(True)
+    if mode == "--mutations":
+        return run_mutations(workflow)
+    check(workflow)
     for problem in problems:
         print("workflow-check:", problem)
     print(f"workflow-check: {'0 problems' if not problems else f'{len(problems)} problems'}")
@@ -185,4 +300,6 @@ def main(path):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    if len(sys.argv) not in (2, 3):
+        sys.exit(__doc__)
+    sys.exit(main(*sys.argv[1:]))

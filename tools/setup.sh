@@ -6,7 +6,14 @@
 # checks of the built files, and shellcheck for the scripts. For ARM64: Zig's compiler from npm, LLVM's resource compiler, and
 # Debian 13 roots with Wine 10 (tools/roots/make-root.sh): an arm64 one run through qemu, and an
 # amd64 one, the x86 and x64 suites' second platform.
+# usage: setup.sh [--build-only]   (--build-only: what building needs, without the Wine 10
+#                                   roots, which need debootstrap's privileges)
 set -eu
+case ${1:-} in
+--build-only) roots= ;;
+'') roots="arm64 amd64" ;;
+*) echo "usage: setup.sh [--build-only]" >&2 && exit 2 ;;
+esac
 [ "$(id -u)" = 0 ] || exec sudo -E bash "$0" "$@"
 export DEBIAN_FRONTEND=noninteractive
 # shellcheck source=SCRIPTDIR/apt.sh
@@ -54,7 +61,7 @@ grep -qF "\"integrity\": \"$zig_integrity\"" "$zig_dir/package-lock.json" || {
     echo "setup: $zig_package is not the package Lanterwell is built with" >&2
     exit 1
 }
-for arch in arm64 amd64; do
-    bash "$(dirname "$0")/roots/make-root.sh" $arch >/dev/null
+for arch in $roots; do
+    bash "$(dirname "$0")/roots/make-root.sh" "$arch" >/dev/null
 done
 echo "setup complete"
