@@ -456,6 +456,40 @@ TEST_F(DrivesWindowTest, OpeningADriveWhoseFolderIsGoneSaysSo) {
     EXPECT_EQ(message.find(L"(error"), std::wstring::npos) << "says why, in words: " << message;
 }
 
+// "For every user" leaves the restore box unticked while it applies, and the Change dialog,
+// which has no such box, no gap where it would be.
+TEST_F(DrivesWindowTest, TheScopeBoxAndTheChangeDialogsLayout) {
+    const auto below = [](HWND dialog, int upper) {
+        RECT box = {};
+        RECT ok = {};
+        GetWindowRect(GetDlgItem(dialog, upper), &box);
+        GetWindowRect(GetDlgItem(dialog, IDOK), &ok);
+        return ok.top - box.bottom;
+    };
+    PostMessageW(GetDlgItem(m_window, IDC_ADD), BM_CLICK, 0, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }));
+    SendDlgItemMessageW(dialog, IDC_SAVE, BM_SETCHECK, BST_CHECKED, 0);
+    for (const bool machine : {true, false}) {
+        SendDlgItemMessageW(dialog, IDC_MACHINE, BM_CLICK, 0, 0);
+        EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_SAVE, BM_GETCHECK, 0, 0),
+                  machine ? BST_UNCHECKED : BST_CHECKED);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE)) != FALSE, !machine);
+    }
+    const int addGap = below(dialog, IDC_MACHINE);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+
+    ASSERT_EQ(RunLwsubst(L"R: \"" + m_folders[1] + L"\""), 0u);
+    ASSERT_TRUE(ListShows(L"R:|" + m_folders[1] + L"|" + kNotSaved));
+    m_list->Select(0);
+    PostMessageW(GetDlgItem(m_window, IDC_CHANGE), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }));
+    EXPECT_EQ(below(dialog, IDC_SAVE), addGap);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+}
+
 // Escape closes a dialog, never the window (which the close box closes).
 TEST_F(DrivesWindowTest, EscapeClosesDialogsOnly) {
     PostMessageW(GetDlgItem(m_window, IDC_LIST), WM_KEYDOWN, VK_ESCAPE, 0);

@@ -108,11 +108,40 @@ bool AcceptMachine(HWND dialog, DriveEdited& result) {
     return result.machine;
 }
 
-// The restore box is the session's; a drive for every user is made behind the shield.
+// The restore box is the session's: for a drive for every user, which Windows itself makes at
+// each start, it is unticked and greyed, and comes back as the user left it. A drive for every
+// user is made behind the shield.
 void ShowScope(HWND dialog) {
     const bool machine = IsDlgButtonChecked(dialog, IDC_MACHINE) == BST_CHECKED;
-    EnableWindow(GetDlgItem(dialog, IDC_SAVE), !machine);
+    const HWND save = GetDlgItem(dialog, IDC_SAVE);
+    if (machine)
+        SetWindowLongPtrW(save, GWLP_USERDATA, IsDlgButtonChecked(dialog, IDC_SAVE));
+    CheckDlgButton(dialog, IDC_SAVE,
+                   machine ? BST_UNCHECKED
+                           : static_cast<UINT>(GetWindowLongPtrW(save, GWLP_USERDATA)));
+    EnableWindow(save, !machine);
     SendDlgItemMessageW(dialog, IDOK, Elevated::kSetShield, 0, machine);
+}
+
+// The Change dialog has no scope box: the buttons below it move up into its place.
+void CloseScopeGap(HWND dialog) {
+    RECT scope = {};
+    RECT save = {};
+    GetWindowRect(GetDlgItem(dialog, IDC_MACHINE), &scope);
+    GetWindowRect(GetDlgItem(dialog, IDC_SAVE), &save);
+    const int gap = scope.bottom - save.bottom;
+    const int buttons[] = {IDOK, IDCANCEL};
+    for (int id : buttons) {
+        const HWND button = GetDlgItem(dialog, id);
+        RECT at = {};
+        GetWindowRect(button, &at);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&at), 2);
+        SetWindowPos(button, nullptr, at.left, at.top - gap, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
+    RECT frame = {};
+    GetWindowRect(dialog, &frame);
+    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top - gap,
+                 SWP_NOMOVE | SWP_NOZORDER);
 }
 
 // Makes or changes the drive the dialog describes; false, with the dialog left open and the
@@ -166,6 +195,7 @@ void Start(HWND dialog, const DriveEdit& edit) {
         SetWindowTextW(dialog, ToolTexts::Load(IDS_CHANGE_TITLE, title, ARRAYSIZE(title)));
         // A drive changes within its scope: the session's drives are the ones changed here.
         ShowWindow(GetDlgItem(dialog, IDC_MACHINE), SW_HIDE);
+        CloseScopeGap(dialog);
     }
     SendDlgItemMessageW(dialog, IDC_FOLDER, EM_LIMITTEXT, FolderName::kTypedUnits - 1, 0);
     if (edit.folder)
