@@ -104,7 +104,8 @@ bool AcceptMachine(HWND dialog, DriveEdited& result) {
         Texts::Ask(dialog, IDS_MACHINE_PROFILE, MB_OKCANCEL | MB_ICONWARNING, result.drive,
                    full.Get()) != IDOK)
         return false;
-    result.machine = Elevated::ChangeMachineDrive(dialog, result.drive, full.Get());
+    result.machine =
+        Elevated::ChangeMachineDrive(dialog, result.drive, full.Get(), IDS_MACHINE_MADE);
     return result.machine;
 }
 

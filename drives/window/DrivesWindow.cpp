@@ -147,7 +147,10 @@ void RemoveMachine(HWND window, const Offered& offered) {
         offered.machineEntry.ours ? IDS_CONFIRM_REMOVE_MACHINE : IDS_CONFIRM_REMOVE_OTHER;
     if (Texts::Ask(window, confirm, MB_YESNO | MB_ICONQUESTION, offered.drive, offered.Folder()) ==
         IDYES)
-        Elevated::ChangeMachineDrive(window, offered.drive, nullptr);
+        // One that never took effect does not stay until a restart.
+        Elevated::ChangeMachineDrive(window, offered.drive, nullptr,
+                                     offered.machineEntry.present ? IDS_MACHINE_REMOVED
+                                                                  : IDS_MACHINE_REMOVED_PENDING);
     Settle(window, offered.key);
 }
 

@@ -45,7 +45,7 @@ int RunLwsubst(HWND owner, const wchar_t* arguments, DWORD& exitCode) noexcept {
     return 0;
 }
 
-bool ChangeMachineDrive(HWND owner, int drive, const wchar_t* folder) noexcept {
+bool ChangeMachineDrive(HWND owner, int drive, const wchar_t* folder, UINT done) noexcept {
     const DriveLetters::Name name = DriveLetters::DeviceName(drive);
     wchar_t arguments[kArgumentUnits];
     const HRESULT built =
@@ -65,8 +65,7 @@ bool ChangeMachineDrive(HWND owner, int drive, const wchar_t* folder) noexcept {
                     drive, folder ? folder : L"", error ? static_cast<DWORD>(error) : exitCode);
         return false;
     }
-    Texts::Show(owner, folder ? IDS_MACHINE_MADE : IDS_MACHINE_REMOVED, MB_ICONINFORMATION, drive,
-                folder ? folder : L"");
+    Texts::Show(owner, done, MB_ICONINFORMATION, drive, folder ? folder : L"");
     return true;
 }
 

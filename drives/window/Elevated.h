@@ -15,8 +15,8 @@ const UINT kSetShield = 0x160C;
 int RunLwsubst(HWND owner, const wchar_t* arguments, DWORD& exitCode) noexcept;
 
 // Makes the drive for every user on the letter with the folder, or with none deletes it, and
-// says how it went: done, from the next start; why not; nothing where the user declined.
-// True when it was done.
-bool ChangeMachineDrive(HWND owner, int drive, const wchar_t* folder) noexcept;
+// says how it went: `done` (a text of the window's) where it was; why not; nothing where the
+// user declined. True when it was done.
+bool ChangeMachineDrive(HWND owner, int drive, const wchar_t* folder, UINT done) noexcept;
 
 } // namespace Elevated
