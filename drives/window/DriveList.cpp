@@ -117,12 +117,25 @@ void PlaceEmptyNote(HWND list) {
     MoveWindow(note, margin, top, client.right - 2 * margin, client.bottom - top - margin, TRUE);
 }
 
+// The note is the list's child, and the list view answers a child's colours as a dialog does,
+// in grey: the list answers for it in its own (the system's) window colours.
+LRESULT CALLBACK NoteColours(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                             DWORD_PTR) {
+    if (message != WM_CTLCOLORSTATIC)
+        return DefSubclassProc(list, message, wParam, lParam);
+    const HDC dc = reinterpret_cast<HDC>(wParam);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+}
+
 void AddEmptyNote(HWND list) {
     wchar_t text[512];
     const HWND note = CreateWindowExW(
         0, L"STATIC", ToolTexts::Load(IDS_EMPTY, text, ARRAYSIZE(text)), WS_CHILD | SS_CENTER, 0, 0,
         0, 0, list, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_EMPTY)), nullptr, nullptr);
     SendMessageW(note, WM_SETFONT, SendMessageW(GetParent(list), WM_GETFONT, 0, 0), FALSE);
+    SetWindowSubclass(list, NoteColours, 0, 0);
 }
 
 } // namespace
