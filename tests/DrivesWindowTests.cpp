@@ -185,6 +185,12 @@ protected:
         Start();
     }
     void TearDown() override {
+        Stop();
+        ForgetEverything();
+    }
+
+    // The window closed as its close box closes it, and its process gone.
+    void Stop() {
         if (m_process.hProcess) {
             // A dialog a failed test left open goes first, or the window could not close.
             for (HWND open; (open = OwnedDialog(m_window)) != nullptr;)
@@ -196,8 +202,8 @@ protected:
                 TerminateProcess(m_process.hProcess, 1);
             CloseHandle(m_process.hProcess);
             CloseHandle(m_process.hThread);
+            m_process = {};
         }
-        ForgetEverything();
     }
 
     // The window, started with the folder picker answered by its test hook.
@@ -488,6 +494,27 @@ TEST_F(DrivesWindowTest, TheScopeBoxAndTheChangeDialogsLayout) {
     EXPECT_EQ(below(dialog, IDC_SAVE), addGap);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+}
+
+// The window reopens where it was and as large; never where no screen shows it.
+TEST_F(DrivesWindowTest, ReopensWhereItWasOnAScreen) {
+    RECT opened = {};
+    GetWindowRect(m_window, &opened);
+    const SIZE larger = {opened.right - opened.left + 40, opened.bottom - opened.top + 30};
+    SetWindowPos(m_window, nullptr, 50, 60, larger.cx, larger.cy, SWP_NOZORDER);
+    Stop();
+    Start();
+    RECT now = {};
+    GetWindowRect(m_window, &now);
+    EXPECT_EQ(now.left, 50);
+    EXPECT_EQ(now.top, 60);
+    EXPECT_EQ(now.right - now.left, larger.cx);
+    EXPECT_EQ(now.bottom - now.top, larger.cy);
+
+    SetWindowPos(m_window, nullptr, -30000, -30000, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Stop();
+    Start();
+    EXPECT_NE(MonitorFromWindow(m_window, MONITOR_DEFAULTTONULL), nullptr);
 }
 
 // Escape closes a dialog, never the window (which the close box closes).

@@ -14,6 +14,7 @@
 #include "drives/window/Explorer.h"
 #include "drives/window/Elevated.h"
 #include "drives/window/FolderName.h"
+#include "drives/window/Placement.h"
 #include "drives/window/Texts.h"
 #include "drives/window/WindowLayout.h"
 #include "support/DriveLetters.h"
@@ -372,6 +373,7 @@ void OnInit(HWND window) {
                  reinterpret_cast<LPARAM>(
                      LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_DRIVES))));
     WindowLayout::Remember(window);
+    Placement::Restore(window);
     DriveList::Prepare(ListOf(window));
     Refresh(window);
     DragAcceptFiles(window, TRUE);
@@ -423,6 +425,7 @@ INT_PTR CALLBACK DrivesProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         DestroyWindow(window);
         return TRUE;
     case WM_DESTROY:
+        Placement::Keep(window);
         KillTimer(window, kPollTimer);
         PostQuitMessage(0);
         return TRUE;
