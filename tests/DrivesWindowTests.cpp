@@ -584,44 +584,48 @@ TEST_F(DrivesWindowTest, ChangesKeepsAndRestoresDrivesFromTheList) {
     EXPECT_TRUE(ListShows(L"S:|" + m_folders[0] + L"|" + kRestored));
 }
 
-struct LabelSearch {
-    std::wstring text;
-    HWND found;
-};
-
-BOOL CALLBACK FindLabel(HWND control, LPARAM data) {
-    auto* search = reinterpret_cast<LabelSearch*>(data);
-    wchar_t text[64] = {};
-    GetWindowTextW(control, text, 64);
-    if (search->text == text)
-        search->found = control;
-    return search->found == nullptr;
+// Every label and box of the add dialog shows its text whole, mnemonic included: the width
+// each needs in the dialog's font, measured here with the same face, size and DPI (a box's
+// text stands beside its box).
+BOOL CALLBACK CollectTexts(HWND control, LPARAM data) {
+    reinterpret_cast<std::vector<HWND>*>(data)->push_back(control);
+    return TRUE;
 }
 
-// The add dialog's labels show their texts whole, mnemonic and colon included: the width each
-// needs in the dialog's font, measured here with the same face, size and DPI.
 TEST_F(DrivesWindowTest, TheAddDialogsLabelsHoldTheirTexts) {
     const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
-    const std::wstring label = japanese ? L"フォルダー(&F):" : L"&Folder:";
     PostMessageW(GetDlgItem(m_window, IDC_ADD), BM_CLICK, 0, 0);
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }));
-    LabelSearch search = {label, nullptr};
-    EnumChildWindows(dialog, FindLabel, reinterpret_cast<LPARAM>(&search));
-    ASSERT_NE(search.found, nullptr);
+    std::vector<HWND> controls;
+    EnumChildWindows(dialog, CollectTexts, reinterpret_cast<LPARAM>(&controls));
     const HDC screen = GetDC(nullptr);
     const int height = -MulDiv(japanese ? 9 : 8, GetDeviceCaps(screen, LOGPIXELSY), 72);
     const HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                    0, 0, 0, 0, japanese ? L"MS UI Gothic" : L"MS Shell Dlg 2");
     const HGDIOBJ was = SelectObject(screen, font);
-    RECT needed = {};
-    DrawTextW(screen, label.c_str(), -1, &needed, DT_CALCRECT | DT_SINGLELINE);
+    int measured = 0;
+    for (const HWND control : controls) {
+        wchar_t name[32] = {};
+        wchar_t text[128] = {};
+        GetClassNameW(control, name, 32);
+        GetWindowTextW(control, text, 128);
+        const LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
+        const bool box = lstrcmpiW(name, L"Button") == 0 && type == BS_AUTOCHECKBOX;
+        if (!*text || (lstrcmpiW(name, L"Static") != 0 && !box))
+            continue;
+        RECT needed = {};
+        DrawTextW(screen, text, -1, &needed, DT_CALCRECT | DT_SINGLELINE);
+        const int beside = box ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0;
+        RECT shown = {};
+        GetClientRect(control, &shown);
+        EXPECT_GE(shown.right, needed.right + beside) << "cut: " << text;
+        ++measured;
+    }
     SelectObject(screen, was);
     DeleteObject(font);
     ReleaseDC(nullptr, screen);
-    RECT shown = {};
-    GetClientRect(search.found, &shown);
-    EXPECT_GE(shown.right, needed.right) << "cut";
+    EXPECT_EQ(measured, 4) << "two labels and two boxes";
 }
 
 // The sign-in column shows its longest text whole, in either language.
