@@ -634,6 +634,11 @@ TEST_F(DrivesWindowTest, TheSignInColumnHoldsItsTexts) {
     ASSERT_EQ(RunLwsubst(L"/persist off"), 0u);
     ASSERT_TRUE(ListShows(L"R:|" + m_folders[1] + L"|" + kSavedOff));
     EXPECT_GE(m_list->ColumnWidth(2), m_list->TextWidth(kSavedOff)) << "cut";
+    // Seen at the size the window opens at: the folder column gives up its room first.
+    RECT shown = {};
+    GetClientRect(GetDlgItem(m_window, IDC_LIST), &shown);
+    EXPECT_LE(m_list->ColumnWidth(0) + m_list->ColumnWidth(1) + m_list->ColumnWidth(2), shown.right)
+        << "the list scrolls sideways";
 }
 
 // A mapped drive whose saved entry names no folder: its sign-in state is that entry's, as

@@ -14,6 +14,9 @@ enum Column { kDriveColumn, kFolderColumn, kSignInColumn };
 // The columns' least widths, in dialog units: they keep their share whatever the DPI.
 const int kDriveWidth = 44;
 const int kFolderWidth = 160;
+// The folder column gives up its room first, down to this: the row's tip shows a folder whole,
+// while a sign-in text cut would say nothing.
+const int kFolderLeast = 40;
 const int kSignInWidth = 118;
 // LVIS_STATEIMAGEMASK's images with check boxes: 1 unticked, 2 ticked.
 const UINT kUnticked = INDEXTOSTATEIMAGEMASK(1);
@@ -243,7 +246,7 @@ void Fit(HWND list) noexcept {
     GetClientRect(list, &client);
     const int rest = client.right - static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0)) -
                      static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, kSignInColumn, 0));
-    const int least = DialogUnits(list, kFolderWidth);
+    const int least = DialogUnits(list, kFolderLeast);
     SendMessageW(list, LVM_SETCOLUMNWIDTH, kFolderColumn, rest > least ? rest : least);
     PlaceEmptyNote(list);
 }
