@@ -49,6 +49,24 @@ for picture in $(files 'docs/images/*.png' | grep -vE '\.png\.[^/]*\.png$'); do
     check "$picture: shown by a document" grep -qF "${picture##*/}" $markdown
 done
 
+# Each dialog's mnemonics, in each language: no two of its controls answer one Alt key.
+while read -r dialog; do
+    check "$dialog: each mnemonic once" test -z "$dialog"
+done < <(awk '
+    /^LANGUAGE / { language = $2 $3 }
+    / DIALOGEX / { name = $1; delete seen; next }
+    name && /^END/ { name = ""; next }
+    name && match($0, /"[^"]*"/) {
+        text = substr($0, RSTART + 1, RLENGTH - 2)
+        gsub(/&&/, "", text)
+        if (match(text, /&./)) {
+            key = tolower(substr(text, RSTART + 1, 1))
+            if (key in seen) print FILENAME ": " name " (" language "): &" key " twice"
+            seen[key] = 1
+        }
+    }' drives/window/Drives.rc)
+check "the dialogs' mnemonics are read" grep -q '(&A)' drives/window/Drives.rc
+
 # The published identifiers as the build writes them out (cmake/Identifiers.cmake).
 pinned="CLSID_SHELL_EXTENSION={5B1D7E20-3C44-4A8F-9E61-2F0A7C9D4B13}
 CLSID_EXPLORER_COMMAND={35D1BE52-E400-4ACF-B650-7BE3F6E8B01E}
