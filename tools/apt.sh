@@ -24,13 +24,13 @@ apt_update() {
 apt_install() {
     apt-get install -y -q --no-install-recommends "$@" && return 0
     [ -n "$apt_unread_suites" ] || return 1
-    local pins suite
+    local pins suite status=0
     pins=$(mktemp)
     for suite in $apt_unread_suites; do
         printf 'Package: *\nPin: release n=%s\nPin-Priority: -1\n\n' "$suite" >>"$pins"
     done
     echo "installing again without $apt_unread_suites, whose index apt could not read" >&2
-    apt-get install -y -q --no-install-recommends -o Dir::Etc::Preferences="$pins" "$@" ||
-        { rm -f "$pins" && return 1; }
+    apt-get install -y -q --no-install-recommends -o Dir::Etc::Preferences="$pins" "$@" || status=$?
     rm -f "$pins"
+    return "$status"
 }

@@ -11,13 +11,14 @@ namespace {
 using DriveActions::SignIn;
 
 enum Column { kDriveColumn, kFolderColumn, kSignInColumn };
-// The columns' least widths, in dialog units: they keep their share whatever the DPI.
+// The columns' widths as the window opens, in dialog units: they keep their share whatever the
+// DPI. The sign-in column's is its least too.
 const int kDriveWidth = 44;
 const int kFolderWidth = 160;
+const int kSignInWidth = 118;
 // The folder column gives up its room first, down to this: the row's tip shows a folder whole,
 // while a sign-in text cut would say nothing.
 const int kFolderLeast = 40;
-const int kSignInWidth = 118;
 // LVIS_STATEIMAGEMASK's images with check boxes: 1 unticked, 2 ticked.
 const UINT kUnticked = INDEXTOSTATEIMAGEMASK(1);
 const UINT kTicked = INDEXTOSTATEIMAGEMASK(2);
