@@ -7,7 +7,9 @@
 // The first line: "MODULE" TAB the DLL's full name, as its registration wrote it. Then a line a
 // value: ROOT TAB KEY TAB NAME TAB TYPE TAB DATA, ROOT one of HKCR HKLM HKCU; NAME empty for
 // the default value; TYPE one of key (a key without values), string, expandable, integer,
-// binary, multi; DATA as text (binary in hex, a list's strings joined by "[~]").
+// binary, multi; DATA as text (binary in hex, a list's strings joined by "[~]"). Last, a line
+// a key that the DLL's own unregistration keeps (the shared keys it writes below):
+// "KEEP" TAB ROOT TAB KEY.
 #include <windows.h>
 #include <oleauto.h>
 #include <stdio.h>
@@ -121,9 +123,28 @@ bool Holds(HKEY key) {
     return values || subkeys;
 }
 
+void Redirect(const HKEY (&trees)[ARRAYSIZE(kRoots)]) {
+    for (size_t i = 0; i < ARRAYSIZE(kRoots); ++i)
+        RegOverridePredefKey(kRoots[i].predefined, trees[i]);
+}
+
+// Rows of every root of the private tree that holds something.
+void CollectAll(const HKEY (&trees)[ARRAYSIZE(kRoots)], Lines& lines) {
+    for (size_t i = 0; i < ARRAYSIZE(kRoots); ++i) {
+        if (Holds(trees[i]))
+            Collect(trees[i], kRoots[i].name, L"", lines);
+    }
+}
+
+bool Nothing() {
+    return true;
+}
+
 // The private tree, made afresh with the keys registration expects, the root keys redirected
-// into it while `step` runs; its rows after.
-template <typename Step> bool Harvest(Step step, Lines& lines) {
+// into it while `step` runs; its rows after. Then, in the same tree, `undo`; the keys it
+// leaves, in `kept`.
+template <typename Step, typename Undo = bool (*)()>
+bool Harvest(Step step, Lines& lines, Undo undo = Nothing, Lines* kept = nullptr) {
     using DeleteTree = LONG(WINAPI*)(HKEY, LPCWSTR);
     const auto deleteTree = reinterpret_cast<DeleteTree>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteTreeW")));
@@ -140,18 +161,28 @@ template <typename Step> bool Harvest(Step step, Lines& lines) {
         RegCreateKeyExW(trees[1], key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr);
         RegCloseKey(made);
     }
-    for (size_t i = 0; i < ARRAYSIZE(kRoots); ++i)
-        RegOverridePredefKey(kRoots[i].predefined, trees[i]);
-    const bool done = step();
-    for (const Root& root : kRoots)
-        RegOverridePredefKey(root.predefined, nullptr);
-    for (size_t i = 0; i < ARRAYSIZE(kRoots); ++i) {
-        if (done && Holds(trees[i]))
-            Collect(trees[i], kRoots[i].name, L"", lines);
-        RegCloseKey(trees[i]);
+    const HKEY none[ARRAYSIZE(kRoots)] = {};
+    Redirect(trees);
+    bool done = step();
+    Redirect(none);
+    if (done)
+        CollectAll(trees, lines);
+    if (done && kept) {
+        Redirect(trees);
+        done = undo();
+        Redirect(none);
+        if (done)
+            CollectAll(trees, *kept);
     }
+    for (HKEY tree : trees)
+        RegCloseKey(tree);
     deleteTree(HKEY_CURRENT_USER, kPrivate);
     return done;
+}
+
+// A row's root and key.
+std::string KeyOf(const std::string& line) {
+    return line.substr(0, line.find('\t', line.find('\t') + 1));
 }
 
 // A row's root, key and name: what identifies the value it writes.
@@ -159,6 +190,14 @@ std::string Place(const std::string& line) {
     size_t at = line.find('\t');
     at = line.find('\t', at + 1);
     return line.substr(0, line.find('\t', at + 1));
+}
+
+using ServerProc = HRESULT(STDAPICALLTYPE*)();
+
+ServerProc Export(HMODULE server, const char* name) {
+    return server
+               ? reinterpret_cast<ServerProc>(reinterpret_cast<void*>(GetProcAddress(server, name)))
+               : nullptr;
 }
 
 } // namespace
@@ -169,12 +208,13 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const HMODULE server = LoadLibraryW(argv[1]);
-    using RegisterProc = HRESULT(STDAPICALLTYPE*)();
-    const auto registerServer = server ? reinterpret_cast<RegisterProc>(reinterpret_cast<void*>(
-                                             GetProcAddress(server, "DllRegisterServer")))
-                                       : nullptr;
+    const auto registerServer = Export(server, "DllRegisterServer");
+    const auto unregisterServer = Export(server, "DllUnregisterServer");
     Lines everything;
-    if (!registerServer || !Harvest([&] { return SUCCEEDED(registerServer()); }, everything)) {
+    Lines kept;
+    if (!registerServer || !unregisterServer ||
+        !Harvest([&] { return SUCCEEDED(registerServer()); }, everything,
+                 [&] { return SUCCEEDED(unregisterServer()); }, &kept)) {
         fprintf(stderr, "Harvest: the registration failed\n");
         return 1;
     }
@@ -214,5 +254,7 @@ int wmain(int argc, wchar_t** argv) {
         if (!fromLibrary)
             printf("%s\n", line.c_str());
     }
+    for (const std::string& line : kept)
+        printf("KEEP\t%s\n", KeyOf(line).c_str());
     return 0;
 }
