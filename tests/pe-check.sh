@@ -17,8 +17,11 @@ exports() { readobj --coff-exports "$1" | sed -n 's/^ *Name: //p' | sort | paste
 imports() { readobj --coff-imports "$1" | sed -n 's/^ *Name: //p' | sed 's/\.dll$//I' | sort -f | paste -sd' '; }
 listed() { sed -n "s|^$1 ||p" "$(dirname "$0")/imports.txt" | tr ' ' '\n' | sort -f | paste -sd' '; }
 # The DLLs every Windows has in its system folder, and only those.
-system='^(KERNEL32|USER32|GDI32|ADVAPI32|OLE32|OLEAUT32|SHELL32|SHLWAPI|USERENV|VERSION|COMCTL32|msvcrt)\.dll$'
-for file in Lanterwell.dll companion/SUBST.DLL drives/lwsubst.exe drives/Lanterwell.exe; do
+system='^(KERNEL32|USER32|GDI32|ADVAPI32|OLE32|OLEAUT32|SHELL32|SHLWAPI|USERENV|VERSION|COMCTL32|MSI|msvcrt)\.dll$'
+files="Lanterwell.dll companion/SUBST.DLL drives/lwsubst.exe drives/Lanterwell.exe"
+# The Windows Installer packages' custom action, in the trees that make the packages.
+[ "$arch" = arm64 ] || files="$files installer/msi/KeepKeys.dll"
+for file in $files; do
     path=$build/$file
     check "$file: machine $machine" grep -q "($machine)" <(readobj --file-headers "$path")
     check "$file: imports only system DLLs" not grep -viE "$system" \
@@ -31,6 +34,8 @@ for file in Lanterwell.dll companion/SUBST.DLL drives/lwsubst.exe drives/Lanterw
 done
 check "Lanterwell.dll: exactly its four exports" test "$(exports "$build/Lanterwell.dll")" = \
     "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer"
+[ "$arch" = arm64 ] || check "KeepKeys.dll: exactly its custom action" \
+    test "$(exports "$build/installer/msi/KeepKeys.dll")" = KeepSharedKeys
 check "SUBST.DLL: exactly its three exports" test "$(exports "$build/companion/SUBST.DLL")" = \
     "CreateSubst DeleteSubst QuerySubst"
 resources=$(readobj --coff-resources "$build/Lanterwell.dll" | sed -n 's/^ *Type: //p')

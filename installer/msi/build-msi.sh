@@ -7,11 +7,12 @@
 # (tools/release/sign.py).
 # usage: build-msi.sh STAGE OUTPUT-DIR VERSION VERSION4 PUBLISHER UPGRADE-X64 UPGRADE-X86
 #                     HARVEST-X64 HARVEST-X86 PACKAGE (the Windows 11 package's name in STAGE/x64)
+#                     KEEP-KEYS (the packages' custom action DLL)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../tools/wine.sh"
 stage=$1 output=$2 version=$3 version4=$4 publisher=$5 upgrade_x64=$6 upgrade_x86=$7
-harvest_x64=$8 harvest_x86=$9 package=${10}
+harvest_x64=$8 harvest_x86=$9 package=${10} keep_keys=${11}
 work=$stage/msi-work
 rm -rf "$work"
 mkdir -p "$work"
@@ -33,6 +34,8 @@ trap 'quiet wineserver -k || true' EXIT
 )
 epoch=$(sh "$here/../../tools/release/source-date-epoch")
 at() { TZ=UTC faketime -f "@$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')" "$@"; }
+# The cabinet keeps each file's time: the release's, whatever the stage's files say.
+find "$stage/x64" "$stage/x86" "$stage/docs" -type f -exec touch -d "@$epoch" {} +
 for arch in x64 x86; do
     upgrade=$upgrade_x64 sets=(--native "$stage/x64" --native-rows "$work/rows-x64.txt"
         --x86 "$stage/x86" --x86-rows "$work/rows-x86.txt" --package "$stage/x64/$package")
@@ -42,7 +45,7 @@ for arch in x64 x86; do
     source=$work/Lanterwell-$arch.wxs
     msi=$output/Lanterwell-$version-$arch.msi
     python3 "$here/make-msi.py" --arch $arch --version "$version" --version4 "$version4" --upgrade-code "$upgrade" \
-        --publisher "$publisher" "${sets[@]}" --docs "$stage/docs" --output "$source"
+        --publisher "$publisher" "${sets[@]}" --keep-keys "$keep_keys" --docs "$stage/docs" --output "$source"
     rm -f "$msi"
     (cd "$work" && at wixl -a $arch -o "$msi" "$source" 2>"$work/wixl-$arch.log") ||
         { cat "$work/wixl-$arch.log" >&2; exit 1; }

@@ -9,7 +9,8 @@ Lanterwell. Product and component codes are derived from the upgrade code and th
 so that the same release gives the same package.
 usage: make-msi.py --arch x64|x86 --version V --version4 V.0 --upgrade-code GUID
                    --publisher P --native DIR --native-rows FILE
-                   [--x86 DIR --x86-rows FILE --package FILE.msix] --docs DIR --output FILE.wxs"""
+                   [--x86 DIR --x86-rows FILE --package FILE.msix] --keep-keys KeepKeys.dll
+                   --docs DIR --output FILE.wxs"""
 import argparse
 import os
 import re
@@ -71,18 +72,19 @@ def guid(base, *names):
 
 
 def harvest(path, dll, folder):
-    """The harvested type library (GUID, version, LCID) and rows, the DLL's name and folder as
-    the harvest saw them made the installed file's."""
+    """The harvested type library (GUID, version, LCID), rows (the DLL's name and folder as the
+    harvest saw them made the installed file's) and the shared keys its unregistration keeps."""
     with open(path, encoding="utf-8") as lines:
         module_line, library_line, *values = lines.read().splitlines()
     module = module_line.split("\t", 1)[1]
     _, library, major, minor, lcid = library_line.split("\t")
     found = []
-    for line in values:
+    kept = [tuple(line.split("\t")[1:]) for line in values if line.startswith("KEEP\t")]
+    for line in values[:len(values) - len(kept)]:
         root, key, name, kind, data = line.split("\t")
         data = data.replace(module, dll).replace(module.rsplit("\\", 1)[0] + "\\", folder)
         found.append((root, key, name, kind, data))
-    return (library, int(major) << 8 | int(minor), int(lcid)), found
+    return (library, int(major) << 8 | int(minor), int(lcid)), found, kept
 
 
 def register_library(library, component, folder_id, fixes):
@@ -148,7 +150,7 @@ def file_version(path):
     return f"{high >> 16}.{high & 0xFFFF}.{low >> 16}.{low & 0xFFFF}"
 
 
-def set_components(options, tag, folder_id, files_dir, rows_file, win64, fixes):
+def set_components(options, tag, folder_id, files_dir, rows_file, win64, fixes, shared):
     out = []
     refs = []
     for name in SET_FILES:
@@ -162,8 +164,9 @@ def set_components(options, tag, folder_id, files_dir, rows_file, win64, fixes):
         lines = [f'<File Id="{ident}" Name="{name}" Source={attribute(relative(options, files_dir, name))} '
                  f'KeyPath="yes">{shortcut}</File>']
         if name == "Lanterwell.dll":
-            library, found = harvest(rows_file, f"[#{ident}]", f"[{folder_id}]")
+            library, found, kept = harvest(rows_file, f"[#{ident}]", f"[{folder_id}]")
             register_library(library, component, folder_id, fixes)
+            shared += [(root, key, win64) for root, key in kept]
             lines += [registry(row, component, index, fixes) for index, row in enumerate(found)]
         fixes.append(f"UPDATE `File` SET `Version` = "
                      f"'{file_version(os.path.join(files_dir, name))}' WHERE `File` = '{ident}'")
@@ -258,6 +261,29 @@ def windows11_package(options, fixes):
     return component(options, "c_package", True, file + rows, name), actions, steps
 
 
+def shared_keys(options, shared):
+    """The shell's and Windows' keys the package writes in (SHARED: ROOT, KEY, 64-bit view),
+    made again by the package's custom action (installer/msi/KeepKeys.cpp) once a removal of
+    the product has taken its values: Windows Installer deletes a key its removal leaves empty,
+    and its empty parents, but Explorer and registration rely on these keys."""
+    entries = []
+    for root, key, view64 in dict.fromkeys(shared):
+        if root not in ("HKCR", "HKLM") or any(c in key for c in "[]{};"):
+            raise SystemExit(f"make-msi: a shared key the package cannot keep: {root}\\{key}")
+        # Per machine, the classes' rows are the machine's classes.
+        entries.append(f"{64 if view64 else 32}:" + ("Software\\Classes\\" if root == "HKCR" else "") + key)
+    source = relative(options, os.path.dirname(options.keep_keys), os.path.basename(options.keep_keys))
+    actions = (f'<Binary Id="KeepKeys" SourceFile={attribute(source)}/>\n'
+               f'<CustomAction Id="SetKeepSharedKeys" Property="KeepSharedKeys" '
+               f'Value={attribute(";".join(entries))}/>\n'
+               '<CustomAction Id="KeepSharedKeys" BinaryKey="KeepKeys" DllEntry="KeepSharedKeys" '
+               'Execute="deferred" Impersonate="no" Return="ignore"/>\n')
+    # After RemoveRegistryValues (2600), when the values are gone.
+    steps = ('<Custom Action="SetKeepSharedKeys" Sequence="1014">REMOVE="ALL"</Custom>\n'
+             '<Custom Action="KeepSharedKeys" Sequence="2610">REMOVE="ALL"</Custom>\n')
+    return actions, steps
+
+
 def launch_conditions(options, win64):
     """The installs the package refuses, each with the reason an administrator reads."""
     conditions = [
@@ -326,18 +352,20 @@ def main():
     for name in ("arch", "version", "version4", "upgrade-code", "publisher", "native",
                  "native-rows", "docs", "output"):
         parser.add_argument("--" + name, required=True)
+    parser.add_argument("--keep-keys", required=True)
     for name in ("x86", "x86-rows", "package"):
         parser.add_argument("--" + name)
     options = parser.parse_args()
     win64 = options.arch != "x86"
     native_folder = "ProgramFiles64Folder" if win64 else "ProgramFilesFolder"
     fixes = []
+    shared = [("HKLM", SHARED["RUN_KEY"], win64)]
     components, refs = set_components(options, "native", "INSTALLDIR", options.native,
-                                      options.native_rows, win64, fixes)
+                                      options.native_rows, win64, fixes, shared)
     x86_directory = ""
     if options.x86:
         more, more_refs = set_components(options, "x86", "X86DIR", options.x86,
-                                         options.x86_rows, False, fixes)
+                                         options.x86_rows, False, fixes, shared)
         x86_directory = (f'<Directory Id="ProgramFilesFolder" Name="{PROGRAM_FOLDERS["ProgramFilesFolder"]}">'
                          f'<Directory Id="X86DIR" '
                          f'Name="{PRODUCT}">{"".join(more)}</Directory></Directory>')
@@ -350,6 +378,8 @@ def main():
         package, package_actions, package_steps = windows11_package(options, fixes)
         components.append(package)
         refs.append("c_package")
+        shared.append(("HKLM", SHARED["ACTIVE_SETUP_KEY"].rsplit("\\", 1)[0], True))
+    shared_actions, shared_steps = shared_keys(options, shared)
     # wixl makes every shortcut an advertised one: the Start menu's reaches the file.
     fixes.append("UPDATE `Shortcut` SET `Target` = '[#native_Lanterwell_exe]' "
                  "WHERE `Shortcut` = 'StartMenu'")
@@ -363,9 +393,9 @@ def main():
 <MajorUpgrade DowngradeErrorMessage="A newer version of {PRODUCT} is installed."/>
 <Property Id="SETUPPROGRAM"><RegistrySearch Id="SetupProgram" Root="HKLM" Key="{SHARED["UNINSTALL_KEY"]}"
  Name="UninstallString" Type="raw" Win64="{"yes" if win64 else "no"}"/></Property>
-{launch_conditions(options, win64)}{product_properties(options, fixes)}{kept}{package_actions}
+{launch_conditions(options, win64)}{product_properties(options, fixes)}{kept}{package_actions}{shared_actions}
 <InstallUISequence>{kept_steps}</InstallUISequence>
-<InstallExecuteSequence>{kept_steps}{package_steps}</InstallExecuteSequence>
+<InstallExecuteSequence>{kept_steps}{package_steps}{shared_steps}</InstallExecuteSequence>
 <Directory Id="TARGETDIR" Name="SourceDir">
 <Directory Id="{native_folder}" Name="{PROGRAM_FOLDERS[native_folder]}"><Directory Id="INSTALLDIR" Name="{PRODUCT}">{"".join(components)}</Directory></Directory>
 {x86_directory}
