@@ -65,11 +65,20 @@ snapshot() {
     for view in 64 32; do
         for root in HKLM HKCU; do
             quiet wine reg export "$root" export.reg /y "/reg:$view"
-            iconv -f UTF-16LE -t UTF-8 export.reg 2>/dev/null | tr -d '\r' | sed "s/^/$view $root /"
+            # Each value on the line of its key, so that a diff says whose value it is.
+            iconv -f UTF-16LE -t UTF-8 export.reg 2>/dev/null | tr -d '\r' |
+                awk -v at="$view $root" '/^\[/ { key = $0; print at " " key; next }
+                                         NF { print at " " key " " $0 }'
         done
     done >"$1"
     (cd "$2" && find . | sort) >>"$1"
     rm -f export.reg
+}
+
+# gone BEFORE AFTER: what two snapshots' machine and user software keys held before and not
+# after, in the registry's case-blind way (Wine remakes its hardware keys at every start).
+gone() {
+    diff -i "$1" "$2" | grep -E '^< (64|32) HK(LM|CU) \[HKEY_[A-Z_]+[\]Software[\]'
 }
 
 # present VIEW KEY [NAME]: whether the key (or its value NAME) is there in that view.

@@ -242,8 +242,8 @@ moves() {
 # host, with an upgrade of it waiting for the restart, which must neither come back nor stay.
 # A sign-in entry of the user's own names the lwsubst.exe that goes, so it goes too.
 uninstall_leaves_nothing() {
-    snapshot before.txt "$drive_c"
     [ "$arch" = win64 ] && windows_build 22000
+    snapshot before.txt "$drive_c"
     check "the install succeeds" \
         test "$(typed_exit_code "\"$(windows_path "$setup")\" /S /D=$start_folder")" = 0
     main=$(winepath -u "$start_folder" 2>/dev/null) && dir32=$main
@@ -290,6 +290,8 @@ uninstall_leaves_nothing() {
     snapshot after.txt "$drive_c"
     diff before.txt after.txt | grep -E '^[<>]' | grep -E "$ours" >left.txt
     check "nothing of ours is left in the registry or drive_c" test ! -s left.txt
+    gone before.txt after.txt >>left.txt
+    check "and nothing that was there before is gone" not gone before.txt after.txt
     cat left.txt
 }
 

@@ -252,6 +252,8 @@ left_behind() {
     snapshot after.txt "$drive_c"
     diff before.txt after.txt | grep -E '^[<>]' | grep -E "$ours" >left.txt
     check "nothing of ours is left in the registry or drive_c" test ! -s left.txt
+    gone before.txt after.txt >>left.txt
+    check "and nothing that was there before is gone" not gone before.txt after.txt
     cat left.txt
 }
 

@@ -65,6 +65,18 @@ for platform in x64 x86; do
     check "the $platform Windows Installer package" cmp "$x64/Lanterwell-$version-$platform.msi" \
         "$release/Lanterwell-$version-$platform.msi"
 done
+# The packages' cabinets keep the release's times, whatever the times of the staged files.
+stage=$work/stage && mkdir -p "$stage" "$work/msi"
+cp -r "$x64/installer/x64" "$x64/installer/x86" "$x64/installer/docs" "$stage/"
+publisher=$(msiinfo export "$x64/Lanterwell-$version-x64.msi" Property | sed -n 's/^Manufacturer\t//p' | tr -d '\r')
+check "the Windows Installer packages from a stage of other file times" quiet bash \
+    "$source/installer/msi/build-msi.sh" "$stage" "$work/msi" "$version" "$version.0" "$publisher" \
+    "$MSI_UPGRADE_X64" "$MSI_UPGRADE_X86" "$x64/installer/msi/msi-harvest.exe" \
+    "$x86/installer/msi/msi-harvest.exe" "Lanterwell-$version-x64.msix" "$x86/installer/msi/KeepKeys.dll"
+for platform in x64 x86; do
+    check "are the same $platform package" cmp "$x64/Lanterwell-$version-$platform.msi" \
+        "$work/msi/Lanterwell-$version-$platform.msi"
+done
 check "the licence" cmp "$source/LICENSE" "$release/LICENSE"
 check "the notices" cmp "$x64/installer/docs/THIRD-PARTY-NOTICES.txt" \
     "$release/THIRD-PARTY-NOTICES.txt"
