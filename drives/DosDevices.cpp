@@ -2,6 +2,7 @@
 #include "drives/MachineDrives.h"
 #include "support/DriveLetters.h"
 #include "support/Handles.h"
+#include "support/Policy.h"
 
 namespace {
 
@@ -74,6 +75,8 @@ Turn::~Turn() {
 int LetterFree(int drive) noexcept {
     if (!DriveLetters::IsDrive(drive))
         return ERROR_INVALID_DRIVE;
+    if (Policy::ReservedLetters() & (1u << (drive - 1)))
+        return kReservedByPolicy;
     // A drive of the session would hide the one for every user from this user's programs.
     if (MachineDrives::Holds(drive))
         return kMachineDriveHolds;
@@ -81,7 +84,7 @@ int LetterFree(int drive) noexcept {
 }
 
 DWORD FreeLetters() noexcept {
-    DWORD free = DriveLetters::FreeOf(GetLogicalDrives());
+    DWORD free = DriveLetters::FreeOf(GetLogicalDrives()) & ~Policy::ReservedLetters();
     for (int drive = 1; drive <= DriveLetters::kCount; ++drive)
         if ((free & (1u << (drive - 1))) && MachineDrives::Holds(drive))
             free &= ~(1u << (drive - 1));

@@ -23,10 +23,14 @@ extern const wchar_t kChangedEvent[];
 // next start (bit 29 marks a code of an application's own).
 const int kMachineDriveHolds = 0x20000001;
 
+// The drive programs' own code for a letter the administrator's policy keeps for the
+// organisation (Policy::ReservedLetters).
+const int kReservedByPolicy = 0x20000002;
+
 // Whether a letter can take a drive of the session: ERROR_ALREADY_ASSIGNED for one in use,
-// kMachineDriveHolds.
+// kMachineDriveHolds, kReservedByPolicy.
 int LetterFree(int drive) noexcept;
-// The letters that can take a drive of the session, as a drive mask.
+// The letters that can take a drive of the session, as a drive mask: none the policy keeps.
 DWORD FreeLetters() noexcept;
 
 // Makes a drive of the session for the folder a name stands for; `full` (MAX_PATH units)

@@ -7,6 +7,7 @@
 #include "support/Handles.h"
 #include "support/KeyHandle.h"
 #include "support/OrdinalNames.h"
+#include "support/Policy.h"
 #include <strsafe.h>
 
 namespace {
@@ -181,6 +182,10 @@ Problem ProblemOf(int error) noexcept {
         return Problem::NotFullPath;
     case DosDevices::kMachineDriveHolds:
         return Problem::MachineDrive;
+    case DosDevices::kReservedByPolicy:
+        return Problem::ReservedLetter;
+    case DriveStore::kSetByPolicy:
+        return Problem::SetByPolicy;
     default:
         return Problem::Other;
     }
@@ -209,6 +214,7 @@ SignIn SignInOf(const Listing& entry, DriveStore::Restoring setting) noexcept {
     case DriveStore::Restoring::OffByUser:
         return SignIn::SavedOffByUser;
     case DriveStore::Restoring::OffOnMachine:
+    case DriveStore::Restoring::OffByPolicy:
         return SignIn::SavedOffMachine;
     default:
         return SignIn::Restored;
@@ -217,6 +223,11 @@ SignIn SignInOf(const Listing& entry, DriveStore::Restoring setting) noexcept {
 
 Made Make(int drive, const wchar_t* folder, Keep keep, FolderNames::Names names) noexcept {
     Made made;
+    // /save turns the user's restore on: where the policy decides, it is not the user's to.
+    if (keep == Keep::Always && DriveStore::DecidedByPolicy(DriveStore::RestoreSetting())) {
+        made.created = DriveStore::kSetByPolicy;
+        return made;
+    }
     made.created = DosDevices::Create(drive, folder, names, made.folder);
     if (made.created)
         return made;
@@ -225,7 +236,9 @@ Made Make(int drive, const wchar_t* folder, Keep keep, FolderNames::Names names)
         made.saved = SaveAsTheUsersOwn(drive, made.restoreTurnedOn);
         break;
     case Keep::Entry:
-        made.saved = DriveStore::SaveMade(drive);
+        // Where the policy turns restoring off, nothing is saved for sign-in.
+        if (DriveStore::RestoreSetting() != DriveStore::Restoring::OffByPolicy)
+            made.saved = DriveStore::SaveMade(drive);
         break;
     case Keep::Never:
         made.saved = DriveStore::Forget(drive);
@@ -318,6 +331,8 @@ bool Restore(RestoreReport report, void* context) noexcept {
 }
 
 int KeepForSignIn(int drive, bool keep) noexcept {
+    if (keep && DriveStore::RestoreSetting() == DriveStore::Restoring::OffByPolicy)
+        return DriveStore::kSetByPolicy;
     return keep ? DriveStore::SaveMade(drive) : DriveStore::Forget(drive);
 }
 
@@ -347,6 +362,9 @@ MachineListing ReadMachine(int drive, wchar_t* folder) noexcept {
 
 Problem CheckMachine(int drive, const wchar_t* folder, FolderNames::Names names, wchar_t* full,
                      int& error) noexcept {
+    error = 0;
+    if (DriveLetters::IsDrive(drive) && (Policy::ReservedLetters() & (1u << (drive - 1))))
+        return Problem::ReservedLetter;
     error = FolderNames::ExistingFolder(folder, names, full, MachineDrives::kFolderUnits);
     if (error)
         return ProblemOf(error);
@@ -403,6 +421,8 @@ int LwsubstBeside(wchar_t (&program)[MAX_PATH]) noexcept {
 }
 
 int Persist(bool on) noexcept {
+    if (DriveStore::DecidedByPolicy(DriveStore::RestoreSetting()))
+        return DriveStore::kSetByPolicy;
     SaveChange change(0);
     if (const LONG error = change.Take())
         return error;

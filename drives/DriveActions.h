@@ -26,9 +26,11 @@ enum class Problem {
                       // for every user
     NotLocal,         // a drive for every user is a folder of this computer's fixed volumes only
     NotAdministrator, // drives for every user are an administrator's to change
+    ReservedLetter,   // the administrator's policy keeps the letter for the organisation
+    SetByPolicy,      // the administrator's policy decides restoring at sign-in
     Other,            // any other failure: the tools show its code
 };
-// The problem a Win32 error code (or DosDevices::kMachineDriveHolds) stands for.
+// The problem a Win32 error code (or one of the drive programs' own codes) stands for.
 Problem ProblemOf(int error) noexcept;
 
 // One drive letter as the lists show it.

@@ -4,6 +4,7 @@
 #include "drives/StoreKeys.h"
 #include "support/DriveLetters.h"
 #include "support/KeyHandle.h"
+#include "support/Policy.h"
 #include <strsafe.h>
 
 namespace {
@@ -40,6 +41,9 @@ int ReadSetting(HKEY root, REGSAM view) {
 namespace DriveStore {
 
 Restoring RestoreSetting() noexcept {
+    const Policy::Switch policy = Policy::RestoreAtSignIn();
+    if (policy != Policy::Switch::NotConfigured)
+        return policy == Policy::Switch::On ? Restoring::ByPolicy : Restoring::OffByPolicy;
     const int own = ReadSetting(HKEY_CURRENT_USER, 0);
     if (own >= 0)
         return own == 1 ? Restoring::ByUser : Restoring::OffByUser;

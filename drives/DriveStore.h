@@ -6,7 +6,9 @@
 // name survives. Each function that writes answers 0 or a Win32 error code.
 //
 // The one rule, used by the menu's SUBST.DLL and by lwsubst alike:
-// - a user's restore is on when the user's own RestoreAtSignIn (HKCU\Software\Lanterwell) says
+// - where the administrator's policy says, restoring is on or off as it says, for every user;
+// - otherwise a user's restore is on when the user's own RestoreAtSignIn (HKCU\Software\Lanterwell)
+// says
 //   so, or, for a user without a setting of their own, the machine-wide default that the setup
 //   program's option writes (HKLM\Software\Lanterwell, RestoreAtSignIn); off, nothing is
 //   restored for that user;
@@ -15,12 +17,21 @@
 // - a drive deleted is forgotten, whatever the setting.
 namespace DriveStore {
 
-// Where the user's restore setting comes from, and what it is.
-enum class Restoring { ByUser, OffByUser, ByMachine, OffOnMachine };
+// Where the user's restore setting comes from, and what it is. The administrator's policy
+// (Policy::RestoreAtSignIn) comes before both: on, it is on for every user; off, nothing is
+// restored or saved for sign-in.
+enum class Restoring { ByUser, OffByUser, ByMachine, OffOnMachine, ByPolicy, OffByPolicy };
 Restoring RestoreSetting() noexcept;
 inline bool IsOn(Restoring setting) noexcept {
-    return setting == Restoring::ByUser || setting == Restoring::ByMachine;
+    return setting == Restoring::ByUser || setting == Restoring::ByMachine ||
+           setting == Restoring::ByPolicy;
 }
+inline bool DecidedByPolicy(Restoring setting) noexcept {
+    return setting == Restoring::ByPolicy || setting == Restoring::OffByPolicy;
+}
+// The drive programs' own code for a change of the setting, or a save for sign-in, that the
+// policy decides instead (bit 29 marks a code of an application's own).
+const int kSetByPolicy = 0x20000003;
 bool RestoreAtSignIn() noexcept;
 // The user's own setting, which from now on overrides the machine-wide default.
 int SetRestoreAtSignIn(bool on) noexcept;

@@ -57,8 +57,8 @@ bool DriveCommands::NamesDriveRoot(const wchar_t* path) noexcept {
     return path && PathIsRootW(path) && !PathIsUNCW(path);
 }
 
-DWORD DriveCommands::ReadFreeLetters() noexcept {
-    return DriveLetters::FreeOf(GetLogicalDrives());
+DWORD DriveCommands::ReadFreeLetters(const Policy::Menu& policy) noexcept {
+    return DriveLetters::FreeOf(GetLogicalDrives()) & ~policy.reserved;
 }
 
 bool DriveCommands::OffersDelete() const noexcept {

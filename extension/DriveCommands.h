@@ -4,6 +4,7 @@
 #include "extension/ExtensionModule.h"
 #include "extension/ResourceStrings.h"
 #include "extension/SubstLibrary.h"
+#include "support/Policy.h"
 
 // What Lanterwell offers for one selected item, the texts it shows for it and how each
 // command (by its CommandOffset) is carried out, apart from any menu: the context-menu handler
@@ -32,8 +33,9 @@ public:
     // names a drive's root.
     static bool NameMayBeOffered(const wchar_t* path) noexcept;
     static bool NamesDriveRoot(const wchar_t* path) noexcept;
-    // Reads the letters in use at this moment; answers the mask of the free ones.
-    DWORD ReadFreeLetters() noexcept;
+    // Reads the letters in use at this moment; answers the mask of the free ones that the
+    // administrator's policy does not keep.
+    static DWORD ReadFreeLetters(const Policy::Menu& policy) noexcept;
     // Whether the selection is the root of a drive that the library reports as mapped.
     bool OffersDelete() const noexcept;
 

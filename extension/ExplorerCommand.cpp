@@ -191,10 +191,13 @@ STDMETHODIMP ExplorerCommand::GetState(IShellItemArray* psiItemArray, BOOL fOkTo
         return E_PENDING;
     }
     // Shown exactly where the classic menu would show the popup or the delete item.
+    // The administrator's policy may hide the commands, read once for the menu.
+    const Policy::Menu policy = Policy::ForMenu();
     DriveCommands* commands = Commands();
-    if (!commands || FAILED(commands->SelectPath(path.Get())) || !commands->OffersCommands())
+    if (policy.hidden || !commands || FAILED(commands->SelectPath(path.Get())) ||
+        !commands->OffersCommands())
         return S_OK;
-    if (IsDelete() ? commands->OffersDelete() : commands->ReadFreeLetters() != 0)
+    if (IsDelete() ? commands->OffersDelete() : DriveCommands::ReadFreeLetters(policy) != 0)
         *pCmdState = ECS_ENABLED;
     return S_OK;
 }
@@ -232,7 +235,7 @@ STDMETHODIMP ExplorerCommand::EnumSubCommands(IEnumExplorerCommand** ppEnum) {
     *ppEnum = nullptr;
     if (!IsGroup())
         return E_NOTIMPL;
-    return ExplorerCommandEnum::Create(m_module, DriveLetters::FreeOf(GetLogicalDrives()),
+    return ExplorerCommandEnum::Create(m_module, DriveCommands::ReadFreeLetters(Policy::ForMenu()),
                                        0, m_site.Get(), ppEnum);
 }
 

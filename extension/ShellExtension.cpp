@@ -130,16 +130,19 @@ STDMETHODIMP ShellExtension::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT 
     // Identifiers the shell did not give are never used.
     if (idCmdLast < idCmdFirst || idCmdLast - idCmdFirst < kCommandCount - 1)
         return ItemCount(0);
-    if (!m_commands.OffersCommands())
+    // The administrator's policy, read once for the menu, may hide the commands.
+    const Policy::Menu policy = Policy::ForMenu();
+    if (policy.hidden || !m_commands.OffersCommands())
         return ItemCount(0);
+    const DWORD freeLetters = DriveCommands::ReadFreeLetters(policy);
     if (Platform::IsNt())
-        return InsertItems<WideUiText>(hmenu, indexMenu, idCmdFirst);
-    return InsertItems<AnsiString>(hmenu, indexMenu, idCmdFirst);
+        return InsertItems<WideUiText>(hmenu, indexMenu, idCmdFirst, freeLetters);
+    return InsertItems<AnsiString>(hmenu, indexMenu, idCmdFirst, freeLetters);
 }
 
 template <typename Text>
-HRESULT ShellExtension::InsertItems(HMENU hmenu, UINT indexMenu, UINT idCmdFirst) {
-    const DWORD freeLetters = m_commands.ReadFreeLetters();
+HRESULT ShellExtension::InsertItems(HMENU hmenu, UINT indexMenu, UINT idCmdFirst,
+                                    DWORD freeLetters) {
     UniqueMenu popup(CreatePopupMenu());
     if (!popup)
         return ItemCount(0);

@@ -31,7 +31,8 @@ private:
     HRESULT CaptureSelection(HDROP drop) noexcept;
     // Inserts the items with the menu calls of one text kind: UTF-16 on the NT family, ANSI
     // before it.
-    template <typename Text> HRESULT InsertItems(HMENU hmenu, UINT indexMenu, UINT idCmdFirst);
+    template <typename Text>
+    HRESULT InsertItems(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, DWORD freeLetters);
 
     DriveCommands m_commands;
 };

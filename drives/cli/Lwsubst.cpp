@@ -88,7 +88,9 @@ const struct {
                        {Problem::NameTooLong, IDS_PATH_TOO_LONG, IDS_PATH_TOO_LONG},
                        {Problem::BadName, IDS_NOT_FOLDER_NAME, IDS_SKIPPED_INVALID},
                        {Problem::NotFullPath, IDS_NOT_FOLDER_NAME, IDS_SKIPPED_INVALID},
-                       {Problem::MachineDrive, IDS_MACHINE_HOLDS, IDS_MACHINE_HOLDS}};
+                       {Problem::MachineDrive, IDS_MACHINE_HOLDS, IDS_MACHINE_HOLDS},
+                       {Problem::ReservedLetter, IDS_RESERVED_LETTER, IDS_RESERVED_LETTER},
+                       {Problem::SetByPolicy, IDS_SET_BY_POLICY, IDS_SET_BY_POLICY}};
 
 void ReportCreateFailure(int drive, const wchar_t* folder, int error, bool restoring) {
     const Problem problem = DriveActions::ProblemOf(error);
@@ -161,7 +163,12 @@ int Restore() {
 }
 
 int Persist(bool on) {
-    if (const int error = DriveActions::Persist(on)) {
+    const int error = DriveActions::Persist(on);
+    if (DriveActions::ProblemOf(error) == Problem::SetByPolicy) {
+        Console::Print(IDS_SET_BY_POLICY);
+        return kFailed;
+    }
+    if (error) {
         Console::PrintError(IDS_SETTING_FAILED, L'?', static_cast<DWORD>(error));
         return kFailed;
     }
@@ -215,6 +222,7 @@ const ToolTexts::CaseText<Problem> kMachineFailures[] = {
     {Problem::NotLocal, IDS_MACHINE_NOT_LOCAL},
     {Problem::SessionDrive, IDS_MACHINE_SESSION_HOLDS},
     {Problem::NotAdministrator, IDS_MACHINE_NOT_ADMIN},
+    {Problem::ReservedLetter, IDS_RESERVED_LETTER},
     {Problem::NotVirtual, IDS_NOT_MACHINE}};
 
 int ReportMachine(Problem problem, int drive, const wchar_t* folder, int error, UINT done) {

@@ -9,6 +9,7 @@
 #include "drives/window/FolderPicker.h"
 #include "drives/window/Texts.h"
 #include "support/DriveLetters.h"
+#include "support/Policy.h"
 
 namespace {
 
@@ -120,7 +121,8 @@ void ShowScope(HWND dialog) {
     CheckDlgButton(dialog, IDC_SAVE,
                    machine ? BST_UNCHECKED
                            : static_cast<UINT>(GetWindowLongPtrW(save, GWLP_USERDATA)));
-    EnableWindow(save, !machine);
+    EnableWindow(save,
+                 !machine && DriveStore::RestoreSetting() != DriveStore::Restoring::OffByPolicy);
     SendDlgItemMessageW(dialog, IDOK, Elevated::kSetShield, 0, machine);
 }
 
@@ -194,7 +196,10 @@ void Start(HWND dialog, const DriveEdit& edit) {
     if (edit.drive) {
         wchar_t title[128];
         SetWindowTextW(dialog, ToolTexts::Load(IDS_CHANGE_TITLE, title, ARRAYSIZE(title)));
-        // A drive changes within its scope: the session's drives are the ones changed here.
+    }
+    // A drive changes within its scope: the session's drives are the ones changed here. The
+    // administrator's policy may keep drives for every user out of the window.
+    if (edit.drive || Policy::OfferDrivesForEveryUser() == Policy::Switch::Off) {
         ShowWindow(GetDlgItem(dialog, IDC_MACHINE), SW_HIDE);
         CloseScopeGap(dialog);
     }
@@ -204,6 +209,11 @@ void Start(HWND dialog, const DriveEdit& edit) {
     ListLetters(GetDlgItem(dialog, IDC_LETTER), edit.drive);
     const bool keep = edit.drive ? edit.keep : DriveStore::RestoreAtSignIn();
     CheckDlgButton(dialog, IDC_SAVE, keep ? BST_CHECKED : BST_UNCHECKED);
+    // Where the policy turns restoring off, nothing is saved for sign-in.
+    if (DriveStore::RestoreSetting() == DriveStore::Restoring::OffByPolicy) {
+        CheckDlgButton(dialog, IDC_SAVE, BST_UNCHECKED);
+        EnableWindow(GetDlgItem(dialog, IDC_SAVE), FALSE);
+    }
 }
 
 INT_PTR CALLBACK DriveProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -93,8 +93,13 @@ void UpdateButtons(HWND window) {
 // machine's default stands for it.
 void ShowRestoreSetting(HWND window, DriveStore::Restoring setting) {
     CheckDlgButton(window, IDC_PERSIST, DriveStore::IsOn(setting) ? BST_CHECKED : BST_UNCHECKED);
+    // The administrator's policy decides: the box shows what it says, and is no one's to change.
+    const bool byPolicy = DriveStore::DecidedByPolicy(setting);
+    EnableWindow(GetDlgItem(window, IDC_PERSIST), !byPolicy);
     UINT note = 0;
-    if (setting == DriveStore::Restoring::OffByUser)
+    if (byPolicy)
+        note = IDS_RESTORE_BY_POLICY;
+    else if (setting == DriveStore::Restoring::OffByUser)
         note = IDS_RESTORE_OFF;
     else if (setting == DriveStore::Restoring::OffOnMachine)
         note = IDS_RESTORE_OFF_MACHINE;
@@ -233,7 +238,9 @@ void Tick(HWND window, int drive, bool ticked) {
     }
     const int error = DriveActions::KeepForSignIn(drive, ticked);
     Settle(window, drive);
-    if (error)
+    if (DriveActions::ProblemOf(error) == DriveActions::Problem::SetByPolicy)
+        Texts::Show(window, IDS_SET_BY_POLICY, MB_ICONINFORMATION, drive, nullptr, 0);
+    else if (error)
         Texts::Show(window, IDS_SAVE_FAILED, MB_ICONEXCLAMATION, drive, offered.entry.mappedFolder,
                     static_cast<DWORD>(error));
 }

@@ -14,7 +14,8 @@ const ToolTexts::CaseText<Problem> kCreateFailures[] = {
     {Problem::NotAFolder, IDS_NOT_FOLDER},      {Problem::NameTooLong, IDS_PATH_TOO_LONG},
     {Problem::MachineDrive, IDS_MACHINE_HOLDS}, {Problem::SessionDrive, IDS_MACHINE_SESSION_HOLDS},
     {Problem::NotLocal, IDS_MACHINE_NOT_LOCAL}, {Problem::NotFullPath, IDS_NOT_FULL_PATH},
-    {Problem::BadName, IDS_NOT_FOLDER_NAME}};
+    {Problem::BadName, IDS_NOT_FOLDER_NAME},    {Problem::ReservedLetter, IDS_RESERVED_LETTER},
+    {Problem::SetByPolicy, IDS_SET_BY_POLICY}};
 
 } // namespace
 
