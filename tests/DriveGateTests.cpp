@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 #include "tests/LwsubstRun.h"
+#include "tests/PolicyKeys.h"
 #include "tests/TestSupport.h"
 #include "drives/DosDevices.h"
 #include "drives/DriveActions.h"
@@ -145,6 +146,25 @@ TEST_F(DriveGateTest, ALetterHeldForEveryUserIsRefusedEverywhere) {
         EXPECT_EQ(Mapped(m_drive), L"<none>");
     }
     EXPECT_EQ(ByCompanion(m_drive, m_folder), DosDevices::kMachineDriveHolds);
+}
+
+// A letter the administrator's policy keeps is refused by every program, for every user
+// too, and offered by none; the policy's other letters change nothing of the rest.
+TEST_F(DriveGateTest, ALetterReservedByPolicyIsRefusedEverywhere) {
+    const test::PolicyKeys keys;
+    test::PolicyKeys::Reserve(HKEY_CURRENT_USER, {Letter(m_drive)});
+    EXPECT_FALSE(DosDevices::FreeLetters() & (1u << (m_drive - 1)));
+    for (const Maker make : {ByLwsubst, ByCompanion, ByWindow, ByRestore}) {
+        EXPECT_NE(make(m_drive, m_folder), 0);
+        EXPECT_EQ(Mapped(m_drive), L"<none>");
+    }
+    EXPECT_EQ(ByCompanion(m_drive, m_folder), DosDevices::kReservedByPolicy);
+    wchar_t full[MAX_PATH];
+    int error = 0;
+    EXPECT_EQ(DriveActions::MakeMachine(m_drive, m_folder.c_str(), full, error),
+              DriveActions::Problem::ReservedLetter);
+    test::PolicyKeys::Reserve(HKEY_CURRENT_USER, {L"not a letter"});
+    EXPECT_EQ(ByWindow(m_drive, m_folder), 0) << "the list's one entry no longer names it";
 }
 
 // Saved folders compare in the mapped form: a final backslash or the long form restores once,

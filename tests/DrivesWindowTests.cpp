@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "tests/PolicyKeys.h"
 #include "tests/ScratchKey.h"
 #include "tests/TestSupport.h"
 #include "drives/window/DrivesIds.h"
@@ -367,6 +368,38 @@ TEST_F(DrivesWindowTest, TheRestoreCheckboxIsTheUsersOwnSetting) {
     ASSERT_NE(AddDrive(L"S:", m_folders[1], false), nullptr);
     EXPECT_TRUE(ListShows(L"S:|" + m_folders[1] + L"|" + kNotSaved));
     EXPECT_EQ(Saved(L'S'), L"");
+}
+
+// The administrator's policy: restoring off, and greyed with a note; no "For every user"; a
+// letter kept for the organisation not offered.
+TEST_F(DrivesWindowTest, ThePolicyDecidesRestoringTheScopeAndTheLetters) {
+    Stop();
+    const test::PolicyKeys keys;
+    test::PolicyKeys::Set(HKEY_CURRENT_USER, Policy::kRestoreValue, 0);
+    test::PolicyKeys::Set(HKEY_CURRENT_USER, Policy::kMachineDrivesValue, 0);
+    test::PolicyKeys::Reserve(HKEY_CURRENT_USER, {L"S:"});
+    Start();
+    const HWND persist = GetDlgItem(m_window, IDC_PERSIST);
+    EXPECT_FALSE(IsWindowEnabled(persist));
+    EXPECT_EQ(SendMessageW(persist, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    wchar_t note[256] = {};
+    GetDlgItemTextW(m_window, IDC_PERSIST_NOTE, note, 256);
+    EXPECT_EQ(std::wstring(note),
+              test::Said(L"Your administrator's policy decides restoring at sign-in.",
+                         L"サインイン時の復元は管理者がポリシーで決めています。"));
+    PostMessageW(GetDlgItem(m_window, IDC_ADD), BM_CLICK, 0, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_MACHINE)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SAVE)));
+    EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_LETTER, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                  reinterpret_cast<LPARAM>(L"S:")),
+              CB_ERR);
+    EXPECT_NE(SendDlgItemMessageW(dialog, IDC_LETTER, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                  reinterpret_cast<LPARAM>(L"T:")),
+              CB_ERR);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
 }
 
 TEST_F(DrivesWindowTest, FollowsDrivesMadeElsewhereAndSaysWhenALetterWasTakenMeanwhile) {

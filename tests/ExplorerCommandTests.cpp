@@ -8,6 +8,7 @@
 #include <shlobj.h>
 #include <string>
 #include <vector>
+#include "tests/PolicyKeys.h"
 #include "tests/ExpectedTexts.h"
 #include "tests/ExtensionHarness.h"
 #include "tests/MessageBoxCatcher.h"
@@ -179,6 +180,20 @@ TEST_F(ExplorerCommandTest, ShownWhereTheClassicMenuOffersItsPopupAndHiddenElsew
     }
     RemoveDirectoryW(foreign.c_str());
     DeleteFileA(file.c_str());
+}
+
+// Hidden by the administrator's policy, for the machine or the user.
+TEST_F(ExplorerCommandTest, ThePolicyHidesTheCommands) {
+    for (const HKEY scope : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        const test::PolicyKeys keys;
+        test::PolicyKeys::Set(scope, Policy::kHideCommandsValue, 1);
+        IShellItemArray* items = ItemsFor({L"C:\\"});
+        ASSERT_NE(items, nullptr);
+        EXPCMDSTATE state = ECS_ENABLED;
+        EXPECT_EQ(m_command->GetState(items, TRUE, &state), S_OK);
+        EXPECT_EQ(state, ECS_HIDDEN);
+        items->Release();
+    }
 }
 
 TEST_F(ExplorerCommandTest, TitlesFlagsAndIconAreTheGroupsAndOneSubcommandPerFreeLetter) {

@@ -95,4 +95,17 @@ private:
     bool m_held = false;
 };
 
+// lwsubst's output as text: it writes in the console's code page, here the OEM one.
+inline std::wstring Text(const Result& result) {
+    const int bytes = static_cast<int>(result.output.size());
+    std::wstring text(static_cast<size_t>(bytes), L'\0');
+    text.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_OEMCP, 0, result.output.data(), bytes, &text[0], bytes)));
+    return text;
+}
+
+inline bool Says(const Result& result, const std::wstring& words) {
+    return Text(result).find(words) != std::wstring::npos;
+}
+
 } // namespace test

@@ -70,18 +70,7 @@ void Forget(const wchar_t* path, REGSAM view, const std::wstring& name) {
     }
 }
 
-// lwsubst's output as text: it writes in the console's code page, here the OEM one.
-std::wstring Text(const test::Result& result) {
-    const int bytes = static_cast<int>(result.output.size());
-    std::wstring text(static_cast<size_t>(bytes), L'\0');
-    text.resize(static_cast<size_t>(
-        MultiByteToWideChar(CP_OEMCP, 0, result.output.data(), bytes, &text[0], bytes)));
-    return text;
-}
-
-bool Says(const test::Result& result, const std::wstring& words) {
-    return Text(result).find(words) != std::wstring::npos;
-}
+using test::Says;
 
 class MachineDriveTest : public ::testing::Test {
 protected:

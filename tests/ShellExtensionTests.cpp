@@ -3,6 +3,7 @@
 #include "extension/ShellExtension.h"
 #include "extension/SubstLibrary.h"
 #include "server/ModuleInstance.h"
+#include "tests/PolicyKeys.h"
 #include "tests/hosts/shell-host/DropDataObject.h"
 #include "tests/ExpectedTexts.h"
 #include "tests/ExtensionHarness.h"
@@ -210,6 +211,27 @@ TEST_F(MenuTest, AnOrdinaryRootGetsThePopupAlone) {
     const std::vector<MenuItem> items = ReadMenu(menu.Get());
     ASSERT_EQ(items.size(), 4u);
     ExpectPopupOfFreeLetters(items[1], GetLogicalDrives());
+}
+
+// The administrator's policy: the letters it keeps are not offered; hidden commands add
+// nothing to the shell's menu.
+TEST_F(MenuTest, ThePolicyKeepsLettersOutOfThePopupOrHidesTheCommands) {
+    const test::PolicyKeys keys;
+    const int reserved = test::FreeDrive(16);
+    ASSERT_NE(reserved, 0);
+    test::PolicyKeys::Reserve(HKEY_CURRENT_USER, {std::wstring(1, L'A' + reserved - 1)});
+    TestExtension extension;
+    ASSERT_EQ(extension.Select({m_folder.Path()}), S_OK);
+    ShellMenu menu;
+    EXPECT_EQ(Query(extension, menu.Get()), test::kFolderItems);
+    const std::vector<MenuItem> items = ReadMenu(menu.Get());
+    ASSERT_EQ(items.size(), 4u);
+    ExpectPopupOfFreeLetters(items[1], GetLogicalDrives() | (1u << (reserved - 1)));
+
+    test::PolicyKeys::Set(HKEY_LOCAL_MACHINE, Policy::kHideCommandsValue, 1);
+    ShellMenu hidden;
+    EXPECT_EQ(Query(extension, hidden.Get()), MAKE_HRESULT(0, 0, 0));
+    EXPECT_EQ(ReadMenu(hidden.Get()).size(), 3u);
 }
 
 TEST_F(MenuTest, WithEveryLetterInUseOnlyTheDeleteItemGoesIn) {
