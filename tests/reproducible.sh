@@ -77,6 +77,14 @@ for platform in x64 x86; do
     check "are the same $platform package" cmp "$x64/Lanterwell-$version-$platform.msi" \
         "$work/msi/Lanterwell-$version-$platform.msi"
 done
+check "the Group Policy templates, each as in the source" python3 -c "
+import os, sys, zipfile
+archive = zipfile.ZipFile(sys.argv[1])
+files = {os.path.relpath(os.path.join(top, name), sys.argv[2]).replace(os.sep, '/')
+         for top, _, names in os.walk(sys.argv[2]) for name in names}
+assert set(archive.namelist()) == files and len(files) == 3
+assert all(archive.read(n) == open(os.path.join(sys.argv[2], n), 'rb').read() for n in files)
+" "$release/Lanterwell-$version-policy-templates.zip" "$source/policy"
 check "the licence" cmp "$source/LICENSE" "$release/LICENSE"
 check "the notices" cmp "$x64/installer/docs/THIRD-PARTY-NOTICES.txt" \
     "$release/THIRD-PARTY-NOTICES.txt"

@@ -120,7 +120,7 @@ def check_content(bom, release):
     carried = {target for ref in binaries for target in depends.get(ref, [])}
     need(toolchain <= carried, f"components no binary carries: {sorted(toolchain - carried)}")
     for name in sorted(os.listdir(release)):
-        if name.endswith((".exe", ".msix", ".msi")):
+        if name.endswith((".exe", ".msix", ".msi", "-policy-templates.zip")):
             with open(os.path.join(release, name), "rb") as data:
                 digest = hashlib.sha256(data.read()).hexdigest()
             hashes = components.get(name, {}).get("hashes", [{}])

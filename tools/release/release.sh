@@ -79,6 +79,8 @@ for arch in x86 x64 arm64; do
         "$build/tests-$arch/Lanterwell-tests-$version-$arch.zip" "$out/"
 done
 cp -r "$build/x64/winget" "$out/"
+python3 tools/release/policy-templates.py policy "$SOURCE_DATE_EPOCH" \
+    "$out/Lanterwell-$version-policy-templates.zip"
 python3 installer/winget_schema.py "$out/winget" >/dev/null || fail "the winget manifest breaks its schema"
 # The version's section: from its heading to the next one.
 awk -v heading="## [$version]" 'index($0, heading) == 1 { on = 1 } on && /^## / && index($0, heading) != 1 { exit } on' \

@@ -42,6 +42,10 @@ NSIS = ("NSIS (stub, zlib, LZMA decoder, plug-ins)", "nsis",
 BINARY_TYPES = {".dll": "library", ".exe": "application"}
 
 
+# The release's files that ship: programs, packages and the Group Policy templates.
+SHIPPED = (".exe", ".msix", ".msi", "-policy-templates.zip")
+
+
 def sha256(path):
     with open(path, "rb") as data:
         return hashlib.sha256(data.read()).hexdigest()
@@ -92,8 +96,7 @@ def main():
         binaries.append(ref)
     third["nsis"] = component("library", "nsis", NSIS[0], package_version(NSIS[1], options.zig),
                               None, NSIS[2])
-    shipped = sorted(name for name in os.listdir(options.release)
-                     if name.endswith((".exe", ".msix", ".msi")))
+    shipped = sorted(name for name in os.listdir(options.release) if name.endswith(SHIPPED))
     for name in shipped:
         kind = "application" if name.endswith(".exe") else "file"
         components.append(component(kind, name, name, options.version,
