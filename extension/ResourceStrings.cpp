@@ -5,7 +5,7 @@
 namespace {
 
 // The first resource module whose table of the source's language holds the entry.
-const WORD* FindEntry(const TextSource& source, UINT id) {
+const WORD* LookUpEntry(const TextSource& source, UINT id) {
     for (int position = 0;; ++position) {
         const HMODULE module = source.modules->GetResourceInstanceAt(position);
         if (!module)
@@ -13,6 +13,16 @@ const WORD* FindEntry(const TextSource& source, UINT id) {
         if (const WORD* entry = FindStringEntry(module, id, source.language))
             return entry;
     }
+}
+
+const WORD* FindEntry(const TextSource& source, UINT id) {
+    for (UINT i = 0; i < source.foundCount; ++i)
+        if (source.found[i].id == id)
+            return source.found[i].entry;
+    const WORD* entry = LookUpEntry(source, id);
+    if (entry && source.foundCount < TextSource::kKept)
+        source.found[source.foundCount++] = {id, entry};
+    return entry;
 }
 
 } // namespace

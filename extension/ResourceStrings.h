@@ -6,9 +6,19 @@
 
 // Where texts are looked up: the resource modules, in order, and the one language whose
 // string table is read. The language is chosen, never left to the loader's fallback.
+// The entries found are kept: one menu asks for the same few texts dozens of times, and each
+// lookup walks a module's resource directory.
 struct TextSource {
+    struct Found {
+        UINT id;
+        const WORD* entry;
+    };
+    static const UINT kKept = 8;
+
     ResourceModules* modules;
     LANGID language;
+    mutable Found found[kKept] = {};
+    mutable UINT foundCount = 0;
 };
 
 // A text in UTF-16, as wvsprintfW makes it: at most 1024 units and a terminator.
