@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 #include "bench/BenchSupport.h"
 #include "bench/MenuCycle.h"
+#include "support/Policy.h"
 #include "LanterwellIds.h"
 #include "tests/hosts/shell-host/DropDataObject.h"
 
@@ -17,8 +18,8 @@ using CreateProc = int(WINAPI*)(int, const char*);
 using QueryProc = int(WINAPI*)(int, char*, int);
 using DeleteProc = int(WINAPI*)(int);
 
-// The floor: the same platform work, texts formatted beforehand, inserted in UTF-16 as the
-// handler does on the NT family.
+// The floor: the same platform work (the policies' keys asked for too), texts formatted
+// beforehand, inserted in UTF-16 as the handler does on the NT family.
 void Floor(const std::string& substPath, host::DropDataObject& data, wchar_t (*items)[64],
            const wchar_t* caption, const wchar_t* deleteText) {
     HMODULE subst = LoadLibraryA(substPath.c_str());
@@ -41,6 +42,12 @@ void Floor(const std::string& substPath, host::DropDataObject& data, wchar_t (*i
     if (!PathIsDirectoryA(path))
         PathIsRootA(path);
     PathIsUNCA(path);
+    // The administrator's policies, asked of both scopes (none is set here).
+    for (HKEY scope : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        HKEY policies = nullptr;
+        if (RegOpenKeyExW(scope, Policy::kKey, 0, KEY_QUERY_VALUE, &policies) == ERROR_SUCCESS)
+            RegCloseKey(policies);
+    }
     const DWORD drives = GetLogicalDrives();
     HMENU shellMenu = CreatePopupMenu();
     HMENU popup = CreatePopupMenu();

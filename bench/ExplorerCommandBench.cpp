@@ -9,6 +9,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <string>
+#include "support/Policy.h"
 #include "LanterwellIds.h"
 #include "bench/BenchSupport.h"
 
@@ -65,6 +66,12 @@ public:
         }
         if (path && !PathIsUNCW(path) && !PathIsDirectoryW(path))
             PathIsRootW(path);
+        // The administrator's policies, asked of both scopes (none is set here).
+        for (HKEY scope : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            HKEY policies = nullptr;
+            if (RegOpenKeyExW(scope, Policy::kKey, 0, KEY_QUERY_VALUE, &policies) == ERROR_SUCCESS)
+                RegCloseKey(policies);
+        }
         GetLogicalDrives();
         CoTaskMemFree(path);
         return S_OK;

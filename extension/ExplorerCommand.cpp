@@ -192,12 +192,13 @@ STDMETHODIMP ExplorerCommand::GetState(IShellItemArray* psiItemArray, BOOL fOkTo
     }
     // Shown exactly where the classic menu would show the popup or the delete item.
     // The administrator's policy may hide the commands, read once for the menu.
-    const Policy::Menu policy = Policy::ForMenu();
+    m_policy = Policy::ForMenu();
+    m_policyRead = true;
     DriveCommands* commands = Commands();
-    if (policy.hidden || !commands || FAILED(commands->SelectPath(path.Get())) ||
+    if (m_policy.hidden || !commands || FAILED(commands->SelectPath(path.Get())) ||
         !commands->OffersCommands())
         return S_OK;
-    if (IsDelete() ? commands->OffersDelete() : DriveCommands::ReadFreeLetters(policy) != 0)
+    if (IsDelete() ? commands->OffersDelete() : DriveCommands::ReadFreeLetters(m_policy) != 0)
         *pCmdState = ECS_ENABLED;
     return S_OK;
 }
@@ -235,8 +236,9 @@ STDMETHODIMP ExplorerCommand::EnumSubCommands(IEnumExplorerCommand** ppEnum) {
     *ppEnum = nullptr;
     if (!IsGroup())
         return E_NOTIMPL;
-    return ExplorerCommandEnum::Create(m_module, DriveCommands::ReadFreeLetters(Policy::ForMenu()),
-                                       0, m_site.Get(), ppEnum);
+    const Policy::Menu policy = m_policyRead ? m_policy : Policy::ForMenu();
+    return ExplorerCommandEnum::Create(m_module, DriveCommands::ReadFreeLetters(policy), 0,
+                                       m_site.Get(), ppEnum);
 }
 
 STDMETHODIMP ExplorerCommand::SetSite(IUnknown* pUnkSite) {

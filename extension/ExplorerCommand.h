@@ -4,6 +4,7 @@
 #include "extension/CommandOffsets.h"
 #include "extension/DriveCommands.h"
 #include "extension/ExtensionModule.h"
+#include "support/Policy.h"
 #include "support/Handles.h"
 
 // Windows 11's commands: the group "Create virtual drive", and "Delete virtual drive" on a
@@ -66,4 +67,8 @@ private:
     // The selection and its path between a pending fast pass and the slow one.
     ComPtr<IShellItemArray> m_pendingItems;
     UniqueTaskString m_pendingPath;
+    // The administrator's policies as the slow pass read them, for the letters it offers:
+    // read once for a menu.
+    Policy::Menu m_policy;
+    bool m_policyRead = false;
 };
