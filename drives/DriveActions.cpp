@@ -91,6 +91,14 @@ private:
     bool m_kept = false;
 };
 
+// A drive saved while the administrator's policy restores for every user gets the user's own
+// sign-in entry too: the computer may have none (an install without the sign-in option).
+int FollowPolicy(int saved) {
+    if (saved || DriveStore::RestoreSetting() != DriveStore::Restoring::ByPolicy)
+        return saved;
+    return static_cast<int>(UpdateRunEntry(true));
+}
+
 // The user's setting and their own sign-in entry, the entry first: a restore that nothing
 // would run is never switched on.
 int SetRestore(bool on) {
@@ -238,13 +246,13 @@ Made Make(int drive, const wchar_t* folder, Keep keep, FolderNames::Names names)
     case Keep::Entry:
         // Where the policy turns restoring off, nothing is saved for sign-in.
         if (DriveStore::RestoreSetting() != DriveStore::Restoring::OffByPolicy)
-            made.saved = DriveStore::SaveMade(drive);
+            made.saved = FollowPolicy(DriveStore::SaveMade(drive));
         break;
     case Keep::Never:
         made.saved = DriveStore::Forget(drive);
         break;
     default:
-        made.saved = DriveStore::KeepMade(drive);
+        made.saved = FollowPolicy(DriveStore::KeepMade(drive));
         break;
     }
     return made;
@@ -333,7 +341,7 @@ bool Restore(RestoreReport report, void* context) noexcept {
 int KeepForSignIn(int drive, bool keep) noexcept {
     if (keep && DriveStore::RestoreSetting() == DriveStore::Restoring::OffByPolicy)
         return DriveStore::kSetByPolicy;
-    return keep ? DriveStore::SaveMade(drive) : DriveStore::Forget(drive);
+    return keep ? FollowPolicy(DriveStore::SaveMade(drive)) : DriveStore::Forget(drive);
 }
 
 Problem Delete(int drive, int& error) noexcept {

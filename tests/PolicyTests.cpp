@@ -5,6 +5,7 @@
 #include "drives/DosDevices.h"
 #include "drives/DriveActions.h"
 #include "drives/DriveStore.h"
+#include "drives/StoreKeys.h"
 #include "tests/LwsubstRun.h"
 #include "tests/PolicyKeys.h"
 
@@ -89,6 +90,16 @@ TEST(PolicyTest, ReservedLettersKeepWhatNamesALetterAndTheMachinesListWins) {
     EXPECT_EQ(Policy::ReservedLetters(), q);
 }
 
+// The user's own sign-in entry: whether there is one, taken away after.
+bool TakeRunEntry() {
+    HKEY run = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, StoreKeys::kRun, 0, KEY_SET_VALUE, &run))
+        return false;
+    const bool found = RegDeleteValueW(run, StoreKeys::kRunValue) == ERROR_SUCCESS;
+    RegCloseKey(run);
+    return found;
+}
+
 class RestorePolicyTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -138,6 +149,12 @@ TEST_F(RestorePolicyTest, ThePolicyDecidesForEveryUser) {
     EXPECT_EQ(DriveStore::RestoreSetting(), DriveStore::Restoring::ByPolicy);
     EXPECT_EQ(test::Lwsubst(L"/restore").code, 0u);
     EXPECT_EQ(DosDevices::Query(m_drive, nullptr), 0) << "restored";
+    // A drive saved now has a sign-in entry to restore it, whatever the computer has.
+    DosDevices::Delete(m_drive);
+    TakeRunEntry();
+    ASSERT_EQ(test::Lwsubst(Letter() + L" C:\\windows").code, 0u);
+    EXPECT_TRUE(DriveActions::Read(m_drive).saved);
+    EXPECT_TRUE(TakeRunEntry());
 }
 
 } // namespace
