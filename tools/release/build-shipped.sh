@@ -21,7 +21,7 @@ tree() { # ARCH TOOLCHAIN TARGETS [CMAKE-ARGS...]
     # shellcheck disable=SC2086
     quietly cmake --build "$out/$arch" --target $targets
 }
-tree x86 mingw-i686.cmake "Lanterwell subst_companion lwsubst drives package msi-harvest"
+tree x86 mingw-i686.cmake "Lanterwell subst_companion lwsubst drives package msi-harvest msi-keep-keys"
 tree arm64 zig-aarch64.cmake "Lanterwell subst_companion lwsubst drives package"
 tree x64 mingw-x86_64.cmake "Lanterwell subst_companion lwsubst drives package installer msi" \
     -DLANTERWELL_X86_BUILD="$out/x86" -DLANTERWELL_ARM64_BUILD="$out/arm64" "$@"
