@@ -11,6 +11,23 @@
 
 namespace test {
 
+// Shift held down, or not, for the length of a scope.
+class KeyboardShift {
+public:
+    explicit KeyboardShift(bool down) {
+        GetKeyboardState(m_saved);
+        BYTE keys[256];
+        CopyMemory(keys, m_saved, sizeof(keys));
+        keys[VK_SHIFT] = down ? 0x80 : 0;
+        keys[VK_LSHIFT] = keys[VK_SHIFT];
+        SetKeyboardState(keys);
+    }
+    ~KeyboardShift() { SetKeyboardState(m_saved); }
+
+private:
+    BYTE m_saved[256];
+};
+
 // The handler as the object forms wrap it, with an IUnknown that counts nothing.
 class TestExtension : public ShellExtension {
 public:
@@ -39,7 +56,10 @@ public:
     HRESULT Select(std::initializer_list<std::string> paths) {
         return Select(std::vector<std::string>(paths));
     }
-    HRESULT Run(UINT offset, HWND owner = nullptr) {
+    // A drive made opens no file-manager window unless asked to: a window left open on the
+    // tester's desktop would outlive the test.
+    HRESULT Run(UINT offset, HWND owner = nullptr, bool opensWindow = false) {
+        const KeyboardShift shift(!opensWindow);
         CMINVOKECOMMANDINFO info = {};
         info.cbSize = sizeof(info);
         info.hwnd = owner;
@@ -60,22 +80,6 @@ public:
 
 private:
     HMENU m_menu;
-};
-
-class KeyboardShift {
-public:
-    explicit KeyboardShift(bool down) {
-        GetKeyboardState(m_saved);
-        BYTE keys[256];
-        CopyMemory(keys, m_saved, sizeof(keys));
-        keys[VK_SHIFT] = down ? 0x80 : 0;
-        keys[VK_LSHIFT] = keys[VK_SHIFT];
-        SetKeyboardState(keys);
-    }
-    ~KeyboardShift() { SetKeyboardState(m_saved); }
-
-private:
-    BYTE m_saved[256];
 };
 
 inline HRESULT Query(ShellExtension& extension, HMENU menu, UINT index = 1, UINT flags = CMF_NORMAL,

@@ -130,7 +130,6 @@ protected:
         ASSERT_EQ(extension.Select(std::vector<std::wstring>{folder}), S_OK);
         test::ShellMenu menu;
         ASSERT_EQ(test::Query(extension, menu.Get()), test::kFolderItems);
-        test::KeyboardShift shift(true);
         ASSERT_EQ(extension.Run(static_cast<UINT>(drive - 1)), S_OK);
     }
     void DeleteThroughMenu(int drive) {

@@ -15,7 +15,6 @@
 namespace {
 
 using host::DropDataObject;
-using test::KeyboardShift;
 using test::kFirst;
 using test::Query;
 using test::ShellMenu;
@@ -441,7 +440,6 @@ TEST_F(CommandTest, ASuccessfulMappingOpensTheFileManagerUnlessShiftIsHeld) {
     TestExtension extension;
     ASSERT_EQ(extension.Select({"C:\\windows"}), S_OK);
     {
-        KeyboardShift shift(true);
         test::ProcessWatch explorer("explorer.exe");
         EXPECT_EQ(extension.Run(16), S_OK);
         EXPECT_EQ(explorer.FindNew(1000).id, 0u) << "Shift keeps the window closed";
@@ -451,9 +449,8 @@ TEST_F(CommandTest, ASuccessfulMappingOpensTheFileManagerUnlessShiftIsHeld) {
     ASSERT_TRUE(CopyFileA(test::InRunFolder("planted_program.exe").c_str(),
                           (planted.Path() + "\\explorer.exe").c_str(), FALSE));
     ASSERT_TRUE(SetCurrentDirectoryA(planted.Path().c_str()));
-    KeyboardShift shift(false);
     test::ProcessWatch explorer("explorer.exe");
-    EXPECT_EQ(extension.Run(16), S_OK);
+    EXPECT_EQ(extension.Run(16, nullptr, true), S_OK);
     const test::StartedProcess started = explorer.FindNew();
     SetCurrentDirectoryA(test::RunFolder().c_str());
     ASSERT_NE(started.id, 0u);
