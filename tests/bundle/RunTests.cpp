@@ -38,7 +38,8 @@ struct Suite {
 const Suite kSuites[] = {
     {L"core", L"lanterwell_tests.exe",
      L"Registration*:DispatchTest.*:ViewWalkTest.*:MachineDriveTest.*:PersistenceTest.*:"
-     L"DriveGateTest.ALetterHeldForEveryUser*:DriveGateTest.SmallerFaults"},
+     L"DriveGateTest.ALetterHeldForEveryUser*:DriveGateTest.SmallerFaults:PolicyTest.*:"
+     L"RestorePolicyTest.*:MenuTest.ThePolicy*:ExplorerCommandTest.ThePolicy*"},
     {L"window", L"drives_window_tests.exe", L"MachineDrivesWindowTest.*"},
 };
 
