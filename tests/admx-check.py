@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Checks the Group Policy templates against the ADMX format's published rules (the policy
-definition schema of the Group Policy registry extension's specification) and the constraints
+definition schema published for the Group Policy registry extension, MS-GPREG) and the constraints
 Intune documents for imported templates, and against the policies the programs read
 (support/Policy.h): namespaces and versions, the target prefix and namespace, every reference
 (categories, supportedOn, strings, presentations, list elements) defined, in both languages,
