@@ -271,8 +271,10 @@ def shared_keys(options, shared):
         if root not in ("HKCR", "HKLM") or any(c in key for c in "[]{};"):
             raise SystemExit(f"make-msi: a shared key the package cannot keep: {root}\\{key}")
         # Per machine, the classes' rows are the machine's classes.
-        entries.append(f"{64 if view64 else 32}:" + ("Software\\Classes\\" if root == "HKCR" else "") + key)
-    source = relative(options, os.path.dirname(options.keep_keys), os.path.basename(options.keep_keys))
+        classes = "Software\\Classes\\" if root == "HKCR" else ""
+        entries.append(f"{64 if view64 else 32}:{classes}{key}")
+    folder, name = os.path.split(options.keep_keys)
+    source = relative(options, folder, name)
     actions = (f'<Binary Id="KeepKeys" SourceFile={attribute(source)}/>\n'
                f'<CustomAction Id="SetKeepSharedKeys" Property="KeepSharedKeys" '
                f'Value={attribute(";".join(entries))}/>\n'
@@ -393,7 +395,8 @@ def main():
 <MajorUpgrade DowngradeErrorMessage="A newer version of {PRODUCT} is installed."/>
 <Property Id="SETUPPROGRAM"><RegistrySearch Id="SetupProgram" Root="HKLM" Key="{SHARED["UNINSTALL_KEY"]}"
  Name="UninstallString" Type="raw" Win64="{"yes" if win64 else "no"}"/></Property>
-{launch_conditions(options, win64)}{product_properties(options, fixes)}{kept}{package_actions}{shared_actions}
+{launch_conditions(options, win64)}{product_properties(options, fixes)}{kept}{package_actions}
+{shared_actions}
 <InstallUISequence>{kept_steps}</InstallUISequence>
 <InstallExecuteSequence>{kept_steps}{package_steps}{shared_steps}</InstallExecuteSequence>
 <Directory Id="TARGETDIR" Name="SourceDir">
