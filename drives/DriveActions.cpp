@@ -93,8 +93,8 @@ private:
 
 // A drive saved while the administrator's policy restores for every user gets the user's own
 // sign-in entry too: the computer may have none (an install without the sign-in option).
-int FollowPolicy(int saved) {
-    if (saved || DriveStore::RestoreSetting() != DriveStore::Restoring::ByPolicy)
+int FollowPolicy(int saved, DriveStore::Restoring setting) {
+    if (saved || setting != DriveStore::Restoring::ByPolicy)
         return saved;
     return static_cast<int>(UpdateRunEntry(true));
 }
@@ -231,8 +231,9 @@ SignIn SignInOf(const Listing& entry, DriveStore::Restoring setting) noexcept {
 
 Made Make(int drive, const wchar_t* folder, Keep keep, FolderNames::Names names) noexcept {
     Made made;
+    const DriveStore::Restoring setting = DriveStore::RestoreSetting();
     // /save turns the user's restore on: where the policy decides, it is not the user's to.
-    if (keep == Keep::Always && DriveStore::DecidedByPolicy(DriveStore::RestoreSetting())) {
+    if (keep == Keep::Always && DriveStore::DecidedByPolicy(setting)) {
         made.created = DriveStore::kSetByPolicy;
         return made;
     }
@@ -245,14 +246,14 @@ Made Make(int drive, const wchar_t* folder, Keep keep, FolderNames::Names names)
         break;
     case Keep::Entry:
         // Where the policy turns restoring off, nothing is saved for sign-in.
-        if (DriveStore::RestoreSetting() != DriveStore::Restoring::OffByPolicy)
-            made.saved = FollowPolicy(DriveStore::SaveMade(drive));
+        if (setting != DriveStore::Restoring::OffByPolicy)
+            made.saved = FollowPolicy(DriveStore::SaveMade(drive), setting);
         break;
     case Keep::Never:
         made.saved = DriveStore::Forget(drive);
         break;
     default:
-        made.saved = FollowPolicy(DriveStore::KeepMade(drive));
+        made.saved = FollowPolicy(DriveStore::KeepMade(drive), setting);
         break;
     }
     return made;
@@ -339,9 +340,12 @@ bool Restore(RestoreReport report, void* context) noexcept {
 }
 
 int KeepForSignIn(int drive, bool keep) noexcept {
-    if (keep && DriveStore::RestoreSetting() == DriveStore::Restoring::OffByPolicy)
+    if (!keep)
+        return DriveStore::Forget(drive);
+    const DriveStore::Restoring setting = DriveStore::RestoreSetting();
+    if (setting == DriveStore::Restoring::OffByPolicy)
         return DriveStore::kSetByPolicy;
-    return keep ? FollowPolicy(DriveStore::SaveMade(drive)) : DriveStore::Forget(drive);
+    return FollowPolicy(DriveStore::SaveMade(drive), setting);
 }
 
 Problem Delete(int drive, int& error) noexcept {

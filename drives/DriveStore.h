@@ -7,11 +7,10 @@
 //
 // The one rule, used by the menu's SUBST.DLL and by lwsubst alike:
 // - where the administrator's policy says, restoring is on or off as it says, for every user;
-// - otherwise a user's restore is on when the user's own RestoreAtSignIn (HKCU\Software\Lanterwell)
-// says
-//   so, or, for a user without a setting of their own, the machine-wide default that the setup
-//   program's option writes (HKLM\Software\Lanterwell, RestoreAtSignIn); off, nothing is
-//   restored for that user;
+// - otherwise a user's restore is on when the user's own RestoreAtSignIn
+//   (HKCU\Software\Lanterwell) says so, or, for a user without a setting of their own, the
+//   machine-wide default that the setup program's option writes (HKLM\Software\Lanterwell,
+//   RestoreAtSignIn); off, nothing is restored for that user;
 // - a drive made is saved while the user's restore is on (lwsubst's /save saves it anyway and
 //   turns the user's restore on);
 // - a drive deleted is forgotten, whatever the setting.
