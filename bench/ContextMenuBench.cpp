@@ -8,6 +8,7 @@
 #include "support/Policy.h"
 #include "LanterwellIds.h"
 #include "tests/hosts/shell-host/DropDataObject.h"
+#include <strsafe.h>
 
 namespace {
 
@@ -19,9 +20,19 @@ using QueryProc = int(WINAPI*)(int, char*, int);
 using DeleteProc = int(WINAPI*)(int);
 
 // The floor: the same platform work (the policies' keys asked for too), texts formatted
-// beforehand, inserted in UTF-16 as the handler does on the NT family.
+// beforehand, inserted in UTF-16 as the handler does on the NT family, and each help text
+// handed out as the cycle asks for it.
+// Where the floor's copies of the help texts ended, summed.
+volatile int copied = 0;
+
+// Each command's help text, formatted beforehand, in both forms the shell asks for.
+struct HelpTexts {
+    char ansi[LANTERWELL_COMMAND_COUNT][64];
+    wchar_t wide[LANTERWELL_COMMAND_COUNT][64];
+};
+
 void Floor(const std::string& substPath, host::DropDataObject& data, wchar_t (*items)[64],
-           const wchar_t* caption, const wchar_t* deleteText) {
+           const wchar_t* caption, const wchar_t* deleteText, const HelpTexts& help) {
     HMODULE subst = LoadLibraryA(substPath.c_str());
     GetProcAddress(subst, "CreateSubst");
     auto query =
@@ -68,6 +79,17 @@ void Floor(const std::string& substPath, host::DropDataObject& data, wchar_t (*i
             InsertMenuW(shellMenu, 1, MF_BYPOSITION | MF_STRING, kFirst + LANTERWELL_DELETE_OFFSET,
                         deleteText);
     }
+    // Every help text handed to the caller, as the shell asks for them; where each copy ends
+    // is kept, so that no copy can be left out.
+    char ansi[256];
+    wchar_t wide[256];
+    for (int offset = 0; offset < LANTERWELL_COMMAND_COUNT; ++offset) {
+        char* ansiEnd = ansi;
+        wchar_t* wideEnd = wide;
+        StringCchCopyExA(ansi, 256, help.ansi[offset], &ansiEnd, nullptr, 0);
+        StringCchCopyExW(wide, 256, help.wide[offset], &wideEnd, nullptr, 0);
+        copied += static_cast<int>((ansiEnd - ansi) + (wideEnd - wide));
+    }
     DestroyMenu(shellMenu);
     FreeLibrary(subst);
 }
@@ -102,7 +124,12 @@ int main(int argc, char** argv) {
 
     wchar_t items[LANTERWELL_LETTER_COUNT][64];
     for (int i = 0; i < LANTERWELL_LETTER_COUNT; ++i)
-        wsprintfW(items[i], L"Drive (&%c:)", 'A' + i);
+        StringCchPrintfW(items[i], 64, L"Drive (&%c:)", 'A' + i);
+    HelpTexts help = {};
+    for (int i = 0; i < LANTERWELL_COMMAND_COUNT; ++i) {
+        StringCchPrintfA(help.ansi[i], 64, "Assigns this folder to virtual drive %c:.", 'A' + i);
+        StringCchPrintfW(help.wide[i], 64, L"Assigns this folder to virtual drive %c:.", 'A' + i);
+    }
     const int rounds = options.quick ? 1 : 15;
     const int iterations = options.quick ? 5 : 200;
 
@@ -114,14 +141,14 @@ int main(int argc, char** argv) {
     auto folderRun = bench::Compare(
         rounds, iterations,
         [&] { bench::MenuCycle(factory, folderData, LANTERWELL_COMMAND_COUNT); },
-        [&] { Floor(substPath, folderData, items, L"Create", L"Delete"); });
+        [&] { Floor(substPath, folderData, items, L"Create", L"Delete", help); });
     table.Row("folder", folderRun, 1.15);
     if (drive) {
         host::DropDataObject rootData({root});
         auto rootRun = bench::Compare(
             rounds, iterations,
             [&] { bench::MenuCycle(factory, rootData, LANTERWELL_COMMAND_COUNT); },
-            [&] { Floor(substPath, rootData, items, L"Create", L"Delete"); });
+            [&] { Floor(substPath, rootData, items, L"Create", L"Delete", help); });
         table.Row("mapped drive root " + root, rootRun, 1.15);
         remove(drive);
     } else {
