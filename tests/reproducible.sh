@@ -34,6 +34,12 @@ quiet git -C "$copy" reset --hard HEAD~1
 check "the build record names the commit" \
     grep -qx "Commit: $(git -C "$copy" rev-parse HEAD)" "$release/BUILDINFO"
 check "and Zig's package with its hash" grep -q '^ npm .*zig.* sha512-' "$release/BUILDINFO"
+# The distribution and Python the build ran on, and the packages of the tools whose work is in
+# the Windows Installer packages and the signatures, as this machine has them.
+for line in '^Build-Distribution: ' '^Build-Python: [0-9]' '^ wixl:' '^ libmsi' '^ libgcab' \
+    '^ zlib1g:' '^ libssl' '^ libllvm14:' '^ wine64:'; do
+    check "the build record names $line" grep -q "$line" "$release/BUILDINFO"
+done
 check "the bill of materials keeps CycloneDX's rules and names what ships" \
     python3 "$source/tests/sbom-check.py" "$release/Lanterwell-$version.cdx.json" "$release"
 check "the source archive is the commit's, at the release's time" python3 -c "
