@@ -6,12 +6,12 @@ usage: export-name.py DLL NAME
 LLVM's linker names the export directory after the output file and leaves out the name that
 the .def file's LIBRARY line gives. The name is part of what the exports tell their callers,
 so it is set here, in place: only a name that differs from the file's name in case, and so
-has its length, can be written.
+has its length, can be written. The header's checksum is written again over the result.
 """
 import struct
 import sys
 
-from pe_image import directories, file_offset
+from pe_image import directories, file_offset, write_checksum
 
 
 def main():
@@ -28,6 +28,7 @@ def main():
     if old[:-1].lower() != name.lower() or old[-1] != 0:
         sys.exit(f"export-name: the directory names {old!r}, not a spelling of {name!r}")
     image[at : at + len(name)] = name
+    write_checksum(image)
     with open(path, "wb") as dll:
         dll.write(image)
 

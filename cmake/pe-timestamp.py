@@ -5,28 +5,17 @@ usage: pe-timestamp.py FILE...
 
 LLVM's linker as Zig drives it stamps the time of the link into the file header and has no
 option to leave it out, so two builds of one source would differ. The header's and the
-export, resource and debug directories' TimeDateStamp fields become 0, and a checksum the
-file carries is computed again over the result.
+export, resource and debug directories' TimeDateStamp fields become 0, and the header's
+checksum is computed over the result, which LLVM's linker leaves 0: GNU ld's files carry one,
+and a signature's removal writes one, so that a signed file with its signature removed is the
+unsigned file again on every architecture.
 """
 import struct
 import sys
 
-from pe_image import directories, file_offset
+from pe_image import directories, file_offset, write_checksum
 
 EXPORT, RESOURCE, DEBUG = 0, 2, 6
-
-
-def checksum(image, field):
-    total = 0
-    for at in range(0, len(image) - len(image) % 2, 2):
-        if field <= at < field + 4:
-            continue
-        total += struct.unpack_from("<H", image, at)[0]
-        total = (total & 0xFFFF) + (total >> 16)
-    if len(image) % 2:
-        total += image[-1]
-        total = (total & 0xFFFF) + (total >> 16)
-    return (total + len(image)) & 0xFFFFFFFF
 
 
 def clear(image):
@@ -42,9 +31,7 @@ def clear(image):
         at = file_offset(image, rva)
         for entry in range(size // 28):
             struct.pack_into("<I", image, at + entry * 28 + 4, 0)
-    field = pe + 24 + 64
-    if struct.unpack_from("<I", image, field)[0]:
-        struct.pack_into("<I", image, field, checksum(image, field))
+    write_checksum(image)
 
 
 def main():

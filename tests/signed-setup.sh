@@ -35,8 +35,19 @@ check "the set is made signed" quiet signed_set "$work"
 # Another signer's clock and time zone: the signatures state the release's time, not theirs.
 check "and again a day and seven hours later, in Tokyo" quiet signed_set "$work/again" \
     env TZ=Asia/Tokyo NO_FAKE_STAT=1 faketime '+1 day 7 hours'
+# A Windows Installer package signed as the release signs it.
+msi=$(ls -- "$stage"/../Lanterwell-*-x64.msi) && cp "$msi" . && msi=$(basename "$msi")
+check "the Windows Installer package is signed" quiet python3 "$here/../tools/release/sign.py" "$msi"
 unset LANTERWELL_SIGNING_PFX LANTERWELL_SIGNING_PASSWORD_FILE
 setup=$(ls -- *-setup.exe)
+# Checked without the key, as the developer's guide says: each signed file is the unsigned
+# build's but for what its signature adds.
+for file in "$msi" x64/* x86/* arm64/*; do
+    unsigned=$stage/$file
+    [ "$file" = "$msi" ] && unsigned=$stage/../$msi
+    check "$file is the unsigned build's but for its signature" \
+        quiet python3 "$here/../tools/release/compare-unsigned.py" "$file" "$unsigned"
+done
 verifies() { osslsigncode verify -CAfile signer.pem -in "$1" >verify.txt 2>&1; }
 for file in "$setup" x64/* x86/* arm64/*; do
     check "$file verifies" verifies "$file"
