@@ -32,6 +32,8 @@ trap 'quiet wineserver -k || true' EXIT
     done
     quiet wineserver -k || true
 )
+# The packages' custom action is signed as every other PE file that ships.
+python3 "$here/../../tools/release/sign.py" "$keep_keys" "$work/KeepKeys.dll"
 epoch=$(sh "$here/../../tools/release/source-date-epoch")
 at() { TZ=UTC faketime -f "@$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')" "$@"; }
 # The cabinet keeps each file's time: the release's, whatever the stage's files say.
@@ -45,7 +47,7 @@ for arch in x64 x86; do
     source=$work/Lanterwell-$arch.wxs
     msi=$output/Lanterwell-$version-$arch.msi
     python3 "$here/make-msi.py" --arch $arch --version "$version" --version4 "$version4" --upgrade-code "$upgrade" \
-        --publisher "$publisher" "${sets[@]}" --keep-keys "$keep_keys" --docs "$stage/docs" --output "$source"
+        --publisher "$publisher" "${sets[@]}" --keep-keys "$work/KeepKeys.dll" --docs "$stage/docs" --output "$source"
     rm -f "$msi"
     (cd "$work" && at wixl -a $arch -o "$msi" "$source" 2>"$work/wixl-$arch.log") ||
         { cat "$work/wixl-$arch.log" >&2; exit 1; }

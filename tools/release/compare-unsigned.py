@@ -4,9 +4,12 @@ without the key checks a release: equal once what the signature adds is set asid
 other byte. PE files (the DLLs and programs): the signature removed (osslsigncode
 remove-signature), then byte for byte. Windows 11 packages (.msix): entry by entry, leaving out
 AppxSignature.p7x and its content type, the manifest's Publisher (the certificate's subject) and
-the block map's record of the manifest. Windows Installer packages (.msi): every table and
-stream as msidump writes them, but the DigitalSignature stream. The setup program cannot be
-compared: every file packed into it is signed before it is compressed.
+the block map's record of the manifest. Windows Installer packages (.msi): their files are
+signed before they are packed, so the cabinet and the File table's sizes and hashes differ:
+every other table and stream as msidump writes them (but the signature's stream, a PE stream
+with its signature removed), and every file as msiextract unpacks it, a PE file with its
+signature removed. The setup program cannot be compared: every file packed into it is signed
+before it is compressed.
 usage: compare-unsigned.py SIGNED UNSIGNED"""
 import filecmp
 import os
@@ -42,13 +45,38 @@ def same_package(signed, unsigned):
                    for name in names)
 
 
+def unsigned_pe(path):
+    """A PE file with its signature removed, in place; any other file as it is."""
+    with open(path, "rb") as file:
+        if file.read(2) != b"MZ":
+            return
+    removed = path + ".unsigned"
+    if subprocess.run(["osslsigncode", "remove-signature", "-in", path, "-out", removed],
+                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:
+        os.replace(removed, path)
+
+
 def dumped(path, folder):
-    subprocess.run(["msidump", "-t", "-s", "-d", folder, os.path.abspath(path)], cwd=folder,
+    """The package's tables, streams and files, what signing changes set aside or undone."""
+    tables = os.path.join(folder, "tables")
+    files = os.path.join(folder, "files")
+    os.makedirs(tables)
+    os.makedirs(files)
+    subprocess.run(["msidump", "-t", "-s", "-d", tables, os.path.abspath(path)], cwd=tables,
                    check=True, stdout=subprocess.DEVNULL)
-    for stream in SIGNATURE_STREAMS:
-        found = os.path.join(folder, "_Streams", stream)
+    subprocess.run(["msiextract", "-C", files, os.path.abspath(path)], check=True,
+                   stdout=subprocess.DEVNULL)
+    cabinets = [line.split("\t")[3].lstrip("#") for line in
+                open(os.path.join(tables, "Media.idt"), encoding="utf-8").read().splitlines()[3:]]
+    for name in ("File.idt", "MsiFileHash.idt"):
+        os.remove(os.path.join(tables, name))
+    for stream in SIGNATURE_STREAMS + tuple(cabinets):
+        found = os.path.join(tables, "_Streams", stream)
         if os.path.exists(found):
             os.remove(found)
+    for top, _, names in os.walk(folder):
+        for name in names:
+            unsigned_pe(os.path.join(top, name))
     return folder
 
 
