@@ -370,15 +370,21 @@ TEST_F(DrivesWindowTest, TheRestoreCheckboxIsTheUsersOwnSetting) {
     EXPECT_EQ(Saved(L'S'), L"");
 }
 
-// The administrator's policy: restoring off, and greyed with a note; no "For every user"; a
-// letter kept for the organisation not offered.
-TEST_F(DrivesWindowTest, ThePolicyDecidesRestoringTheScopeAndTheLetters) {
-    Stop();
-    const test::PolicyKeys keys;
-    test::PolicyKeys::Set(HKEY_CURRENT_USER, Policy::kRestoreValue, 0);
-    test::PolicyKeys::Set(HKEY_CURRENT_USER, Policy::kMachineDrivesValue, 0);
-    test::PolicyKeys::Reserve(HKEY_CURRENT_USER, {L"S:"});
-    Start();
+// The administrator's policy, set before the window starts: restoring off, and greyed with a
+// note; no "For every user"; a letter kept for the organisation not offered.
+class PolicyWindowTest : public DrivesWindowTest {
+protected:
+    void SetUp() override {
+        test::PolicyKeys::Set(HKEY_CURRENT_USER, Policy::kRestoreValue, 0);
+        test::PolicyKeys::Set(HKEY_CURRENT_USER, Policy::kMachineDrivesValue, 0);
+        test::PolicyKeys::Reserve(HKEY_CURRENT_USER, {L"S:"});
+        DrivesWindowTest::SetUp();
+    }
+
+    const test::PolicyKeys m_keys;
+};
+
+TEST_F(PolicyWindowTest, DecidesRestoringTheScopeAndTheLetters) {
     const HWND persist = GetDlgItem(m_window, IDC_PERSIST);
     EXPECT_FALSE(IsWindowEnabled(persist));
     EXPECT_EQ(SendMessageW(persist, BM_GETCHECK, 0, 0), BST_UNCHECKED);
