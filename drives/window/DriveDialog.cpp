@@ -207,13 +207,12 @@ void Start(HWND dialog, const DriveEdit& edit) {
     if (edit.folder)
         SetDlgItemTextW(dialog, IDC_FOLDER, edit.folder);
     ListLetters(GetDlgItem(dialog, IDC_LETTER), edit.drive);
-    const bool keep = edit.drive ? edit.keep : DriveStore::RestoreAtSignIn();
-    CheckDlgButton(dialog, IDC_SAVE, keep ? BST_CHECKED : BST_UNCHECKED);
     // Where the policy turns restoring off, nothing is saved for sign-in.
-    if (DriveStore::RestoreSetting() == DriveStore::Restoring::OffByPolicy) {
-        CheckDlgButton(dialog, IDC_SAVE, BST_UNCHECKED);
-        EnableWindow(GetDlgItem(dialog, IDC_SAVE), FALSE);
-    }
+    const DriveStore::Restoring setting = DriveStore::RestoreSetting();
+    const bool offByPolicy = setting == DriveStore::Restoring::OffByPolicy;
+    const bool keep = !offByPolicy && (edit.drive ? edit.keep : DriveStore::IsOn(setting));
+    CheckDlgButton(dialog, IDC_SAVE, keep ? BST_CHECKED : BST_UNCHECKED);
+    EnableWindow(GetDlgItem(dialog, IDC_SAVE), !offByPolicy);
 }
 
 INT_PTR CALLBACK DriveProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
