@@ -214,7 +214,9 @@ protected:
         ASSERT_TRUE(Launch(L"\"" + m_program + L"\"", m_process));
         ASSERT_TRUE(WaitFor([&] {
             m_window = FindWindowW(L"LanterwellDrives", nullptr);
-            return m_window && IsWindowVisible(m_window);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(m_window, &owner);
+            return owner == m_process.dwProcessId && IsWindowVisible(m_window);
         }));
         m_list = std::make_unique<RemoteList>(GetDlgItem(m_window, IDC_LIST), m_process.hProcess);
     }
@@ -728,6 +730,28 @@ TEST(DrivesWindowStart, SaysWhyWhenItCannotHoldItsPlaceInTheSession) {
     CloseHandle(window.hProcess);
     CloseHandle(window.hThread);
     CloseHandle(squatter);
+}
+
+// A start while the session's first window is closing (its place still held, its window gone)
+// opens the window once the first lets the place go, instead of ending with none.
+TEST(DrivesWindowStart, TakesThePlaceOfAWindowThatIsClosing) {
+    const HANDLE closing = CreateMutexW(nullptr, TRUE, L"Local\\Lanterwell.Window");
+    ASSERT_NE(closing, nullptr);
+    PROCESS_INFORMATION window = {};
+    ASSERT_TRUE(Launch(L"\"" + test::Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", window));
+    ReleaseMutex(closing);
+    HWND shown = nullptr;
+    WaitFor([&] {
+        shown = FindWindowW(L"LanterwellDrives", nullptr);
+        return shown || WaitForSingleObject(window.hProcess, 0) == WAIT_OBJECT_0;
+    });
+    EXPECT_NE(shown, nullptr) << "ended without a window";
+    PostMessageW(shown, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(window.hProcess, test::kHangDeadline) != WAIT_OBJECT_0)
+        TerminateProcess(window.hProcess, 1);
+    CloseHandle(window.hProcess);
+    CloseHandle(window.hThread);
+    CloseHandle(closing);
 }
 
 } // namespace

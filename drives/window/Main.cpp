@@ -12,26 +12,66 @@
 namespace {
 
 const wchar_t kInstanceMutex[] = L"Local\\Lanterwell.Window";
+// How long a later start waits for the first window to show or to end, and how often it looks.
+const DWORD kFirstWindowWait = 10000;
+const DWORD kFirstWindowPoll = 50;
 
-// Owns the session's instance mutex while the window lives.
+// Holds the session's instance mutex while the window lives. The first start owns it; a later
+// start waits for it while the first window is closing, so that a start just after a close
+// still opens a window.
 class InstanceMutex {
 public:
     InstanceMutex() {
         SetLastError(ERROR_SUCCESS);
-        m_mutex.Reset(CreateMutexW(nullptr, FALSE, kInstanceMutex));
+        m_mutex.Reset(CreateMutexW(nullptr, TRUE, kInstanceMutex));
         const DWORD error = GetLastError();
         if (!m_mutex)
             m_error = error ? error : ERROR_GEN_FAILURE;
         else if (error == ERROR_ALREADY_EXISTS)
             m_error = error;
+        else
+            m_owned = true;
     }
-    // 0 for the session's first window, ERROR_ALREADY_EXISTS where another is open, or why the
-    // mutex could not be made (another program's object of that name, no memory).
+    ~InstanceMutex() {
+        if (m_owned)
+            ReleaseMutex(m_mutex.Get());
+    }
+    InstanceMutex(const InstanceMutex&) = delete;
+    InstanceMutex& operator=(const InstanceMutex&) = delete;
+
+    // 0 while this start owns the mutex, ERROR_ALREADY_EXISTS where another start does, or why
+    // the mutex could not be made (another program's object of that name, no memory).
     DWORD Error() const { return m_error; }
 
+    // Another start holds the place: its window is brought forward once it shows, or the place
+    // is taken over when that start ends. True when this start now owns the mutex.
+    bool TakeOverOrBringForward() {
+        for (DWORD waited = 0; waited < kFirstWindowWait; waited += kFirstWindowPoll) {
+            const HWND first = FindWindowW(kDrivesWindowClass, nullptr);
+            if (first && IsWindowVisible(first)) {
+                BringForward(first);
+                return false;
+            }
+            const DWORD woke = WaitForSingleObject(m_mutex.Get(), kFirstWindowPoll);
+            if (woke == WAIT_OBJECT_0 || woke == WAIT_ABANDONED) {
+                m_owned = true;
+                m_error = 0;
+                return true;
+            }
+        }
+        return false;
+    }
+
 private:
+    static void BringForward(HWND first) {
+        if (IsIconic(first))
+            ShowWindow(first, SW_RESTORE);
+        SetForegroundWindow(first);
+    }
+
     UniqueKernelObject m_mutex;
     DWORD m_error = 0;
+    bool m_owned = false;
 };
 
 class ComApartment {
@@ -47,15 +87,6 @@ public:
 private:
     HRESULT m_result;
 };
-
-void BringFirstForward() {
-    const HWND first = FindWindowW(kDrivesWindowClass, nullptr);
-    if (!first)
-        return;
-    if (IsIconic(first))
-        ShowWindow(first, SW_RESTORE);
-    SetForegroundWindow(first);
-}
 
 // The dialog's own class, so that a second start can find it.
 bool RegisterWindowClass(HINSTANCE instance) {
@@ -97,11 +128,9 @@ int RunMessageLoop(HWND window, ChangeWatch& watch) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    const InstanceMutex mutex;
-    if (mutex.Error() == ERROR_ALREADY_EXISTS) {
-        BringFirstForward();
+    InstanceMutex mutex;
+    if (mutex.Error() == ERROR_ALREADY_EXISTS && !mutex.TakeOverOrBringForward())
         return 0;
-    }
     // Without the mutex a second window could not find this one: say so rather than vanish.
     if (mutex.Error()) {
         Texts::Show(nullptr, IDS_START_FAILED, MB_ICONERROR, 0, nullptr, mutex.Error());
