@@ -87,7 +87,7 @@ if(TEST_NATIVE_ARM64)
 endif()
 # The setup program keeps each file's time: every file carries the one build time of the
 # release, so that the same source makes the same setup program.
-execute_process(COMMAND sh ${SOURCE_DIR}/tools/release/source-date-epoch OUTPUT_VARIABLE epoch
+execute_process(COMMAND sh ${SOURCE_DIR}/tools/release/source-of epoch OUTPUT_VARIABLE epoch
     OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND touch -d @${epoch} ${x64_files} ${x86_files} ${arm64_files} ${doc_files}
     ${X64_DIR}/${PACKAGE_FILE} ${ARM64_DIR}/${ARM64_PACKAGE_FILE} COMMAND_ERROR_IS_FATAL ANY)

@@ -112,10 +112,10 @@ CONTENT_TYPES = ('<?xml version="1.0" encoding="UTF-8"?>\r\n'
 
 @functools.lru_cache(None)
 def build_time():
-    """The time every entry carries: the one build time of the release (tools/release/source-date-epoch)."""
+    """The time every entry carries: the one build time of the release (tools/release/source-of)."""
     script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "release",
-                          "source-date-epoch")
-    seconds = int(subprocess.run(["sh", script], check=True, capture_output=True).stdout)
+                          "source-of")
+    seconds = int(subprocess.run(["sh", script, "epoch"], check=True, capture_output=True).stdout)
     return time.gmtime(seconds)[:6]
 
 

@@ -12,7 +12,7 @@ mkdir -p "$copy"
 # The checkout as it stands, its history too, with the build time it has; a release is of a
 # commit, so changes not yet committed are committed in the copy.
 export SOURCE_DATE_EPOCH
-SOURCE_DATE_EPOCH=$(sh "$source/tools/release/source-date-epoch")
+SOURCE_DATE_EPOCH=$(sh "$source/tools/release/source-of" epoch)
 (cd "$source" && tar --exclude=./build -cf - .) | (cd "$copy" && tar -xf -)
 quiet git -C "$copy" add -A
 quiet git -C "$copy" -c user.name=test -c user.email=test@invalid commit -m "as it stands"
@@ -55,6 +55,22 @@ check "and the same whatever git's settings" sh -c "python3 '$copy/tools/release
     '$copy' 'lanterwell-$version' '$SOURCE_DATE_EPOCH' '$work/strict.tar.gz' &&
     cmp '$work/strict.tar.gz' '$release/lanterwell-$version-source.tar.gz'"
 git -C "$copy" config --unset core.autocrlf && git -C "$copy" config --unset tar.umask
+# A distributor with the release folder alone: its source archive, unpacked inside another
+# project's repository (whose history is never read), makes the same release again.
+outer=$work/distributor
+mkdir -p "$outer" && quiet git -C "$outer" init && touch "$outer/theirs"
+quiet git -C "$outer" add -A
+quiet git -C "$outer" -c user.name=test -c user.email=test@invalid commit -m theirs \
+    --date=@1000000000
+tar -xzf "$release/lanterwell-$version-source.tar.gz" -C "$outer"
+unpacked=$outer/lanterwell-$version
+check "the source archive makes the release again" env -u SOURCE_DATE_EPOCH \
+    bash "$unpacked/tools/release/release.sh" --url "$base/" --output "$work/again"
+check "byte for byte" diff -r "$release" "$work/again"
+echo "A change." >>"$unpacked/README.md"
+check "but not from a file that is not the commit's" sh -c \
+    "said=\$(bash '$unpacked/tools/release/release.sh' --url '$base/' --output '$work/x' 2>&1)
+     [ \$? != 0 ] && echo \"\$said\" | grep -q 'README.md is not the commit'"
 for arch in x86 x64 arm64; do
     tree=$x64
     [ $arch = x86 ] && tree=$x86

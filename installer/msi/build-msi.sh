@@ -34,7 +34,7 @@ trap 'quiet wineserver -k || true' EXIT
 )
 # The packages' custom action is signed as every other PE file that ships.
 python3 "$here/../../tools/release/sign.py" "$keep_keys" "$work/KeepKeys.dll"
-epoch=$(sh "$here/../../tools/release/source-date-epoch")
+epoch=$(sh "$here/../../tools/release/source-of" epoch)
 at() { TZ=UTC faketime -f "@$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')" "$@"; }
 # The cabinet keeps each file's time: the release's, whatever the stage's files say.
 find "$stage/x64" "$stage/x86" "$stage/docs" -type f -exec touch -d "@$epoch" {} +

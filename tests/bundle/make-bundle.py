@@ -41,8 +41,8 @@ def without_clock(source, source_dir, scratch):
 
 
 def main(listing, name, source_dir, output):
-    epoch_script = os.path.join(source_dir, "tools", "release", "source-date-epoch")
-    epoch = int(subprocess.check_output(["sh", epoch_script], text=True).strip())
+    epoch_script = os.path.join(source_dir, "tools", "release", "source-of")
+    epoch = int(subprocess.check_output(["sh", epoch_script, "epoch"], text=True).strip())
     # A zip entry's time starts in 1980.
     when = time.gmtime(max(epoch, 315532800))[:6]
     with zipfile.ZipFile(output + ".part", "w") as archive, \

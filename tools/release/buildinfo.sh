@@ -35,8 +35,8 @@ for tool in $tools; do
 done
 python=$(python3 -c 'import sys; print(sys.executable)')
 echo "Format: Lanterwell build record 2"
-echo "Commit: $(git -C "$source" rev-parse HEAD)"
-echo "Source-Date-Epoch: $(sh "$source/tools/release/source-date-epoch")"
+echo "Commit: $(sh "$source/tools/release/source-of" commit)"
+echo "Source-Date-Epoch: $(sh "$source/tools/release/source-of" epoch)"
 echo "Signed: $signed"
 echo "Timestamp-Server: ${timestamp:-none}"
 echo "Build-Architecture: $(dpkg --print-architecture)"

@@ -12,8 +12,9 @@
 #   (Lanterwell-tests-<version>-<arch>.zip, tools/release/build-bundles.sh; tools, not
 #   shipped: neither signed nor in the bill of materials) and SHA256SUMS over all of them.
 # The same commit gives the same files, signed with one certificate or not, on any machine with
-# the same packages, in any folder, under any clock and time zone: SOURCE_DATE_EPOCH, when not
-# set, is the commit's date, and every signature states it. --timestamp adds an RFC 3161
+# the same packages, in any folder, under any clock and time zone, from its git repository or
+# from the source archive unpacked anywhere: SOURCE_DATE_EPOCH, when not set, is the commit's
+# date (tools/release/source-of), and every signature states it. --timestamp adds an RFC 3161
 # timestamp from that server, the one thing that then differs between two signings.
 # The folder is release/ in the checkout (which git ignores) unless --output names another.
 # usage: tools/release/release.sh --url BASE [--sign PFX --password-file FILE [--timestamp URL]]
@@ -46,8 +47,17 @@ done
 [ -n "$url" ] || usage
 [ -z "$pfx" ] || [ -n "$password" ] || fail "--sign needs --password-file"
 [ -z "$timestamp" ] || [ -n "$pfx" ] || fail "--timestamp needs --sign"
-[ -z "$(git status --porcelain 2>/dev/null)" ] ||
-    fail "the checkout has changes that are not committed: a release is of a commit"
+# A release is of a commit: a repository of its own, clean, or a tree unpacked from a release's
+# source archive, each of whose files source-archive.py checks against the commit.
+case $(sh tools/release/source-of origin) in
+git)
+    [ -z "$(git status --porcelain)" ] ||
+        fail "the checkout has changes that are not committed: a release is of a commit"
+    ;;
+archive) ;;
+*) fail "the source is neither a git repository of its own nor unpacked from a release's archive" ;;
+esac
+commit=$(sh tools/release/source-of commit)
 version=$(sed -n 's/^project(Lanterwell VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # A release carries its own version and notes: changes noted under [Unreleased] ship in no
 # release until they are moved under the next version, to which the project's version is raised.
@@ -56,7 +66,7 @@ version=$(sed -n 's/^project(Lanterwell VERSION \([0-9.]*\).*/\1/p' CMakeLists.t
         "raise the project's version ($version) to it"
 grep -q "^## \[$version\]" CHANGELOG.md || fail "CHANGELOG.md has no section for $version"
 out=$(realpath -m "${out:-$root/release/Lanterwell-$version}")
-SOURCE_DATE_EPOCH=$(sh tools/release/source-date-epoch)
+SOURCE_DATE_EPOCH=$(sh tools/release/source-of epoch)
 export SOURCE_DATE_EPOCH
 unset LANTERWELL_SIGNING_PFX LANTERWELL_SIGNING_PASSWORD_FILE LANTERWELL_TIMESTAMP_URL
 if [ -n "$pfx" ]; then
@@ -64,13 +74,16 @@ if [ -n "$pfx" ]; then
     [ -z "$timestamp" ] || export LANTERWELL_TIMESTAMP_URL=$timestamp
 fi
 
+rm -rf "$out"
+mkdir -p "$out"
+# First, so that a tree that is not the commit is refused before the build.
+python3 tools/release/source-archive.py "$root" "lanterwell-$version" "$SOURCE_DATE_EPOCH" \
+    "$out/lanterwell-$version-source.tar.gz"
 build=$(mktemp -d)
 trap 'rm -rf "$build"' EXIT
 setup=Lanterwell-$version-setup.exe
 bash tools/release/build-shipped.sh "$root" "$build" -DLANTERWELL_DOWNLOAD_URL="$url/$setup"
 
-rm -rf "$out"
-mkdir -p "$out"
 cp "$build/x64/$setup" "$build/x64/installer/docs/THIRD-PARTY-NOTICES.txt" LICENSE "$out/"
 cp "$build/x64/Lanterwell-$version-x64.msi" "$build/x64/Lanterwell-$version-x86.msi" "$out/"
 bash tools/release/build-bundles.sh "$root" "$build"
@@ -86,12 +99,10 @@ python3 installer/winget_schema.py "$out/winget" >/dev/null || fail "the winget 
 awk -v heading="## [$version]" 'index($0, heading) == 1 { on = 1 } on && /^## / && index($0, heading) != 1 { exit } on' \
     CHANGELOG.md >"$out/CHANGELOG-$version.md"
 [ -s "$out/CHANGELOG-$version.md" ] || fail "CHANGELOG.md has no section for $version"
-python3 tools/release/source-archive.py "$root" "lanterwell-$version" "$SOURCE_DATE_EPOCH" \
-    "$out/lanterwell-$version-source.tar.gz"
 mapfile -t maps < <(sed 's/^/--map=/' "$build/x64/installer/link-maps.txt")
 python3 tools/release/sbom.py --release "$out" --stage "$build/x64/installer" \
     --zig "$(sed -n 's/^LANTERWELL_ZIG_ROOT:INTERNAL=//p' "$build/arm64/CMakeCache.txt")" \
-    "${maps[@]}" --version "$version" --commit "$(git rev-parse HEAD)" \
+    "${maps[@]}" --version "$version" --commit "$commit" \
     --epoch "$SOURCE_DATE_EPOCH" --output "$out/Lanterwell-$version.cdx.json"
 bash tools/release/buildinfo.sh "$root" "$([ -n "$pfx" ] && echo yes || echo no)" "$timestamp" \
     >"$out/BUILDINFO"

@@ -10,7 +10,7 @@ The certificate comes from the environment, never from a command line:
   LANTERWELL_SIGNING_PASSWORD_FILE  a file holding its password
   LANTERWELL_TIMESTAMP_URL          an RFC 3161 timestamp server, when the signer wants one
   SOURCE_DATE_EPOCH                 the release's time, which every signature states
-                                    (unset: the commit's, as source-date-epoch says)
+                                    (unset: the commit's, as source-of says)
 
 A signature states the release's time, never the clock's: two signings of one file with one
 certificate give the same bytes. A timestamp from a server (the only thing that then differs)
@@ -31,9 +31,9 @@ def signing_enabled():
 
 
 def release_time():
-    """The release's time, as source-date-epoch beside this script says."""
-    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "source-date-epoch")
-    return subprocess.run(["sh", script], check=True, capture_output=True,
+    """The release's time, as source-of beside this script says."""
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "source-of")
+    return subprocess.run(["sh", script, "epoch"], check=True, capture_output=True,
                           text=True).stdout.strip()
 
 
