@@ -29,7 +29,9 @@ owner() {
 for tool in $tools; do
     path=$(command -v "$tool") || continue
     packages="$packages $(owner "$path")"
-    for library in $(ldd "$path" 2>/dev/null | sed -n 's/.* => \(\/[^ ]*\) .*/\1/p'); do
+    # The libraries the tool links, not one preloaded into the build (a moved clock's).
+    for library in $(env -u LD_PRELOAD ldd "$path" 2>/dev/null |
+        sed -n 's/.* => \(\/[^ ]*\) .*/\1/p'); do
         packages="$packages $(owner "$library")"
     done
 done
