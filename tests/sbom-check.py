@@ -2,7 +2,8 @@
 """Checks a release's bill of materials against the rules of CycloneDX 1.5's JSON schema
 (bom-1.5.schema.json and spdx.schema.json, as CycloneDX publishes them) for the
 parts it uses, and against what it must say: every binary with its hash and the toolchain
-components it carries, each of those carried by some binary, and the files of the release.
+components it carries, each of those carried by some binary, the files of the release, and each
+package's contents as the package itself holds them.
 
 usage: sbom-check.py BOM RELEASE-DIR
 """
@@ -11,6 +12,10 @@ import json
 import os
 import re
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools",
+                                "release"))
+import package_contents  # noqa: E402
 
 TOP = {"$schema", "bomFormat", "specVersion", "serialNumber", "version", "metadata",
        "components", "services", "externalReferences", "dependencies", "compositions",
@@ -127,6 +132,31 @@ def check_content(bom, release):
             need(hashes[0].get("content") == digest, name + " is listed with its hash")
 
 
+def check_packages(bom, release):
+    """Each package's listing is what it holds: a file that is a listed binary or release file
+    is among its dependencies, any other a component inside it with its hash, and nothing more."""
+    components = {entry["bom-ref"]: entry for entry in bom.get("components", [])}
+    depends = {d["ref"]: set(d.get("dependsOn", [])) for d in bom.get("dependencies", [])}
+    by_hash = {entry["hashes"][0]["content"]: ref for ref, entry in components.items()
+               if entry.get("hashes")}
+    for name in sorted(os.listdir(release)):
+        held = package_contents.files(os.path.join(release, name))
+        if not held:
+            continue
+        inner = {entry["name"]: entry.get("hashes", [{}])[0].get("content")
+                 for entry in components.get(name, {}).get("components", [])}
+        refs = {by_hash[digest] for digest in held.values() if digest in by_hash}
+        others = {path: digest for path, digest in held.items() if digest not in by_hash}
+        need(refs == depends.get(name, set()) - {"nsis"},
+             f"{name} holds {sorted(refs)}, listed {sorted(depends.get(name, []))}")
+        need(others == inner, f"{name}: its other files, listed as they are held")
+        arch = re.search(r"-(x86|x64|arm64)\.msi$", name)
+        if arch:
+            sets = {"x86": {"x86"}, "x64": {"x64", "x86"}}[arch.group(1)]
+            need(all(ref.split("/")[0] in sets for ref in refs if "/" in ref),
+                 f"{name} holds only the binaries of {sorted(sets)}")
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
@@ -134,6 +164,7 @@ def main():
         bom = json.load(source)
     check_schema(bom)
     check_content(bom, sys.argv[2])
+    check_packages(bom, sys.argv[2])
     for problem in problems:
         print("sbom:", problem)
     return 1 if problems else 0

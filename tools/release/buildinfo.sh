@@ -9,13 +9,14 @@ source=$1 signed=$2 timestamp=$3
 zig_lock=${LANTERWELL_ZIG_DIR:-/var/cache/lanterwell/zig}/package-lock.json
 # The packages behind the compilers, the runtimes they link in, the resource and type-library
 # compilers, NSIS and the signing tool, and what drives them; Wine, which runs the Windows
-# Installer packages' registration harvest.
+# Installer packages' registration harvest; 7-Zip, which reads the setup program's contents for
+# the bill of materials.
 packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix
     gcc-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix-runtime
     gcc-mingw-w64-x86-64-posix-runtime gcc-mingw-w64-base mingw-w64-common
     mingw-w64-i686-dev mingw-w64-x86-64-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     mingw-w64-tools llvm-14 nsis nsis-common osslsigncode faketime cmake ninja-build python3
-    git wixl msitools wine wine64 wine32 libwine"
+    git wixl msitools wine wine64 wine32 libwine p7zip-full"
 # The tools that write shipped bytes, whose libraries (the packages' writers, zlib, OpenSSL,
 # LLVM's library) are found as the machine has them.
 tools="wixl msibuild osslsigncode makensis llvm-windres-14 llvm-readobj-14

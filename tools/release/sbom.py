@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Writes the release's bill of materials, CycloneDX 1.5 in JSON: the files the release
-ships, the binaries inside the setup program (as packed, signed when the release is), the
-toolchains' components each binary carries (its link map, carried.py) and NSIS's inside the
-setup program, with their versions, licences (SPDX; the texts are in THIRD-PARTY-NOTICES.txt)
-and what depends on what. The same release gives the same bytes.
+ships, the binaries (as packed, signed when the release is), the toolchains' components each
+binary carries (its link map, carried.py) and NSIS's, with their versions, licences (SPDX; the
+texts are in THIRD-PARTY-NOTICES.txt) and what depends on what. Each package's contents are
+read from the package itself (package_contents.py): a file that is one of the binaries or of the
+release's files is a dependency on it, any other a component inside the package's, with its
+hash. The same release gives the same bytes.
 
 usage: sbom.py --release DIR --stage DIR --zig DIR --map ARCH=FILE.map... --version V
                --commit SHA --epoch SECONDS --output FILE
@@ -20,6 +22,7 @@ import uuid
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import carried  # noqa: E402
+import package_contents  # noqa: E402
 
 # Each toolchain component: its name, the Debian package (or "zig") whose version it has, its
 # licences as an SPDX expression.
@@ -40,6 +43,8 @@ ZIG = {
 NSIS = ("NSIS (stub, zlib, LZMA decoder, plug-ins)", "nsis",
         "Zlib AND CPL-1.0 WITH LZMA-exception AND MIT")
 BINARY_TYPES = {".dll": "library", ".exe": "application"}
+# NSIS's own parts inside the setup program: its plug-ins, its registry tool, its wizard image.
+NSIS_PARTS = ("$PLUGINSDIR/", "$R2/NSIS.", "$_59_/$R2/NSIS.")
 
 
 # The release's files that ship: programs, packages and the Group Policy templates.
@@ -67,6 +72,25 @@ def component(kind, ref, name, version, path=None, licence=None):
     if licence:
         entry["licenses"] = [{"expression": licence}]
     return entry
+
+
+def held(package, path, known, version, nsis_version):
+    """What a package holds: the refs of the known files in it, and a component for each other
+    file."""
+    refs, inner = [], []
+    for name, digest in sorted(package_contents.files(path).items()):
+        if digest in known:
+            refs.append(known[digest])
+            continue
+        ours = not name.startswith(NSIS_PARTS)
+        entry = {"type": BINARY_TYPES.get(os.path.splitext(name)[1].lower(), "file"),
+                 "bom-ref": f"{package}/{name}", "name": name,
+                 "version": version if ours else nsis_version,
+                 "hashes": [{"alg": "SHA-256", "content": digest}]}
+        if not ours:
+            entry["licenses"] = [{"expression": NSIS[2]}]
+        inner.append(entry)
+    return sorted(set(refs)), inner
 
 
 def main():
@@ -97,14 +121,18 @@ def main():
     third["nsis"] = component("library", "nsis", NSIS[0], package_version(NSIS[1], options.zig),
                               None, NSIS[2])
     shipped = sorted(name for name in os.listdir(options.release) if name.endswith(SHIPPED))
+    known = {sha256(os.path.join(options.stage, *ref.split("/"))): ref for ref in binaries}
+    known.update((sha256(os.path.join(options.release, name)), name) for name in shipped)
     for name in shipped:
         kind = "application" if name.endswith(".exe") else "file"
-        components.append(component(kind, name, name, options.version,
-                                    os.path.join(options.release, name)))
-        # The setup program carries the binaries and NSIS; the Windows Installer packages the
-        # same binaries.
-        dependencies[name] = (binaries + ["nsis"] if name.endswith("-setup.exe") else
-                              binaries if name.endswith(".msi") else [])
+        path = os.path.join(options.release, name)
+        entry = component(kind, name, name, options.version, path)
+        refs, inner = held(name, path, known, options.version, third["nsis"]["version"])
+        if inner:
+            entry["components"] = inner
+        components.append(entry)
+        # The setup program is NSIS's stub too.
+        dependencies[name] = refs + (["nsis"] if name.endswith("-setup.exe") else [])
     dependencies["lanterwell"] = shipped
     components += [third[ref] for ref in sorted(third)]
     for ref in third:
