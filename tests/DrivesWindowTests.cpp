@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -535,6 +536,60 @@ TEST_F(DrivesWindowTest, TheScopeBoxAndTheChangeDialogsLayout) {
     EXPECT_EQ(below(dialog, IDC_SAVE), addGap);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+}
+
+// The name a screen reader reads for a control, through the platform's accessibility layer.
+std::wstring AccessibleName(HWND control) {
+    IAccessible* accessible = nullptr;
+    // oleacc.dll's IID_IAccessible is exported data, which an import library links as a
+    // function: the compiler's own copy of the identifier is the one to pass.
+    if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&accessible))))
+        return L"(no accessible object)";
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::wstring result;
+    if (SUCCEEDED(accessible->get_accName(self, &name)) && name)
+        result = name;
+    SysFreeString(name);
+    accessible->Release();
+    return result;
+}
+
+// Every control but the labels that name others, each with the name a screen reader reads.
+std::vector<std::wstring> UnnamedControls(HWND dialog) {
+    std::vector<std::wstring> unnamed;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t type[64] = {};
+        GetClassNameW(child, type, 64);
+        if (!IsWindowVisible(child) || lstrcmpiW(type, L"Static") == 0)
+            continue;
+        if (AccessibleName(child).empty())
+            unnamed.push_back(std::wstring(type) + L" " + std::to_wstring(GetDlgCtrlID(child)));
+    }
+    return unnamed;
+}
+
+// A screen reader names every control of the window and of its dialogs.
+TEST_F(DrivesWindowTest, EveryControlHasAnAccessibleName) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    EXPECT_EQ(UnnamedControls(m_window), std::vector<std::wstring>()) << "the window";
+    EXPECT_EQ(AccessibleName(GetDlgItem(m_window, IDC_LIST)),
+              Said(L"Virtual drives:", L"仮想ドライブ:"));
+    ASSERT_EQ(RunLwsubst(L"R: \"" + m_folders[1] + L"\""), 0u);
+    ASSERT_TRUE(ListShows(L"R:|" + m_folders[1] + L"|" + kNotSaved));
+    m_list->Select(0);
+    for (const int opens : {IDC_ADD, IDC_CHANGE}) {
+        PostMessageW(GetDlgItem(m_window, opens), BM_CLICK, 0, 0);
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }));
+        EXPECT_EQ(UnnamedControls(dialog), std::vector<std::wstring>()) << opens;
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    }
+    CoUninitialize();
 }
 
 // The window reopens where it was and as large; never where no screen shows it.

@@ -133,6 +133,22 @@ LRESULT CALLBACK NoteColours(HWND list, UINT message, WPARAM wParam, LPARAM lPar
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
 }
 
+// A screen reader names a list view from its own text where the platform does not look at the
+// label before it: the label's text, without its mnemonic ("&V" or the Japanese "(&V)").
+void NameAfterLabel(HWND list) {
+    wchar_t label[128] = {};
+    GetDlgItemTextW(GetParent(list), IDC_LIST_LABEL, label, ARRAYSIZE(label));
+    wchar_t name[128] = {};
+    for (size_t from = 0, to = 0; label[from] && to + 1 < ARRAYSIZE(name); ++from) {
+        if (label[from] == L'(' && label[from + 1] == L'&' && label[from + 2] &&
+            label[from + 3] == L')')
+            from += 3;
+        else if (label[from] != L'&' || label[from + 1] == L'&')
+            name[to++] = label[from];
+    }
+    SetWindowTextW(list, name);
+}
+
 void AddEmptyNote(HWND list) {
     wchar_t text[512];
     const HWND note = CreateWindowExW(
@@ -164,6 +180,7 @@ void Prepare(HWND list) noexcept {
         SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
     AddEmptyNote(list);
+    NameAfterLabel(list);
 }
 
 void Fill(HWND list, DriveStore::Restoring setting) noexcept {
