@@ -138,6 +138,14 @@ public:
         return static_cast<int>(
             SendMessageW(m_list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(m_remote->text)));
     }
+    // Sends a message whose lParam points to a rectangle, placed in the window's process.
+    LRESULT SendRect(HWND to, UINT message, WPARAM wParam, const RECT& rect) {
+        Block block = {};
+        static_assert(sizeof(block.text) >= sizeof(RECT), "a rectangle fits");
+        memcpy(block.text, &rect, sizeof(rect));
+        WriteProcessMemory(m_process, m_remote, &block, sizeof(block), nullptr);
+        return SendMessageW(to, message, wParam, reinterpret_cast<LPARAM>(m_remote->text));
+    }
     int ColumnWidth(int column) {
         return static_cast<int>(SendMessageW(m_list, LVM_GETCOLUMNWIDTH, column, 0));
     }
@@ -590,6 +598,46 @@ TEST_F(DrivesWindowTest, EveryControlHasAnAccessibleName) {
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
     }
     CoUninitialize();
+}
+
+// Moved to a screen of 144 DPI and back, as the platform tells it: the window takes the
+// rectangle given, and its controls, font and columns scale with it.
+TEST_F(DrivesWindowTest, FollowsTheScreensDpi) {
+    const auto height = [&](int id) {
+        RECT at = {};
+        GetWindowRect(GetDlgItem(m_window, id), &at);
+        return at.bottom - at.top;
+    };
+    RECT opened = {};
+    GetWindowRect(m_window, &opened);
+    const int button = height(IDC_ADD);
+    const int column = m_list->ColumnWidth(0);
+    const int text = m_list->TextWidth(L"Virtual drives");
+    const struct {
+        UINT dpi;
+        int percent;
+    } moves[] = {{144, 150}, {96, 100}};
+    for (const auto& move : moves) {
+        const auto scaled = [&](int value) { return MulDiv(value, move.percent, 100); };
+        const RECT suggested = {opened.left, opened.top,
+                                opened.left + scaled(opened.right - opened.left),
+                                opened.top + scaled(opened.bottom - opened.top)};
+        m_list->SendRect(m_window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(move.dpi, move.dpi),
+                         suggested);
+        RECT now = {};
+        GetWindowRect(m_window, &now);
+        EXPECT_EQ(now.right - now.left, suggested.right - suggested.left) << move.dpi;
+        EXPECT_EQ(now.bottom - now.top, suggested.bottom - suggested.top) << move.dpi;
+        EXPECT_NEAR(height(IDC_ADD), scaled(button), 2) << move.dpi;
+        EXPECT_NEAR(m_list->ColumnWidth(0), scaled(column), 3) << move.dpi;
+        EXPECT_NEAR(m_list->TextWidth(L"Virtual drives"), scaled(text), text / 8) << move.dpi;
+        RECT add = {};
+        RECT client = {};
+        GetWindowRect(GetDlgItem(m_window, IDC_PERSIST_NOTE), &add);
+        GetClientRect(m_window, &client);
+        MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&add), 2);
+        EXPECT_LE(add.bottom, client.bottom) << "the setting's note stays inside, " << move.dpi;
+    }
 }
 
 // The window reopens where it was and as large; never where no screen shows it.

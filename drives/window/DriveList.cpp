@@ -3,6 +3,7 @@
 #include "drives/MachineDrives.h"
 #include "drives/ToolTexts.h"
 #include "drives/window/DrivesIds.h"
+#include "drives/window/WindowLayout.h"
 #include "support/DriveLetters.h"
 #include <strsafe.h>
 
@@ -37,10 +38,12 @@ UINT SignInText(SignIn state) {
     return ToolTexts::TextOf(kSignInTexts, state);
 }
 
+// Dialog units as the window's font measures them now: the dialog's own measure is fixed at
+// the DPI it opened at.
 int DialogUnits(HWND list, int units) {
     RECT width = {0, 0, units, 0};
     MapDialogRect(GetParent(list), &width);
-    return width.right;
+    return WindowLayout::Scaled(width.right);
 }
 
 void SetCell(HWND list, int row, int column, const wchar_t* text) {
@@ -267,6 +270,12 @@ void Fit(HWND list) noexcept {
     const int least = DialogUnits(list, kFolderLeast);
     SendMessageW(list, LVM_SETCOLUMNWIDTH, kFolderColumn, rest > least ? rest : least);
     PlaceEmptyNote(list);
+}
+
+void Rescale(HWND list) noexcept {
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, DialogUnits(list, kDriveWidth));
+    FitSignInColumn(list);
+    Fit(list);
 }
 
 } // namespace DriveList

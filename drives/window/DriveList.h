@@ -34,5 +34,7 @@ bool TickChanged(const NMLISTVIEW& change, bool& ticked) noexcept;
 void Tip(HWND list, NMLVGETINFOTIPW& tip) noexcept;
 // After the list was resized: the folder column takes the width the others leave.
 void Fit(HWND list) noexcept;
+// After the window's DPI changed: the columns measured in its new font.
+void Rescale(HWND list) noexcept;
 
 } // namespace DriveList

@@ -387,6 +387,15 @@ void OnInit(HWND window) {
     SetTimer(window, kPollTimer, kPollMilliseconds, nullptr);
 }
 
+// Moved to a screen of another DPI: the rectangle the platform suggests, and everything in it
+// measured anew.
+void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
+    WindowLayout::ChangeDpi(window, dpi);
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    DriveList::Rescale(ListOf(window));
+}
+
 INT_PTR CALLBACK DrivesProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
@@ -406,6 +415,9 @@ INT_PTR CALLBACK DrivesProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_SIZE:
         WindowLayout::Apply(window);
         DriveList::Fit(ListOf(window));
+        return TRUE;
+    case WM_DPICHANGED:
+        OnDpiChanged(window, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return TRUE;
     case WM_GETMINMAXINFO:
         WindowLayout::Limit(*reinterpret_cast<MINMAXINFO*>(lParam));
@@ -433,6 +445,7 @@ INT_PTR CALLBACK DrivesProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case WM_DESTROY:
         Placement::Keep(window);
+        WindowLayout::Forget();
         KillTimer(window, kPollTimer);
         PostQuitMessage(0);
         return TRUE;
