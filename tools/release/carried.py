@@ -13,6 +13,8 @@ import re
 # GNU toolchain (Debian's mingw-w64 packages): components by the file an input came from.
 GCC_ARCHIVES = {"libgcc.a", "libgcc_eh.a", "libstdc++.a", "libsupc++.a", "crtbegin.o", "crtend.o"}
 MINGW_LIBRARY = re.compile(r"/(i686|x86_64)-w64-mingw32/lib/[^/]+$")
+# winpthreads' objects, inside libpthread.a (libwinpthread_la-<source>.o).
+WINPTHREADS_MEMBER = "libwinpthread"
 # Zig (ARM64): objects are named after their sources, looked up in Zig's own source trees.
 ZIG_TREES = [  # the first that holds a source of the object's name wins
     ("gdtoa", "lib/libc/mingw/gdtoa"),
@@ -59,7 +61,7 @@ def component_of(path, trees):
     if name in GCC_ARCHIVES:
         return "GCC runtime"
     if MINGW_LIBRARY.search(os.path.normpath(archive)):
-        return "mingw-w64"
+        return "winpthreads" if member.startswith(WINPTHREADS_MEMBER) else "mingw-w64"
     stem = os.path.basename(member.rstrip(")") or archive)
     stem = stem[:-len(".obj")] if stem.endswith(".obj") else stem
     if stem.split(".")[0] == ZIG_RUNTIME:
@@ -78,3 +80,17 @@ def carried(map_path, zig_root=None):
         text = source.read()
     trees = zig_sources(zig_root) if zig_root and text.startswith("Address ") else None
     return {component_of(path, trees) for path in inputs(text) if path.startswith("/")}
+
+
+def sources(map_path):
+    """The source stems of the toolchain objects the binary of a GNU ld map carries: an archive
+    member lib64_libmingwex_a-getopt.o or libwinpthread_la-cond.o was built from getopt.c or
+    cond.c. The evidence by which a notice of one source file is shown or left out."""
+    with open(map_path, encoding="utf-8", errors="replace") as source:
+        text = source.read()
+    stems = set()
+    for path in inputs(text):
+        member = path.partition("(")[2].rstrip(")")
+        if path.startswith("/") and member:
+            stems.add(os.path.splitext(member)[0].rpartition("-")[2])
+    return stems

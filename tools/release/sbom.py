@@ -27,8 +27,10 @@ import package_contents  # noqa: E402
 # Each toolchain component: its name, the Debian package (or "zig") whose version it has, its
 # licences as an SPDX expression.
 GNU = {
-    "mingw-w64": ("mingw-w64 runtime", "mingw-w64-common",
-                  "ZPL-2.1 AND MIT AND BSD-3-Clause AND ISC AND dtoa"),
+    # The licences of the stanzas THIRD-PARTY-NOTICES.txt shows for each, by the link maps.
+    "mingw-w64": ("mingw-w64 runtime", "mingw-w64-common", "ZPL-2.1 AND dtoa"),
+    "winpthreads": ("winpthreads (mingw-w64's POSIX threads)", "mingw-w64-common",
+                    "MIT AND BSD-3-Clause"),
     "GCC runtime": ("GCC runtime libraries (libgcc, libstdc++)", "gcc-mingw-w64-base",
                     "GPL-3.0-or-later WITH GCC-exception-3.1"),
 }

@@ -6,9 +6,10 @@ component the binaries carry and none for any other.
 
 usage: third-party-notices.py --zig ZIG-DIR --map ARCH=FILE.map... (--output FILE | --check FILE)
 
-- x86 and x64 (mingw-w64 with GCC, Debian's packages): the mingw-w64 runtime's startup code,
-  CRT and winpthreads, from the package's machine-readable copyright file
-  (/usr/share/doc/mingw-w64-common/copyright), and GCC's runtime library exception, which
+- x86 and x64 (mingw-w64 with GCC, Debian's packages): the mingw-w64 runtime's startup code
+  and CRT, and winpthreads where a binary links it, from the package's machine-readable
+  copyright file (/usr/share/doc/mingw-w64-common/copyright), a stanza of one source file only
+  where the link maps show an object built from it; and GCC's runtime library exception, which
   covers libgcc and libstdc++ (/usr/share/doc/gcc-mingw-w64-base/copyright).
 - ARM64 (Zig): Zig's own licence (its compiler runtime), the mingw-w64 runtime's licence with
   the notice of its number formatting (David M. Gay's gdtoa, under Lucent's notice), and the
@@ -33,9 +34,11 @@ import carried  # noqa: E402  (what each binary carries, from its link map)
 MINGW_COPYRIGHT = "/usr/share/doc/mingw-w64-common/copyright"
 GCC_COPYRIGHT = "/usr/share/doc/gcc-mingw-w64-base/copyright"
 NSIS_COPYRIGHT = "/usr/share/doc/nsis/copyright"
-# What the runtime of a mingw-w64 program is made of; the rest of mingw-w64 (headers, tools,
-# tests, other libraries) is not in the binaries.
-MINGW_LINKED = ("mingw-w64-crt/", "mingw-w64-libraries/winpthreads/")
+# What the runtime of a mingw-w64 program is made of, and winpthreads, which only a program
+# that links it carries; the rest of mingw-w64 (headers, tools, tests, other libraries) is not
+# in the binaries.
+MINGW_LINKED = ("mingw-w64-crt/",)
+WINPTHREADS_LINKED = ("mingw-w64-libraries/winpthreads/",)
 # The profiling runtime, linked only into programs built for gprof: none of Lanterwell's.
 MINGW_UNLINKED = ("mingw-w64-crt/profile/",)
 # What of NSIS goes into a setup program made with SetCompressor lzma: the stub and zlib (NSIS's
@@ -48,8 +51,10 @@ GCC_EXCEPTION_LAST = "requirements of the license of GCC."
 # notice is: a function of the Zig folder for ARM64's.
 GNU_SECTIONS = [
     ("mingw-w64", "mingw-w64 runtime (x86 and x64)",
-     lambda zig: notices_of(MINGW_COPYRIGHT, linked)),
-    ("GCC runtime", "GCC runtime libraries (x86 and x64)", lambda zig: gcc_exception()),
+     lambda zig, stems: notices_of(MINGW_COPYRIGHT, linked(MINGW_LINKED, stems, True))),
+    ("winpthreads", "winpthreads, mingw-w64's POSIX threads (x86 and x64)",
+     lambda zig, stems: notices_of(MINGW_COPYRIGHT, linked(WINPTHREADS_LINKED, stems, False))),
+    ("GCC runtime", "GCC runtime libraries (x86 and x64)", lambda zig, stems: gcc_exception()),
 ]
 ZIG_FILES = [
     ("Zig compiler runtime", "Zig's compiler runtime (ARM64)", "LICENSE"),
@@ -88,9 +93,19 @@ def paragraphs(text):
     return result
 
 
-def linked(files):
-    return any(pattern == "*" or pattern.startswith(MINGW_LINKED) and "/tests" not in pattern
-               and not pattern.startswith(MINGW_UNLINKED) for pattern in files)
+def linked(trees, stems, everything):
+    """Whether a stanza's files are carried: under one of the trees, not tests or profiling,
+    and a source file named by itself only where an object built from it is linked (`stems`);
+    the copyright file's "*" stanza, where `everything`."""
+    def carried_file(pattern):
+        if pattern == "*":
+            return everything
+        if not pattern.startswith(trees) or "/tests" in pattern or \
+                pattern.startswith(MINGW_UNLINKED):
+            return False
+        name, extension = os.path.splitext(os.path.basename(pattern))
+        return extension not in (".c", ".S") or "*" in name or name in stems
+    return lambda files: any(carried_file(pattern) for pattern in files)
 
 
 def packed(files):
@@ -153,7 +168,7 @@ def zig_notice(zig, path):
 def sections(zig):
     """(toolchain, component, title, notice-maker) for every component there is a notice of."""
     found = [("gnu", component, title, make) for component, title, make in GNU_SECTIONS]
-    found += [("zig", component, title, lambda zig, path=path: zig_notice(zig, path))
+    found += [("zig", component, title, lambda zig, stems, path=path: zig_notice(zig, path))
               for component, title, path in ZIG_FILES]
     return found
 
@@ -180,8 +195,27 @@ def titles_in(path):
             if lines[i - 1] == RULE and lines[i + 1] == RULE}
 
 
+def sources_named(path):
+    """The mingw-w64 source files a notices file names one by one, in its Files fields."""
+    with open(path, encoding="utf-8") as notices:
+        lines = notices.read().splitlines()
+    named, in_files = [], False
+    for line in lines:
+        in_files = line.startswith("Files: ") or in_files and line.startswith("       ")
+        pattern = line.split()[-1] if in_files and line.strip() else ""
+        if pattern.startswith("mingw-w64-") and pattern.endswith((".c", ".S")) and \
+                "*" not in os.path.basename(pattern):
+            named.append(pattern)
+    return named
+
+
+def gnu_sources(maps):
+    return set().union(*(carried.sources(path) for arch, path in maps if arch != "arm64"))
+
+
 def check(zig, maps, path):
-    """Whether the file has a section for every carried component and for nothing else."""
+    """Whether the file has a section for every carried component and for nothing else, and
+    names no source file that no binary links an object of."""
     carriers = carried_by(zig, maps)
     known = {(toolchain, component) for toolchain, component, _, _ in sections(zig)}
     wanted = {title for toolchain, component, title, _ in sections(zig)
@@ -192,6 +226,10 @@ def check(zig, maps, path):
     problems += [f"no section {title!r}" for title in sorted(wanted - present)]
     problems += [f"a section {title!r} for what no binary carries"
                  for title in sorted(present - wanted)]
+    stems = gnu_sources(maps)
+    problems += [f"{source}: no binary links an object built from it"
+                 for source in sources_named(path)
+                 if os.path.splitext(os.path.basename(source))[0] not in stems]
     for problem in problems:
         print("notices:", problem)
     return 1 if problems else 0
@@ -210,6 +248,7 @@ def main():
     if options.check:
         sys.exit(check(options.zig, maps, options.check))
     carriers = carried_by(options.zig, maps)
+    stems = gnu_sources(maps)
     notices = ("Lanterwell's binaries include parts of the runtimes of the toolchains that "
                "build them, and its setup program parts of NSIS. Their licences follow, each "
                "with the binaries that carry it.\n\n")
@@ -218,7 +257,7 @@ def main():
         if binaries:
             carriers_line = textwrap.fill("Carried by: " + ", ".join(sorted(binaries)), 78,
                                           subsequent_indent="  ")
-            notices += section(title, carriers_line + "\n\n" + make(options.zig))
+            notices += section(title, carriers_line + "\n\n" + make(options.zig, stems))
     notices += section(NSIS_TITLE, notices_of(NSIS_COPYRIGHT, packed))
     with open(options.output, "w", encoding="utf-8", newline="\r\n") as output:
         output.write(notices)
