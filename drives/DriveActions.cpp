@@ -8,6 +8,7 @@
 #include "support/KeyHandle.h"
 #include "support/OrdinalNames.h"
 #include "support/Policy.h"
+#include "support/SystemLibrary.h"
 #include <strsafe.h>
 
 namespace {
@@ -149,20 +150,11 @@ bool ShowsMachineDrive(int drive, const wchar_t* mapped) {
     return MachineDrives::Holds(drive) && MachineDrives::Present(drive, mapped);
 }
 
-// The folder that holds the users' profiles, asked of userenv.dll from the system folder only
-// when a drive for every user is made: nothing else of the drive programs needs it.
+// The folder that holds the users' profiles, asked of userenv.dll only when a drive for every
+// user is made: nothing else of the drive programs needs it.
 bool ProfilesFolder(wchar_t (&profiles)[MAX_PATH]) {
-    wchar_t path[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH ||
-        FAILED(StringCchCatW(path, MAX_PATH, L"\\userenv.dll")))
-        return false;
-    const UniqueLibrary userenv(LoadLibraryW(path));
-    using GetProfilesDirectoryProc = BOOL(WINAPI*)(wchar_t*, DWORD*);
     const auto getProfiles =
-        userenv ? reinterpret_cast<GetProfilesDirectoryProc>(reinterpret_cast<void*>(
-                      GetProcAddress(userenv.Get(), "GetProfilesDirectoryW")))
-                : nullptr;
+        SystemLibrary::Get<BOOL WINAPI(wchar_t*, DWORD*)>(L"userenv.dll", "GetProfilesDirectoryW");
     DWORD units = MAX_PATH;
     return getProfiles && getProfiles(profiles, &units);
 }

@@ -1,7 +1,6 @@
 #include "drives/window/DrivesWindow.h"
 #include <commctrl.h>
 #include <dbt.h>
-#include <shellapi.h>
 #include <windowsx.h>
 #include "drives/DriveActions.h"
 #include "drives/DriveStore.h"
@@ -15,6 +14,7 @@
 #include "drives/window/Elevated.h"
 #include "drives/window/FolderName.h"
 #include "drives/window/Placement.h"
+#include "drives/window/ShellCalls.h"
 #include "drives/window/Texts.h"
 #include "drives/window/WindowLayout.h"
 #include "support/DriveLetters.h"
@@ -294,8 +294,8 @@ void ShowRowMenu(HWND window, LPARAM at) {
 // A folder dropped on the window: the dialog that makes a drive, with that folder.
 void TakeDrop(HWND window, HDROP drop) {
     FolderName::Typed folder = {};
-    const UINT length = DragQueryFileW(drop, 0, folder.text, FolderName::kTypedUnits);
-    DragFinish(drop);
+    const UINT length = ShellCalls::FirstDropped(drop, folder.text, FolderName::kTypedUnits);
+    ShellCalls::FinishDrop(drop);
     const DWORD attributes = length ? GetFileAttributesW(folder.text) : INVALID_FILE_ATTRIBUTES;
     if (length < FolderName::kTypedUnits - 1 && attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -383,7 +383,6 @@ void OnInit(HWND window) {
     Placement::Restore(window);
     DriveList::Prepare(ListOf(window));
     Refresh(window);
-    DragAcceptFiles(window, TRUE);
     SetTimer(window, kPollTimer, kPollMilliseconds, nullptr);
 }
 

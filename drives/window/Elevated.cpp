@@ -1,7 +1,7 @@
 #include "drives/window/Elevated.h"
-#include <shellapi.h>
 #include "drives/DriveActions.h"
 #include "drives/window/DrivesIds.h"
+#include "drives/window/ShellCalls.h"
 #include "drives/window/Texts.h"
 #include "support/DriveLetters.h"
 #include "support/Handles.h"
@@ -31,7 +31,7 @@ int RunLwsubst(HWND owner, const wchar_t* arguments, DWORD& exitCode) noexcept {
     execute.lpFile = program;
     execute.lpParameters = arguments;
     execute.nShow = SW_HIDE;
-    if (!ShellExecuteExW(&execute)) {
+    if (!ShellCalls::Execute(execute)) {
         const DWORD error = GetLastError();
         return error ? static_cast<int>(error) : ERROR_GEN_FAILURE;
     }

@@ -1,6 +1,6 @@
 #include "drives/window/Explorer.h"
-#include <shellapi.h>
 #include "drives/DosDevices.h"
+#include "drives/window/ShellCalls.h"
 #include "support/DriveLetters.h"
 
 namespace Explorer {
@@ -21,7 +21,7 @@ int OpenDrive(HWND owner, int drive) noexcept {
     execute.lpVerb = L"open";
     execute.lpFile = root.text;
     execute.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExW(&execute))
+    if (ShellCalls::Execute(execute))
         return 0;
     const DWORD error = GetLastError();
     return error ? static_cast<int>(error) : ERROR_GEN_FAILURE;

@@ -1,18 +1,28 @@
 #include "drives/window/FolderPicker.h"
 #include <shlobj.h>
 #include <shobjidl.h>
+#include "drives/window/ShellCalls.h"
 #include "support/Handles.h"
 #include <strsafe.h>
 
 namespace {
+
+// A text or an item list the shell allocated for its caller.
+struct ShellMemoryTraits {
+    static void* Invalid() { return nullptr; }
+    static bool Release(void* memory) {
+        ShellCalls::FreeTaskMemory(memory);
+        return true;
+    }
+};
+using UniqueShellMemory = UniqueHandle<void*, ShellMemoryTraits>;
 
 using PickedName = wchar_t[FolderName::kTypedUnits];
 
 // Windows Vista and later; S_FALSE where the dialog does not exist, to ask the older one.
 HRESULT PickWithFolderDialog(HWND owner, const wchar_t* title, PickedName& folder) {
     ComPtr<IFileOpenDialog> dialog;
-    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(dialog.Receive()))))
+    if (FAILED(ShellCalls::CreateInProcess(CLSID_FileOpenDialog, IID_PPV_ARGS(dialog.Receive()))))
         return S_FALSE;
     FILEOPENDIALOGOPTIONS options = 0;
     HRESULT result = dialog->GetOptions(&options);
@@ -28,11 +38,12 @@ HRESULT PickWithFolderDialog(HWND owner, const wchar_t* title, PickedName& folde
     result = dialog->GetResult(item.Receive());
     if (FAILED(result))
         return result;
-    UniqueTaskString path;
-    result = item->GetDisplayName(SIGDN_FILESYSPATH, path.Receive());
+    LPWSTR path = nullptr;
+    result = item->GetDisplayName(SIGDN_FILESYSPATH, &path);
+    const UniqueShellMemory owned(path);
     if (FAILED(result))
         return result;
-    return StringCchCopyW(folder, FolderName::kTypedUnits, path.Get());
+    return StringCchCopyW(folder, FolderName::kTypedUnits, path);
 }
 
 // Its path comes back in MAX_PATH units at most.
@@ -41,10 +52,9 @@ Picked PickWithBrowseDialog(HWND owner, const wchar_t* title, PickedName& folder
     browse.hwndOwner = owner;
     browse.lpszTitle = title;
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-    LPITEMIDLIST chosen = SHBrowseForFolderW(&browse);
-    const bool picked = chosen && SHGetPathFromIDListW(chosen, folder);
-    CoTaskMemFree(chosen);
-    return picked ? Picked::Folder : Picked::Cancelled;
+    const PIDLIST_ABSOLUTE chosen = ShellCalls::BrowseForFolder(browse);
+    const UniqueShellMemory owned(chosen);
+    return chosen && ShellCalls::PathOf(chosen, folder) ? Picked::Folder : Picked::Cancelled;
 }
 
 } // namespace

@@ -2,11 +2,11 @@
 // start brings the first window forward and ends.
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 #include "support/Handles.h"
 #include "drives/window/DrivesIds.h"
 #include "drives/window/ChangeWatch.h"
 #include "drives/window/DrivesWindow.h"
+#include "drives/window/ShellCalls.h"
 #include "drives/window/Texts.h"
 
 namespace {
@@ -74,20 +74,6 @@ private:
     bool m_owned = false;
 };
 
-class ComApartment {
-public:
-    ComApartment() : m_result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(m_result))
-            CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT m_result;
-};
-
 // The dialog's own class, so that a second start can find it.
 bool RegisterWindowClass(HINSTANCE instance) {
     WNDCLASSEXW windowClass = {};
@@ -136,7 +122,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         Texts::Show(nullptr, IDS_START_FAILED, MB_ICONERROR, 0, nullptr, mutex.Error());
         return 1;
     }
-    const ComApartment apartment;
     const INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
     if (!RegisterWindowClass(instance))
@@ -146,5 +131,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         return 1;
     ShowWindow(window, show);
     ChangeWatch watch;
-    return RunMessageLoop(window, watch);
+    const int result = RunMessageLoop(window, watch);
+    ShellCalls::LeaveApartment();
+    return result;
 }
