@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "tests/PolicyKeys.h"
+#include "tests/ProcessWatch.h"
 #include "tests/ScratchKey.h"
 #include "tests/TestSupport.h"
 #include "drives/window/DrivesIds.h"
@@ -726,6 +727,23 @@ TEST_F(DrivesWindowTest, ChangesKeepsAndRestoresDrivesFromTheList) {
     m_list->Select(0);
     PostMessageW(GetDlgItem(m_window, IDC_RESTORE_NOW), BM_CLICK, 0, 0);
     EXPECT_TRUE(ListShows(L"S:|" + m_folders[0] + L"|" + kRestored));
+}
+
+// "Open folder" opens a drive's folder itself, which opens where the letter does not: a saved
+// drive not mapped now.
+TEST_F(DrivesWindowTest, OpenFolderOpensTheFolderOfASavedDriveNotMappedNow) {
+    ASSERT_EQ(RunLwsubst(L"S: \"" + m_folders[0] + L"\" /save"), 0u);
+    ASSERT_TRUE(DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"S:", nullptr));
+    const std::wstring row = L"S:|" + m_folders[0] + L"|";
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<std::wstring> rows = m_list->Rows();
+        return rows.size() == 1 && rows[0].compare(0, row.size(), row) == 0 && Mapped(L'S').empty();
+    }));
+    m_list->Select(0);
+    test::ProcessWatch explorer("explorer.exe");
+    PostMessageW(m_window, WM_COMMAND, IDC_OPEN_FOLDER, 0);
+    const test::StartedProcess started = explorer.FindNew();
+    EXPECT_NE(started.commandLine.find(m_folders[0]), std::wstring::npos) << started.commandLine;
 }
 
 // Every label and box of the add dialog shows its text whole, mnemonic included: the width

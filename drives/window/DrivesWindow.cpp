@@ -53,6 +53,7 @@ struct Offered {
     bool open = false;    // mapped (for every user: there now), its folder there
     bool change = false;  // mapped (its folder there or not)
     bool restore = false; // saved, not mapped now
+    bool folder = false;  // its folder there
     const wchar_t* Folder() const { return machine ? MachineFolder() : entry.Folder(); }
 };
 
@@ -67,8 +68,8 @@ Offered OfferedFor(int key) {
             return Offered();
         offered.machine = true;
         offered.machineEntry = DriveActions::ReadMachine(offered.drive, MachineFolder());
-        offered.open = offered.machineEntry.present &&
-                       GetFileAttributesW(MachineFolder()) != INVALID_FILE_ATTRIBUTES;
+        offered.folder = GetFileAttributesW(MachineFolder()) != INVALID_FILE_ATTRIBUTES;
+        offered.open = offered.machineEntry.present && offered.folder;
         return offered;
     }
     offered.entry = DriveActions::Read(offered.drive);
@@ -76,6 +77,8 @@ Offered OfferedFor(int key) {
     offered.open = offered.entry.mapped &&
                    GetFileAttributesW(offered.entry.mappedFolder) != INVALID_FILE_ATTRIBUTES;
     offered.restore = offered.entry.saved && !offered.entry.mapped;
+    offered.folder =
+        *offered.Folder() && GetFileAttributesW(offered.Folder()) != INVALID_FILE_ATTRIBUTES;
     return offered;
 }
 
@@ -204,6 +207,21 @@ void Open(HWND window) {
                     static_cast<DWORD>(error));
 }
 
+// A drive's folder itself: it opens where the letter does not (a saved drive not mapped now).
+void OpenFolder(HWND window) {
+    const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
+    if (!offered.drive || !*offered.Folder())
+        return;
+    if (!offered.folder) {
+        Texts::Show(window, IDS_OPEN_MISSING, MB_ICONEXCLAMATION, offered.drive, offered.Folder(),
+                    0);
+        return;
+    }
+    if (const int error = Explorer::OpenFolder(window, offered.Folder()))
+        Texts::Show(window, IDS_OPEN_FAILED, MB_ICONEXCLAMATION, offered.drive, offered.Folder(),
+                    static_cast<DWORD>(error));
+}
+
 // A saved drive not mapped now, mapped as a restore would.
 void RestoreNow(HWND window) {
     const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
@@ -278,6 +296,7 @@ void ShowRowMenu(HWND window, LPARAM at) {
         UINT text;
         bool offered;
     } items[] = {{IDC_OPEN, IDS_MENU_OPEN, offered.open || offered.change},
+                 {IDC_OPEN_FOLDER, IDS_MENU_OPEN_FOLDER, offered.folder},
                  {IDC_CHANGE, IDS_MENU_CHANGE, offered.change},
                  {IDC_REMOVE, IDS_MENU_REMOVE, true},
                  {IDC_RESTORE_NOW, IDS_MENU_RESTORE_NOW, offered.restore},
@@ -322,6 +341,9 @@ bool OnCommand(HWND window, WORD id, WORD code) {
         return true;
     case IDC_COPY_FOLDER:
         CopyFolder(window);
+        return true;
+    case IDC_OPEN_FOLDER:
+        OpenFolder(window);
         return true;
     case IDC_PERSIST:
         if (code == BN_CLICKED)
