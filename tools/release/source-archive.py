@@ -28,8 +28,8 @@ def fail(message):
 
 
 def from_git(source):
-    """The commit's tree listing and a reader of its blobs, read with no filter of the
-    releaser's (line endings, attributes)."""
+    """The commit's tree listing, a reader of its blobs, read with no filter of the releaser's
+    (line endings, attributes), and what ends the reading."""
     git = ["git", "-C", source, "-c", "core.quotePath=false"]
     listing = subprocess.run(git + ["ls-tree", "-r", "-t", "-z", "HEAD"], check=True,
                              capture_output=True, text=True).stdout.split("\0")[:-1]
@@ -43,12 +43,17 @@ def from_git(source):
         data = batch.stdout.read(size + 1)[:-1]
         return data
 
-    return listing, read
+    def close():
+        batch.stdin.close()
+        batch.stdout.close()
+        batch.wait()
+
+    return listing, read, close
 
 
 def from_archive(source):
-    """The listing the archive carried, and a reader of the unpacked files that refuses any file
-    that is not the commit's."""
+    """The listing the archive carried, a reader of the unpacked files that refuses any file that
+    is not the commit's, and what ends the reading (nothing)."""
     with open(os.path.join(source, RECORD), encoding="utf-8") as record:
         listing = [line.rstrip("\n") for line in record if "\t" in line]
 
@@ -59,7 +64,7 @@ def from_archive(source):
             fail(path + " is not the commit's: a release is of a commit")
         return data
 
-    return listing, read
+    return listing, read, lambda: None
 
 
 def entry(name, mode, data=None, epoch=0):
@@ -86,7 +91,7 @@ def main():
     if origin not in ("git", "archive"):
         fail(source + " is neither a git repository of its own nor unpacked from a release's"
              " source archive")
-    listing, read = from_git(source) if origin == "git" else from_archive(source)
+    listing, read, close = from_git(source) if origin == "git" else from_archive(source)
     record = "commit %s\nepoch %d\n%s\n" % (fact("commit"), epoch, "\n".join(listing))
     with open(output, "wb") as raw, gzip.GzipFile(fileobj=raw, mode="wb", mtime=epoch,
                                                   filename="") as packed, \
@@ -105,6 +110,7 @@ def main():
                                 io.BytesIO(data))
             else:
                 fail("%s is a %s of mode %s, which a release does not carry" % (path, kind, mode))
+    close()
 
 
 if __name__ == "__main__":
