@@ -1,6 +1,7 @@
 #include "drives/window/WindowLayout.h"
 #include <algorithm>
 #include "drives/window/DrivesIds.h"
+#include "support/SystemLibrary.h"
 
 namespace {
 
@@ -35,11 +36,9 @@ HFONT scaledFont;
 // The window's DPI: its monitor's where the platform says (Windows 10 1607 on), else the
 // screen's.
 UINT DpiOf(HWND window) {
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    const auto getDpi = reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpi && getDpi(window))
-        return getDpi(window);
+    const auto getDpi = SystemLibrary::Get<UINT WINAPI(HWND)>(L"user32.dll", "GetDpiForWindow");
+    if (const UINT dpi = getDpi ? getDpi(window) : 0)
+        return dpi;
     const HDC screen = GetDC(nullptr);
     const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
     if (screen)
@@ -50,10 +49,9 @@ UINT DpiOf(HWND window) {
 // The layout below scales the window itself: the dialog manager's own scaling for a new DPI
 // (Windows 10 1703 on) is turned off, so that nothing is scaled twice.
 void TakeOverDpiScaling(HWND window) {
-    using SetBehaviorFunction = BOOL(WINAPI*)(HWND, int, int);
     const int kDisableAll = 1; // DDC_DISABLE_ALL
-    const auto setBehavior = reinterpret_cast<SetBehaviorFunction>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior")));
+    const auto setBehavior = SystemLibrary::Get<BOOL WINAPI(HWND, int, int)>(
+        L"user32.dll", "SetDialogDpiChangeBehavior");
     if (setBehavior)
         setBehavior(window, kDisableAll, kDisableAll);
 }
