@@ -74,11 +74,11 @@ Offered OfferedFor(int key) {
     }
     offered.entry = DriveActions::Read(offered.drive);
     offered.change = offered.entry.mapped;
-    offered.open = offered.entry.mapped &&
-                   GetFileAttributesW(offered.entry.mappedFolder) != INVALID_FILE_ATTRIBUTES;
-    offered.restore = offered.entry.saved && !offered.entry.mapped;
+    // A mapped drive's folder is the one it maps: one look at the disk answers both.
     offered.folder =
         *offered.Folder() && GetFileAttributesW(offered.Folder()) != INVALID_FILE_ATTRIBUTES;
+    offered.open = offered.entry.mapped && offered.folder;
+    offered.restore = offered.entry.saved && !offered.entry.mapped;
     return offered;
 }
 
