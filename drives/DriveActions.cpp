@@ -254,7 +254,7 @@ Made Make(int drive, const wchar_t* folder, Keep keep, FolderNames::Names names)
 Made Change(int drive, int newDrive, const wchar_t* folder, Keep keep) noexcept {
     Made made;
     const Listing old = Read(drive);
-    if (!old.mapped) {
+    if (!old.mapped && !old.saved) {
         made.created = ERROR_INVALID_DRIVE;
         return made;
     }
@@ -269,7 +269,7 @@ Made Change(int drive, int newDrive, const wchar_t* folder, Keep keep) noexcept 
         return made;
     // The same letter: the old drive goes first. Another letter: the new one first, the old
     // one last.
-    if (sameLetter && (made.created = DosDevices::Delete(drive)) != 0)
+    if (sameLetter && old.mapped && (made.created = DosDevices::Delete(drive)) != 0)
         return made;
     made = Make(newDrive, folder, keep, FolderNames::Names::FullOnly);
     int error = 0;
@@ -284,7 +284,7 @@ Made Change(int drive, int newDrive, const wchar_t* folder, Keep keep) noexcept 
     if (!made.created)
         DosDevices::Delete(newDrive);
     wchar_t mapped[MAX_PATH];
-    if (DosDevices::Query(drive, mapped))
+    if (old.mapped && DosDevices::Query(drive, mapped))
         DosDevices::Define(drive, old.mappedFolder);
     return made;
 }

@@ -77,9 +77,9 @@ struct Made {
 Made Make(int drive, const wchar_t* folder, Keep keep, FolderNames::Names names) noexcept;
 
 // Gives a mapped drive another folder or letter (or both), kept as asked; the name is a full
-// path. All or nothing: where a step fails, the drive is as it was
-// (even where its folder is gone), and so are its saved entry, the new letter's and the user's
-// setting; the answer says which step failed.
+// path. A saved drive not mapped now is mapped as the change describes, its old entry gone. All or
+// nothing: where a step fails, the drive is as it was (even where its folder is gone), and so are
+// its saved entry, the new letter's and the user's setting; the answer says which step failed.
 Made Change(int drive, int newDrive, const wchar_t* folder, Keep keep) noexcept;
 
 // Makes every saved drive that is not in place (the caller asks whether the user's restore is

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include "drives/DriveActions.h"
 
-// What the drive dialog edits: a new drive, or a mapped one to change.
+// What the drive dialog edits: a new drive, or a mapped or saved one to change.
 struct DriveEdit {
     int drive = 0;                   // the drive changed; 0 for a new one
     const wchar_t* folder = nullptr; // its folder, or one to offer (dropped on the window)
