@@ -677,9 +677,9 @@ TEST_F(DrivesWindowTest, EscapeClosesDialogsOnly) {
 }
 
 // Change gives a drive another folder or letter, its saved entry following; where the new
-// folder cannot be mapped, the drive comes back as it was. A row's box keeps that drive for
-// sign-in or not, the user's setting untouched; a saved drive not mapped comes back at once
-// with Restore now.
+// folder cannot be mapped, the drive comes back as it was; a saved drive not mapped now (F2)
+// is mapped as changed. A row's box keeps that drive for sign-in or not, the user's setting
+// untouched; a saved drive not mapped comes back at once with Restore now.
 TEST_F(DrivesWindowTest, ChangesKeepsAndRestoresDrivesFromTheList) {
     ASSERT_EQ(RunLwsubst(L"R: \"" + m_folders[1] + L"\" /save"), 0u);
     ASSERT_TRUE(ListShows(L"R:|" + m_folders[1] + L"|" + kRestored));
@@ -688,12 +688,24 @@ TEST_F(DrivesWindowTest, ChangesKeepsAndRestoresDrivesFromTheList) {
         std::wstring folder;     // the folder given there
         const wchar_t* expected; // the drive after the change
         std::wstring mapped;     // and its folder
-    } changes[] = {{L"R:", m_folders[0], L"R", m_folders[0]},
-                   {L"S:", m_folders[0], L"S", m_folders[0]},
-                   {L"S:", m_folders[0] + L"\\missing", L"S", m_folders[0]}};
+        const wchar_t* unmapped; // a drive unmapped first, its entry kept
+    } changes[] = {{L"R:", m_folders[0], L"R", m_folders[0], nullptr},
+                   {L"S:", m_folders[0], L"S", m_folders[0], nullptr},
+                   {L"S:", m_folders[0] + L"\\missing", L"S", m_folders[0], nullptr},
+                   {L"T:", m_folders[1], L"T", m_folders[1], L"S:"},
+                   {L"S:", m_folders[0], L"S", m_folders[0], nullptr}};
+    std::wstring before = m_folders[1];
     for (const auto& change : changes) {
+        if (change.unmapped) {
+            ASSERT_TRUE(DefineDosDeviceW(DDD_REMOVE_DEFINITION, change.unmapped, nullptr));
+            ASSERT_TRUE(
+                ListShows(std::wstring(change.unmapped) + L"|" + before + L"|" + kSavedAbsent));
+        }
         m_list->Select(0);
-        PostMessageW(GetDlgItem(m_window, IDC_CHANGE), BM_CLICK, 0, 0);
+        if (change.unmapped)
+            PostMessageW(GetDlgItem(m_window, IDC_LIST), WM_KEYDOWN, VK_F2, 0);
+        else
+            PostMessageW(GetDlgItem(m_window, IDC_CHANGE), BM_CLICK, 0, 0);
         HWND dialog = nullptr;
         ASSERT_TRUE(WaitFor([&] { return (dialog = OwnedDialog(m_window)) != nullptr; }));
         SendMessageW(GetDlgItem(dialog, IDC_LETTER), CB_SELECTSTRING, static_cast<WPARAM>(-1),
@@ -714,6 +726,9 @@ TEST_F(DrivesWindowTest, ChangesKeepsAndRestoresDrivesFromTheList) {
         EXPECT_EQ(Mapped(letter), L"\\??\\" + change.mapped) << change.folder;
         EXPECT_EQ(Saved(letter), change.mapped) << change.folder;
         EXPECT_EQ(m_list->Rows().size(), 1u) << "the old letter gone: " << change.folder;
+        if (change.unmapped)
+            EXPECT_EQ(Saved(change.unmapped[0]), L"") << "its old entry gone";
+        before = change.mapped;
     }
     m_list->Tick(0, false);
     EXPECT_TRUE(ListShows(L"S:|" + m_folders[0] + L"|" + kNotSaved));

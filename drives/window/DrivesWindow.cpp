@@ -51,10 +51,12 @@ struct Offered {
     DriveActions::Listing entry;
     DriveActions::MachineListing machineEntry;
     bool open = false;    // mapped (for every user: there now), its folder there
-    bool change = false;  // mapped (its folder there or not)
+    bool change = false;  // mapped (its folder there or not), or saved
     bool restore = false; // saved, not mapped now
     bool folder = false;  // its folder there
     const wchar_t* Folder() const { return machine ? MachineFolder() : entry.Folder(); }
+    // A mapped drive whose folder is gone keeps Open (and Enter) offered: it says why.
+    bool OpenOffered() const { return open || entry.mapped; }
 };
 
 Offered OfferedFor(int key) {
@@ -73,7 +75,7 @@ Offered OfferedFor(int key) {
         return offered;
     }
     offered.entry = DriveActions::Read(offered.drive);
-    offered.change = offered.entry.mapped;
+    offered.change = offered.entry.mapped || offered.entry.saved;
     // A mapped drive's folder is the one it maps: one look at the disk answers both.
     offered.folder =
         *offered.Folder() && GetFileAttributesW(offered.Folder()) != INVALID_FILE_ATTRIBUTES;
@@ -86,8 +88,7 @@ void UpdateButtons(HWND window) {
     const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
     EnableWindow(GetDlgItem(window, IDC_CHANGE), offered.change);
     EnableWindow(GetDlgItem(window, IDC_REMOVE), offered.drive != 0);
-    // A mapped drive whose folder is gone keeps Open (and Enter) offered: it says why.
-    EnableWindow(GetDlgItem(window, IDC_OPEN), offered.open || offered.change);
+    EnableWindow(GetDlgItem(window, IDC_OPEN), offered.OpenOffered());
     EnableWindow(GetDlgItem(window, IDC_RESTORE_NOW), offered.restore);
     SendDlgItemMessageW(window, IDC_REMOVE, Elevated::kSetShield, 0, offered.machine);
 }
@@ -136,8 +137,9 @@ void Edit(HWND window, bool change, const wchar_t* folder = nullptr) {
         return;
     DriveEdit edit;
     edit.drive = offered.drive;
-    edit.folder = change ? offered.entry.mappedFolder : folder;
-    edit.keep = offered.entry.sameFolder;
+    edit.folder = change ? offered.entry.Folder() : folder;
+    // A saved drive not mapped now is kept with the folder shown.
+    edit.keep = offered.entry.sameFolder || (offered.entry.saved && !offered.entry.mapped);
     DriveEdited edited;
     if (!EditDrive(window, edit, edited))
         return;
@@ -195,7 +197,7 @@ void Remove(HWND window) {
 // the shell's, never as a folder gone.
 void Open(HWND window) {
     const Offered offered = OfferedFor(DriveList::Selected(ListOf(window)));
-    if (!offered.change && !offered.open)
+    if (!offered.OpenOffered())
         return;
     if (!offered.open) {
         Texts::Show(window, IDS_OPEN_MISSING, MB_ICONEXCLAMATION, offered.drive, offered.Folder(),
@@ -295,7 +297,7 @@ void ShowRowMenu(HWND window, LPARAM at) {
         UINT command;
         UINT text;
         bool offered;
-    } items[] = {{IDC_OPEN, IDS_MENU_OPEN, offered.open || offered.change},
+    } items[] = {{IDC_OPEN, IDS_MENU_OPEN, offered.OpenOffered()},
                  {IDC_OPEN_FOLDER, IDS_MENU_OPEN_FOLDER, offered.folder},
                  {IDC_CHANGE, IDS_MENU_CHANGE, offered.change},
                  {IDC_REMOVE, IDS_MENU_REMOVE, true},
