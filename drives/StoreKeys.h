@@ -10,6 +10,8 @@ const wchar_t kSettings[] = L"Software\\Lanterwell";
 const wchar_t kRestoreValue[] = L"RestoreAtSignIn";
 // Where the drives window was when it closed, and how large: REG_BINARY.
 const wchar_t kWindowValue[] = L"Window";
+// The widths the user gave the drives window's columns: REG_BINARY.
+const wchar_t kColumnsValue[] = L"Columns";
 // The saved drives: one REG_SZ (or REG_EXPAND_SZ) value per drive, named by its letter.
 const wchar_t kDrives[] = L"Software\\Lanterwell\\Drives";
 // The user's own sign-in entry, which runs lwsubst /restore.

@@ -641,12 +641,19 @@ TEST_F(DrivesWindowTest, FollowsTheScreensDpi) {
     }
 }
 
-// The window reopens where it was and as large; never where no screen shows it.
+// The window reopens where it was and as large, with the columns as the user left them
+// (through a refresh too); never where no screen shows it.
 TEST_F(DrivesWindowTest, ReopensWhereItWasOnAScreen) {
     RECT opened = {};
     GetWindowRect(m_window, &opened);
     const SIZE larger = {opened.right - opened.left + 40, opened.bottom - opened.top + 30};
     SetWindowPos(m_window, nullptr, 50, 60, larger.cx, larger.cy, SWP_NOZORDER);
+    const HWND list = GetDlgItem(m_window, IDC_LIST);
+    const int widths[] = {m_list->ColumnWidth(0) + 25, m_list->ColumnWidth(2) - 30};
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, widths[0]);
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, 2, widths[1]);
+    SendMessageW(m_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(m_list->ColumnWidth(0), widths[0]) << "kept through a refresh";
     Stop();
     Start();
     RECT now = {};
@@ -655,6 +662,8 @@ TEST_F(DrivesWindowTest, ReopensWhereItWasOnAScreen) {
     EXPECT_EQ(now.top, 60);
     EXPECT_EQ(now.right - now.left, larger.cx);
     EXPECT_EQ(now.bottom - now.top, larger.cy);
+    EXPECT_NEAR(m_list->ColumnWidth(0), widths[0], 1);
+    EXPECT_NEAR(m_list->ColumnWidth(2), widths[1], 1);
 
     SetWindowPos(m_window, nullptr, -30000, -30000, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     Stop();

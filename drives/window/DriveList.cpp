@@ -27,6 +27,15 @@ const UINT kNoBox = INDEXTOSTATEIMAGEMASK(0);
 
 bool filling = false;
 
+// A width the user chose is kept in hundredths of a dialog unit, which the window's font and
+// DPI measure anew; one wider than this is none.
+const int kChosenScale = 100;
+const int kMostChosen = 1000 * kChosenScale;
+// The drive and sign-in columns' widths the layout last set, in pixels: a column found at
+// another width was given it by the user, whose width it keeps from then on.
+int laid[3] = {};
+Placement::Columns chosen = {};
+
 // What the list says of a drive at sign-in, in the words lwsubst's list uses; a state not
 // listed has no row.
 const ToolTexts::CaseText<SignIn> kSignInTexts[] = {
@@ -44,6 +53,36 @@ int DialogUnits(HWND list, int units) {
     RECT width = {0, 0, units, 0};
     MapDialogRect(GetParent(list), &width);
     return WindowLayout::Scaled(width.right);
+}
+
+int FromChosen(HWND list, int width) {
+    return MulDiv(width, DialogUnits(list, kMostChosen / kChosenScale), kMostChosen);
+}
+
+int ToChosen(HWND list, int pixels) {
+    return MulDiv(pixels, kMostChosen, DialogUnits(list, kMostChosen / kChosenScale));
+}
+
+int Width(HWND list, int column) {
+    return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+}
+
+void SetWidth(HWND list, int column, int pixels) {
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, column, pixels);
+    laid[column] = Width(list, column);
+}
+
+// What the user did to the columns since the layout last set them.
+void NoticeChosen(HWND list) {
+    const struct {
+        int column;
+        int& width;
+    } columns[] = {{kDriveColumn, chosen.drive}, {kSignInColumn, chosen.signIn}};
+    for (const auto& column : columns) {
+        const int now = Width(list, column.column);
+        if (laid[column.column] && now != laid[column.column])
+            column.width = ToChosen(list, now);
+    }
 }
 
 void SetCell(HWND list, int row, int column, const wchar_t* text) {
@@ -104,12 +143,22 @@ void AddMachineRow(HWND list, int drive, wchar_t* folder) {
     AddRow(list, drive | DriveList::kMachineRow, kNoBox, folder, text);
 }
 
-// The sign-in column as wide as its longest text, and never narrower than its least width.
+// The sign-in column as the user left it, or as wide as its longest text and never narrower
+// than its least width.
 void FitSignInColumn(HWND list) {
-    SendMessageW(list, LVM_SETCOLUMNWIDTH, kSignInColumn, LVSCW_AUTOSIZE);
+    if (chosen.signIn) {
+        SetWidth(list, kSignInColumn, FromChosen(list, chosen.signIn));
+        return;
+    }
+    SetWidth(list, kSignInColumn, LVSCW_AUTOSIZE);
     const int least = DialogUnits(list, kSignInWidth);
-    if (SendMessageW(list, LVM_GETCOLUMNWIDTH, kSignInColumn, 0) < least)
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, kSignInColumn, least);
+    if (Width(list, kSignInColumn) < least)
+        SetWidth(list, kSignInColumn, least);
+}
+
+void SetDriveWidth(HWND list) {
+    SetWidth(list, kDriveColumn,
+             chosen.drive ? FromChosen(list, chosen.drive) : DialogUnits(list, kDriveWidth));
 }
 
 // The note that stands in the list while it has no rows, below its header.
@@ -165,7 +214,7 @@ void AddEmptyNote(HWND list) {
 
 namespace DriveList {
 
-void Prepare(HWND list) noexcept {
+void Prepare(HWND list, const Placement::Columns& kept) noexcept {
     const DWORD style = LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES | LVS_EX_INFOTIP;
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, style, style);
     const struct {
@@ -182,6 +231,9 @@ void Prepare(HWND list) noexcept {
         column.pszText = const_cast<wchar_t*>(ToolTexts::Load(columns[i].text, text, 64));
         SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
+    chosen.drive = kept.drive <= kMostChosen ? kept.drive : 0;
+    chosen.signIn = kept.signIn <= kMostChosen ? kept.signIn : 0;
+    SetDriveWidth(list);
     AddEmptyNote(list);
     NameAfterLabel(list);
 }
@@ -201,6 +253,7 @@ void Fill(HWND list, DriveStore::Restoring setting) noexcept {
             AddMachineRow(list, drive, machineFolder.Get());
     }
     Select(list, selected);
+    NoticeChosen(list);
     FitSignInColumn(list);
     Fit(list);
     const bool empty = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0;
@@ -263,19 +316,25 @@ void Tip(HWND list, NMLVGETINFOTIPW& tip) noexcept {
 }
 
 void Fit(HWND list) noexcept {
+    NoticeChosen(list);
     RECT client = {};
     GetClientRect(list, &client);
-    const int rest = client.right - static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0)) -
-                     static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, kSignInColumn, 0));
+    const int rest = client.right - Width(list, kDriveColumn) - Width(list, kSignInColumn);
     const int least = DialogUnits(list, kFolderLeast);
-    SendMessageW(list, LVM_SETCOLUMNWIDTH, kFolderColumn, rest > least ? rest : least);
+    SetWidth(list, kFolderColumn, rest > least ? rest : least);
     PlaceEmptyNote(list);
 }
 
 void Rescale(HWND list) noexcept {
-    SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, DialogUnits(list, kDriveWidth));
+    NoticeChosen(list);
+    SetDriveWidth(list);
     FitSignInColumn(list);
     Fit(list);
+}
+
+Placement::Columns Chosen(HWND list) noexcept {
+    NoticeChosen(list);
+    return chosen;
 }
 
 } // namespace DriveList

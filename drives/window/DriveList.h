@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include "drives/DriveStore.h"
+#include "drives/window/Placement.h"
 
 // The window's list of drives: one row for each virtual drive of this session and each saved
 // one, its letter (ticked where it is kept for sign-in), its folder (marked where the folder is
@@ -19,7 +20,12 @@ inline bool IsMachine(int key) noexcept {
     return (key & kMachineRow) != 0;
 }
 
-void Prepare(HWND list) noexcept;
+// The columns as the window opens: where the user gave the drive or sign-in column a width
+// (kept from the last time), it keeps that width; otherwise the sign-in column fits its texts.
+// The folder column always takes the room the others leave.
+void Prepare(HWND list, const Placement::Columns& chosen) noexcept;
+// The widths the user has given the columns so far, to keep.
+Placement::Columns Chosen(HWND list) noexcept;
 // The rows anew, by the setting read for them, the selection kept.
 void Fill(HWND list, DriveStore::Restoring setting) noexcept;
 // Whether Fill is changing the rows (its own changes are no user's).

@@ -405,7 +405,7 @@ void OnInit(HWND window) {
                      LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_DRIVES))));
     WindowLayout::Remember(window);
     Placement::Restore(window);
-    DriveList::Prepare(ListOf(window));
+    DriveList::Prepare(ListOf(window), Placement::KeptColumns());
     Refresh(window);
     SetTimer(window, kPollTimer, kPollMilliseconds, nullptr);
 }
@@ -468,6 +468,7 @@ INT_PTR CALLBACK DrivesProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case WM_DESTROY:
         Placement::Keep(window);
+        Placement::KeepColumns(DriveList::Chosen(ListOf(window)));
         WindowLayout::Forget();
         KillTimer(window, kPollTimer);
         PostQuitMessage(0);

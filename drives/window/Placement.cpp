@@ -10,14 +10,23 @@ struct Kept {
     UINT showCommand;
 };
 
-bool Read(Kept& kept) {
+// A value of exactly this size: anything else there (another version's, another program's) is
+// nothing kept.
+template <typename Value> bool Read(const wchar_t* name, Value& value) {
     KeyHandle key;
     DWORD type = REG_NONE;
-    DWORD size = sizeof(kept);
+    DWORD size = sizeof(value);
     return key.Open(HKEY_CURRENT_USER, StoreKeys::kSettings, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
-           RegQueryValueExW(key.Get(), StoreKeys::kWindowValue, nullptr, &type,
-                            reinterpret_cast<BYTE*>(&kept), &size) == ERROR_SUCCESS &&
-           type == REG_BINARY && size == sizeof(kept);
+           RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                            &size) == ERROR_SUCCESS &&
+           type == REG_BINARY && size == sizeof(value);
+}
+
+template <typename Value> void Write(const wchar_t* name, const Value& value) {
+    KeyHandle key;
+    if (key.Create(HKEY_CURRENT_USER, StoreKeys::kSettings, KEY_SET_VALUE) == ERROR_SUCCESS)
+        RegSetValueExW(key.Get(), name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&value),
+                       sizeof(value));
 }
 
 } // namespace
@@ -26,8 +35,8 @@ namespace Placement {
 
 void Restore(HWND window) noexcept {
     Kept kept = {};
-    // Anything else there (another size, a rectangle turned inside out) is no place.
-    if (!Read(kept) || kept.normal.right <= kept.normal.left ||
+    // A rectangle turned inside out is no place.
+    if (!Read(StoreKeys::kWindowValue, kept) || kept.normal.right <= kept.normal.left ||
         kept.normal.bottom <= kept.normal.top ||
         !MonitorFromRect(&kept.normal, MONITOR_DEFAULTTONULL))
         return;
@@ -51,10 +60,19 @@ void Keep(HWND window) noexcept {
     const Kept kept = {placement.rcNormalPosition, placement.showCmd == SW_SHOWMAXIMIZED
                                                        ? static_cast<UINT>(SW_SHOWMAXIMIZED)
                                                        : static_cast<UINT>(SW_SHOWNORMAL)};
-    KeyHandle key;
-    if (key.Create(HKEY_CURRENT_USER, StoreKeys::kSettings, KEY_SET_VALUE) == ERROR_SUCCESS)
-        RegSetValueExW(key.Get(), StoreKeys::kWindowValue, 0, REG_BINARY,
-                       reinterpret_cast<const BYTE*>(&kept), sizeof(kept));
+    Write(StoreKeys::kWindowValue, kept);
+}
+
+Columns KeptColumns() noexcept {
+    Columns columns = {};
+    // A width below nothing is none chosen.
+    if (!Read(StoreKeys::kColumnsValue, columns) || columns.drive < 0 || columns.signIn < 0)
+        return Columns();
+    return columns;
+}
+
+void KeepColumns(const Columns& columns) noexcept {
+    Write(StoreKeys::kColumnsValue, columns);
 }
 
 } // namespace Placement
