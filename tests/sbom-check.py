@@ -15,6 +15,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools",
                                 "release"))
+import carried  # noqa: E402
 import package_contents  # noqa: E402
 
 TOP = {"$schema", "bomFormat", "specVersion", "serialNumber", "version", "metadata",
@@ -132,24 +133,41 @@ def check_content(bom, release):
             need(hashes[0].get("content") == digest, name + " is listed with its hash")
 
 
+def runtimes(data):
+    """The GNU runtime components NSIS's code (no link map) carries, as refs."""
+    return {f"gnu/{name}" for name in carried.in_code(data)} if data.startswith(b"MZ") else set()
+
+
 def check_packages(bom, release):
     """Each package's listing is what it holds: a file that is a listed binary or release file
-    is among its dependencies, any other a component inside it with its hash, and nothing more."""
+    is among its dependencies, any other a component inside it with its hash, and nothing more;
+    the setup program and the code inside it depend on the runtimes their code carries."""
     components = {entry["bom-ref"]: entry for entry in bom.get("components", [])}
     depends = {d["ref"]: set(d.get("dependsOn", [])) for d in bom.get("dependencies", [])}
     by_hash = {entry["hashes"][0]["content"]: ref for ref, entry in components.items()
                if entry.get("hashes")}
     for name in sorted(os.listdir(release)):
-        held = package_contents.files(os.path.join(release, name))
-        if not held:
+        path = os.path.join(release, name)
+        contents = package_contents.contents(path)
+        if not contents:
             continue
+        held = {inside: hashlib.sha256(data).hexdigest() for inside, data in contents.items()}
+        own = set()
+        if name.endswith("-setup.exe"):
+            with open(path, "rb") as data:
+                own = {"nsis"} | runtimes(data.read())
         inner = {entry["name"]: entry.get("hashes", [{}])[0].get("content")
                  for entry in components.get(name, {}).get("components", [])}
         refs = {by_hash[digest] for digest in held.values() if digest in by_hash}
         others = {path: digest for path, digest in held.items() if digest not in by_hash}
-        need(refs == depends.get(name, set()) - {"nsis"},
-             f"{name} holds {sorted(refs)}, listed {sorted(depends.get(name, []))}")
+        need(refs | own == depends.get(name, set()),
+             f"{name} holds {sorted(refs | own)}, listed {sorted(depends.get(name, []))}")
         need(others == inner, f"{name}: its other files, listed as they are held")
+        for inside in others:
+            carries = runtimes(contents[inside])
+            need(carries == depends.get(f"{name}/{inside}", set()),
+                 f"{name}/{inside} carries {sorted(carries)}, listed "
+                 f"{sorted(depends.get(name + '/' + inside, []))}")
         arch = re.search(r"-(x86|x64|arm64)\.msi$", name)
         if arch:
             sets = {"x86": {"x86"}, "x64": {"x64", "x86"}}[arch.group(1)]

@@ -1,12 +1,15 @@
 """What of the toolchains' runtimes a shipped binary carries, read from its link map (FILE.map
-beside it: GNU ld's for x86 and x64, lld's for ARM64, see cmake/zig-link-map.py). The one home
-of that answer, for the notices, the bill of materials and their checks.
+beside it: GNU ld's for x86 and x64, lld's for ARM64, see cmake/zig-link-map.py), or for NSIS's
+code, which comes with no map, from the code itself (in_code). The one home of that answer, for
+the notices, the bill of materials and their checks.
 
 Our own objects are the inputs the build tree names relatively; every input named by an
 absolute path is a toolchain's, and belongs to exactly one component below, or the binary
 carries something that no notice covers (Unclassified).
 """
+import collections
 import functools
+import glob
 import os
 import re
 
@@ -26,6 +29,14 @@ ZIG_TREES = [  # the first that holds a source of the object's name wins
 ZIG_RUNTIME = "compiler_rt"
 # Objects Zig names after what they become: mingw-w64's crtexe.c and crtdll.c.
 ZIG_RENAMED = {"crt2": "mingw-w64", "dllcrt2": "mingw-w64"}
+
+
+# GCC leaves its ident in every object it compiles. Debian built its mingw-w64 runtime with
+# another GCC than the cross compiler installed beside it, so an ident that the runtime's
+# libraries hold and GCC's own do not marks one object of the runtime; x86 GCC's crtbegin.o
+# names the DLL it asks for an unwinder, and that name marks it.
+IDENT = re.compile(rb"GCC: \([^)\x00]*\) [\x20-\x7e]+")
+UNWINDER_DLL = re.compile(rb"libgcc_s_[\w-]+\.dll")
 
 
 class Unclassified(Exception):
@@ -94,3 +105,38 @@ def sources(map_path):
         if path.startswith("/") and member:
             stems.add(os.path.splitext(member)[0].rpartition("-")[2])
     return stems
+
+
+def _read(path):
+    with open(path, "rb") as data:
+        return data.read()
+
+
+@functools.lru_cache(None)
+def _marks(triplet):
+    """The idents only the runtime's objects carry, and the names only crtbegin.o holds."""
+    runtime, compiler, unwinders = set(), set(), set()
+    for path in glob.glob(f"/usr/{triplet}/lib/*.[ao]"):
+        runtime.update(IDENT.findall(_read(path)))
+    for path in glob.glob(f"/usr/lib/gcc/{triplet}/*/*.[ao]"):
+        data = _read(path)
+        compiler.update(IDENT.findall(data))
+        if os.path.basename(path) == "crtbegin.o":
+            unwinders.update(UNWINDER_DLL.findall(data))
+    if not runtime - compiler:
+        raise Unclassified(f"{triplet}: the runtime's objects cannot be told from GCC's own")
+    return frozenset(runtime - compiler), frozenset(unwinders)
+
+
+def in_code(data, triplet="i686-w64-mingw32"):
+    """{component: how many of its objects} that a binary built by Debian's mingw-w64 GCC
+    without a link map carries, by the marks its code holds."""
+    only_runtime, unwinders = _marks(triplet)
+    idents = collections.Counter(IDENT.findall(data))
+    found = {}
+    runtime = sum(count for ident, count in idents.items() if ident in only_runtime)
+    if runtime:
+        found["mingw-w64"] = runtime
+    if any(name in data for name in unwinders):
+        found["GCC runtime"] = 1
+    return found

@@ -22,7 +22,7 @@ def _unpacked(folder):
         for name in names:
             path = os.path.join(top, name)
             with open(path, "rb") as data:
-                found[os.path.relpath(path, folder).replace(os.sep, "/")] = _digest(data.read())
+                found[os.path.relpath(path, folder).replace(os.sep, "/")] = data.read()
     return found
 
 
@@ -33,17 +33,22 @@ def _msi(path, scratch):
                              text=True).stdout.split()
     for stream in streams:
         if stream.startswith(("Binary.", "Icon.")):
-            data = subprocess.run(["msiinfo", "extract", path, stream], check=True,
-                                  capture_output=True).stdout
-            found[stream] = _digest(data)
+            found[stream] = subprocess.run(["msiinfo", "extract", path, stream], check=True,
+                                           capture_output=True).stdout
     return found
 
 
 def files(path):
     """{name inside the package: SHA-256} for a package of the release; {} for another file."""
+    return {name: _digest(data) for name, data in contents(path).items()}
+
+
+def contents(path):
+    """{name inside the package: its bytes} for a package of the release; {} for another
+    file."""
     if path.endswith(".msix"):
         with zipfile.ZipFile(path) as package:
-            return {name: _digest(package.read(name)) for name in package.namelist()}
+            return {name: package.read(name) for name in package.namelist()}
     if not path.endswith(PACKAGES):
         return {}
     with tempfile.TemporaryDirectory() as scratch:

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the release's bill of materials, CycloneDX 1.5 in JSON: the files the release
 ships, the binaries (as packed, signed when the release is), the toolchains' components each
-binary carries (its link map, carried.py) and NSIS's, with their versions, licences (SPDX; the
+binary carries (its link map, carried.py) and NSIS's (and what of the runtimes NSIS's own code
+carries, read from it), with their versions, licences (SPDX; the
 texts are in THIRD-PARTY-NOTICES.txt) and what depends on what. Each package's contents are
 read from the package itself (package_contents.py): a file that is one of the binaries or of the
 release's files is a dependency on it, any other a component inside the package's, with its
@@ -76,23 +77,37 @@ def component(kind, ref, name, version, path=None, licence=None):
     return entry
 
 
-def held(package, path, known, version, nsis_version):
-    """What a package holds: the refs of the known files in it, and a component for each other
-    file."""
-    refs, inner = [], []
-    for name, digest in sorted(package_contents.files(path).items()):
+def gnu_component(third, name, zig):
+    """The ref of a GNU runtime component, added to `third` where it is new."""
+    title, package, licence = GNU[name]
+    ref = f"gnu/{name}"
+    third[ref] = component("library", ref, title, package_version(package, zig), None, licence)
+    return ref
+
+
+def held(package, path, known, version, third, zig):
+    """What a package holds: the refs of the known files in it, a component for each other
+    file, and what of the GNU runtimes each of those carries (NSIS's code, which has no link
+    map: carried.in_code)."""
+    refs, inner, carrying = [], [], {}
+    for name, data in sorted(package_contents.contents(path).items()):
+        digest = hashlib.sha256(data).hexdigest()
         if digest in known:
             refs.append(known[digest])
             continue
+        runtimes = carried.in_code(data) if data.startswith(b"MZ") else {}
+        if runtimes:
+            carrying[f"{package}/{name}"] = [gnu_component(third, runtime, zig)
+                                             for runtime in sorted(runtimes)]
         ours = not name.startswith(NSIS_PARTS)
         entry = {"type": BINARY_TYPES.get(os.path.splitext(name)[1].lower(), "file"),
                  "bom-ref": f"{package}/{name}", "name": name,
-                 "version": version if ours else nsis_version,
+                 "version": version if ours else third["nsis"]["version"],
                  "hashes": [{"alg": "SHA-256", "content": digest}]}
         if not ours:
             entry["licenses"] = [{"expression": NSIS[2]}]
         inner.append(entry)
-    return sorted(set(refs)), inner
+    return sorted(set(refs)), inner, carrying
 
 
 def main():
@@ -109,12 +124,13 @@ def main():
         components.append(component(BINARY_TYPES[os.path.splitext(name)[1].lower()], ref, name,
                                     options.version, os.path.join(options.stage, arch, name),
                                     "MIT"))
-        table = ZIG if arch == "arm64" else GNU
-        toolchain = "zig" if arch == "arm64" else "gnu"
         refs = []
         for carried_component in sorted(carried.carried(map_path, options.zig)):
-            title, package, licence = table[carried_component]
-            third_ref = f"{toolchain}/{carried_component}"
+            if arch != "arm64":
+                refs.append(gnu_component(third, carried_component, options.zig))
+                continue
+            title, package, licence = ZIG[carried_component]
+            third_ref = f"zig/{carried_component}"
             third[third_ref] = component("library", third_ref, title,
                                          package_version(package, options.zig), None, licence)
             refs.append(third_ref)
@@ -129,12 +145,17 @@ def main():
         kind = "application" if name.endswith(".exe") else "file"
         path = os.path.join(options.release, name)
         entry = component(kind, name, name, options.version, path)
-        refs, inner = held(name, path, known, options.version, third["nsis"]["version"])
+        refs, inner, carrying = held(name, path, known, options.version, third, options.zig)
         if inner:
             entry["components"] = inner
         components.append(entry)
-        # The setup program is NSIS's stub too.
-        dependencies[name] = refs + (["nsis"] if name.endswith("-setup.exe") else [])
+        dependencies.update(carrying)
+        # The setup program is NSIS's stub too, with the runtime the stub carries.
+        if name.endswith("-setup.exe"):
+            with open(path, "rb") as data:
+                refs += ["nsis"] + [gnu_component(third, runtime, options.zig)
+                                    for runtime in sorted(carried.in_code(data.read()))]
+        dependencies[name] = refs
     dependencies["lanterwell"] = shipped
     components += [third[ref] for ref in sorted(third)]
     for ref in third:

@@ -4,7 +4,8 @@ binaries carry, as their link maps say (carried.py), taken from the licence file
 toolchains themselves ship; with --check, says whether a notices file has a section for each
 component the binaries carry and none for any other.
 
-usage: third-party-notices.py --zig ZIG-DIR --map ARCH=FILE.map... (--output FILE | --check FILE)
+usage: third-party-notices.py --zig ZIG-DIR --map ARCH=FILE.map... (--output FILE |
+                              --check FILE [--setup SETUP.exe])
 
 - x86 and x64 (mingw-w64 with GCC, Debian's packages): the mingw-w64 runtime's startup code
   and CRT, and winpthreads where a binary links it, from the package's machine-readable
@@ -16,7 +17,11 @@ usage: third-party-notices.py --zig ZIG-DIR --map ARCH=FILE.map... (--output FIL
   licences of libc++, libc++abi and libunwind, from Zig's lib folder.
 - The setup program and its uninstaller (NSIS, Debian's package): NSIS's own licence, which
   covers its stub and zlib, the LZMA compressor's licence with its exception, and the System
-  plug-in's call code, from /usr/share/doc/nsis/copyright.
+  plug-in's call code, from /usr/share/doc/nsis/copyright. NSIS's code inside the setup program
+  was built by Debian's mingw-w64 GCC too: what of its runtime each part carries is read from
+  the part itself (carried.in_code), and the part is named where that runtime's licence is.
+  With --setup, the check also reads the setup program: every part of NSIS's code in it is
+  one of NSIS_CODE and carries what the notices say.
 
 The ZPL and the MIT-style licences ask that a binary distribution reproduce their notices;
 GCC's exception and the LLVM exception ask nothing of a program compiled with them, and are
@@ -25,11 +30,13 @@ included so that a reader sees why.
 import argparse
 import os
 import re
+import subprocess
 import sys
 import textwrap
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import carried  # noqa: E402  (what each binary carries, from its link map)
+import package_contents  # noqa: E402  (what the setup program holds)
 
 MINGW_COPYRIGHT = "/usr/share/doc/mingw-w64-common/copyright"
 GCC_COPYRIGHT = "/usr/share/doc/gcc-mingw-w64-base/copyright"
@@ -66,6 +73,16 @@ ZIG_FILES = [
     ("libunwind", "libunwind (ARM64)", "lib/libunwind/LICENSE.TXT"),
 ]
 NSIS_TITLE = "NSIS (the setup program and its uninstaller)"
+# NSIS's code inside the setup program (Unicode, SetCompressor lzma), below NSIS's folder: the
+# stub, which the uninstaller is too, the plug-ins the installer's scripts call, and the
+# registry tool of its Library.nsh. Named "setup/..." where it carries a runtime.
+NSIS_CODE = {
+    "setup/stub": "Stubs/lzma-x86-unicode",
+    "setup/System.dll": "Plugins/x86-unicode/System.dll",
+    "setup/nsDialogs.dll": "Plugins/x86-unicode/nsDialogs.dll",
+    "setup/nsExec.dll": "Plugins/x86-unicode/nsExec.dll",
+    "setup/RegTool": "Bin/RegTool-x86.bin",
+}
 RULE = "#" * 78
 
 
@@ -188,6 +205,82 @@ def carried_by(zig, maps):
     return found
 
 
+def nsis_folder():
+    """NSIS's folder, as makensis reports it."""
+    try:
+        header = subprocess.run(["makensis", "-HDRINFO"], capture_output=True, text=True).stdout
+    except OSError as error:
+        sys.exit(f"third-party-notices: makensis: {error}")
+    found = re.search(r"NSISDIR=([^,\n]*)", header)
+    if not found:
+        sys.exit("third-party-notices: makensis names no NSIS folder")
+    return found.group(1).strip().strip('"')
+
+
+def carried_by_nsis(parts):
+    """For each GNU component NSIS's code carries, the parts that carry it: `parts` maps a
+    part's name to its bytes."""
+    found = {}
+    for name, data in sorted(parts.items()):
+        for component in carried.in_code(data):
+            found.setdefault(("gnu", component), []).append(name)
+    return found
+
+
+def nsis_parts():
+    folder = nsis_folder()
+    parts = {}
+    for name, path in NSIS_CODE.items():
+        with open(os.path.join(folder, path), "rb") as data:
+            parts[name] = data.read()
+    return parts
+
+
+def setup_parts(setup):
+    """NSIS's code as the setup program holds it, by the names of NSIS_CODE: the setup program
+    is the stub; its uninstaller is the stub again."""
+    with open(setup, "rb") as data:
+        parts = {"setup/stub": data.read()}
+    stray = []
+    for name, data in package_contents.contents(setup).items():
+        base = os.path.basename(name)
+        if name == "uninstall.exe":
+            parts["setup/uninstall.exe"] = data
+        elif base.startswith("NSIS.Library.RegTool"):
+            parts["setup/RegTool"] = data
+        elif name.startswith("$PLUGINSDIR/") and data.startswith(b"MZ"):
+            if "setup/" + base in NSIS_CODE:
+                parts["setup/" + base] = data
+            else:
+                stray.append(name)
+    return parts, stray
+
+
+def merged(first, second):
+    found = {key: list(value) for key, value in first.items()}
+    for key, names in second.items():
+        found.setdefault(key, []).extend(names)
+    return found
+
+
+def carried_lines(path):
+    """{section title: the names its "Carried by" line gives}."""
+    with open(path, encoding="utf-8") as notices:
+        lines = notices.read().splitlines()
+    found, title = {}, None
+    for i, line in enumerate(lines):
+        if 0 < i < len(lines) - 1 and lines[i - 1] == RULE and lines[i + 1] == RULE:
+            title = line
+        elif line.startswith("Carried by: ") and title:
+            text = line[len("Carried by: "):]
+            for more in lines[i + 1:]:
+                if not more.startswith("  "):
+                    break
+                text += " " + more.strip()
+            found[title] = {name.strip() for name in text.split(",")}
+    return found
+
+
 def titles_in(path):
     with open(path, encoding="utf-8") as notices:
         lines = notices.read().splitlines()
@@ -213,16 +306,35 @@ def gnu_sources(maps):
     return set().union(*(carried.sources(path) for arch, path in maps if arch != "arm64"))
 
 
-def check(zig, maps, path):
-    """Whether the file has a section for every carried component and for nothing else, and
-    names no source file that no binary links an object of."""
-    carriers = carried_by(zig, maps)
+def check(zig, maps, path, setup):
+    """Whether the file has a section for every carried component and for nothing else, each
+    naming what carries it, and names no source file that no binary links an object of."""
+    problems = []
+    nsis = nsis_parts()
+    if setup:
+        held, stray = setup_parts(setup)
+        problems += [f"the setup program holds {name}, which NSIS_CODE does not know"
+                     for name in stray]
+        # The uninstaller is the stub again, and the stub's marks are the setup program's.
+        stub = carried.in_code(held.pop("setup/uninstall.exe", held["setup/stub"]))
+        if stub != carried.in_code(held["setup/stub"]):
+            problems.append("uninstall.exe carries other than the setup program's stub")
+        problems += [f"{name} in the setup program carries other than NSIS's own"
+                     for name, data in held.items()
+                     if name in nsis and carried.in_code(data) != carried.in_code(nsis[name])]
+    carriers = merged(carried_by(zig, maps), carried_by_nsis(nsis))
     known = {(toolchain, component) for toolchain, component, _, _ in sections(zig)}
     wanted = {title for toolchain, component, title, _ in sections(zig)
               if (toolchain, component) in carriers} | {NSIS_TITLE}
     present = titles_in(path)
-    problems = [f"carried by {', '.join(carriers[key])}, but no notice knows {key[1]}"
-                for key in sorted(set(carriers) - known)]
+    problems += [f"carried by {', '.join(carriers[key])}, but no notice knows {key[1]}"
+                 for key in sorted(set(carriers) - known)]
+    said = carried_lines(path)
+    problems += [f"{title!r} says it is carried by {sorted(said.get(title, set()))}, not "
+                 f"{sorted(carriers[(toolchain, component)])}"
+                 for toolchain, component, title, _ in sections(zig)
+                 if (toolchain, component) in carriers and title in present and
+                 said.get(title) != set(carriers[(toolchain, component)])]
     problems += [f"no section {title!r}" for title in sorted(wanted - present)]
     problems += [f"a section {title!r} for what no binary carries"
                  for title in sorted(present - wanted)]
@@ -243,15 +355,18 @@ def main():
     action = parser.add_mutually_exclusive_group(required=True)
     action.add_argument("--output")
     action.add_argument("--check")
+    parser.add_argument("--setup", help="with --check: the setup program made with them")
     options = parser.parse_args()
     maps = [tuple(pair.split("=", 1)) for pair in options.map]
     if options.check:
-        sys.exit(check(options.zig, maps, options.check))
-    carriers = carried_by(options.zig, maps)
+        sys.exit(check(options.zig, maps, options.check, options.setup))
+    carriers = merged(carried_by(options.zig, maps), carried_by_nsis(nsis_parts()))
     stems = gnu_sources(maps)
     notices = ("Lanterwell's binaries include parts of the runtimes of the toolchains that "
-               "build them, and its setup program parts of NSIS. Their licences follow, each "
-               "with the binaries that carry it.\n\n")
+               "build them, and its setup program parts of NSIS, whose own code carries parts of "
+               "the mingw-w64 and GCC runtimes too (setup/stub is the setup program's code, and "
+               "its uninstaller's). Their licences follow, each with the binaries that carry "
+               "it.\n\n")
     for toolchain, component, title, make in sections(options.zig):
         binaries = carriers.get((toolchain, component))
         if binaries:
