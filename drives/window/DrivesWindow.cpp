@@ -31,6 +31,11 @@ using DriveActions::Problem;
 const UINT kPollTimer = 1;
 const UINT kPollMilliseconds = 2000;
 
+// Whether the user went to another window since the list was filled: what changed meanwhile
+// (a folder gone, a drive made elsewhere) shows when they come back. The activation that
+// shows the window finds the list just filled.
+bool wentAway = false;
+
 HWND ListOf(HWND window) {
     return GetDlgItem(window, IDC_LIST);
 }
@@ -456,7 +461,9 @@ INT_PTR CALLBACK DrivesProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         Tick(window, static_cast<int>(wParam), lParam != 0);
         return TRUE;
     case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE)
+        if (LOWORD(wParam) == WA_INACTIVE)
+            wentAway = true;
+        else if (wentAway)
             Refresh(window);
         return FALSE;
     case WM_TIMER:
