@@ -29,11 +29,12 @@ function(lanterwell_wine_fixture)
 endfunction()
 
 # lanterwell_wine_test(NAME name TARGET target [AS exe-name] [LOCALES ...]
-#                      [VERSION win98|nt40] [SUMMARY regex] [ARGS ...] [FILES file[=name] ...])
+#                      [VERSION win98|nt40] [SUMMARY regex] [FOLDER /below] [ARGS ...]
+#                      [FILES file[=name] ...])
 # One CTest test per locale; each runs the whole program in a fresh folder holding the
-# program and the files it needs.
+# program and the files it needs (FOLDER: a folder of that name below the test's own).
 function(lanterwell_wine_test)
-    cmake_parse_arguments(T "" "NAME;TARGET;AS;VERSION;SUMMARY" "LOCALES;FILES;ARGS" ${ARGN})
+    cmake_parse_arguments(T "" "NAME;TARGET;AS;VERSION;SUMMARY;FOLDER" "LOCALES;FILES;ARGS" ${ARGN})
     if(NOT T_SUMMARY)
         set(T_SUMMARY "^\\[  PASSED  \\]")
     endif()
@@ -60,7 +61,8 @@ function(lanterwell_wine_test)
             COMMAND ${CMAKE_COMMAND} -E env "WINE_RUN_SUMMARY=${T_SUMMARY}"
                 "WINE_RUN_ARGS=${arguments}"
                 bash ${CMAKE_SOURCE_DIR}/tests/wine-run.sh
-                ${LANTERWELL_WINEPREFIX} ${CMAKE_BINARY_DIR}/runs/${test} ${locale} ${T_VERSION}
+                ${LANTERWELL_WINEPREFIX} ${CMAKE_BINARY_DIR}/runs/${test}${T_FOLDER} ${locale}
+                ${T_VERSION}
                 $<TARGET_FILE:${T_TARGET}>=${T_AS} ${T_FILES})
         # The tests share one registry and one set of DOS devices: one at a time.
         set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix

@@ -11,7 +11,8 @@ namespace {
 class CompanionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(CopyFileA(test::InRunFolder("subst_companion.dll").c_str(),
+        SKIP_WITHOUT_ANSI_RUN_FOLDER();
+        ASSERT_TRUE(CopyFileW(test::InRunFolder("subst_companion.dll").c_str(),
                               test::InRunFolder("SUBST.DLL").c_str(), FALSE));
         m_binding = new SubstLibrary(moduleInstance.instance, true);
         ASSERT_TRUE(m_binding->IsLoaded());
@@ -22,7 +23,7 @@ protected:
         if (m_binding && test::DriveInUse(m_drive))
             m_binding->Delete(m_drive);
         delete m_binding;
-        DeleteFileA(test::InRunFolder("SUBST.DLL").c_str());
+        DeleteFileW(test::InRunFolder("SUBST.DLL").c_str());
     }
 
     SubstLibrary* m_binding = nullptr;
@@ -31,14 +32,14 @@ protected:
 };
 
 TEST_F(CompanionTest, MapsQueriesAndRemovesASubstitutedDrive) {
-    ASSERT_EQ(m_binding->Create(m_drive, m_folder.Path().c_str()), 0);
+    ASSERT_EQ(m_binding->Create(m_drive, m_folder.AnsiPath().c_str()), 0);
     EXPECT_TRUE(test::DriveInUse(m_drive));
 
     char buffer[261] = {};
     EXPECT_EQ(m_binding->Query(m_drive, buffer, 260), 0);
-    EXPECT_STREQ(buffer, m_folder.Path().c_str());
+    EXPECT_STREQ(buffer, m_folder.AnsiPath().c_str());
 
-    EXPECT_NE(m_binding->Create(m_drive, m_folder.Path().c_str()), 0) << "letter in use";
+    EXPECT_NE(m_binding->Create(m_drive, m_folder.AnsiPath().c_str()), 0) << "letter in use";
 
     EXPECT_EQ(m_binding->Delete(m_drive), 0);
     EXPECT_FALSE(test::DriveInUse(m_drive));
@@ -47,28 +48,28 @@ TEST_F(CompanionTest, MapsQueriesAndRemovesASubstitutedDrive) {
 }
 
 TEST_F(CompanionTest, QueryWritesNoMoreThanTheSizeAllows) {
-    ASSERT_EQ(m_binding->Create(m_drive, m_folder.Path().c_str()), 0);
+    ASSERT_EQ(m_binding->Create(m_drive, m_folder.AnsiPath().c_str()), 0);
     char buffer[261];
     FillMemory(buffer, sizeof(buffer), 'x');
     EXPECT_EQ(m_binding->Query(m_drive, buffer, 5), 0);
-    EXPECT_EQ(std::string(buffer, 4), m_folder.Path().substr(0, 4));
+    EXPECT_EQ(std::string(buffer, 4), m_folder.AnsiPath().substr(0, 4));
     EXPECT_EQ(buffer[4], 0);
     EXPECT_EQ(buffer[5], 'x');
 }
 
 TEST_F(CompanionTest, RefusesFilesMissingPathsAndBadLetters) {
-    const std::string file = m_folder.Path() + "\\file.txt";
+    const std::string file = m_folder.AnsiPath() + "\\file.txt";
     HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     CloseHandle(handle);
 
     EXPECT_NE(m_binding->Create(m_drive, file.c_str()), 0);
-    EXPECT_NE(m_binding->Create(m_drive, (m_folder.Path() + "\\missing").c_str()), 0);
+    EXPECT_NE(m_binding->Create(m_drive, (m_folder.AnsiPath() + "\\missing").c_str()), 0);
     EXPECT_NE(m_binding->Create(m_drive, ""), 0);
     EXPECT_FALSE(test::DriveInUse(m_drive));
-    EXPECT_NE(m_binding->Create(0, m_folder.Path().c_str()), 0);
-    EXPECT_NE(m_binding->Create(27, m_folder.Path().c_str()), 0);
-    EXPECT_NE(m_binding->Create(3, m_folder.Path().c_str()), 0) << "C: is a real drive";
+    EXPECT_NE(m_binding->Create(0, m_folder.AnsiPath().c_str()), 0);
+    EXPECT_NE(m_binding->Create(27, m_folder.AnsiPath().c_str()), 0);
+    EXPECT_NE(m_binding->Create(3, m_folder.AnsiPath().c_str()), 0) << "C: is a real drive";
 }
 
 TEST_F(CompanionTest, NeverTreatsOrRemovesARealDriveAsASubstitution) {
@@ -83,13 +84,13 @@ TEST_F(CompanionTest, NeverTreatsOrRemovesARealDriveAsASubstitution) {
 // The tools carry the release's version; the module keeps its own.
 TEST(ToolVersions, TheToolsCarryTheReleaseVersion) {
     const auto fileVersion = [](const std::string& name) {
-        const std::string path = test::InRunFolder(name);
+        const std::wstring path = test::InRunFolder(name);
         DWORD ignored = 0;
-        std::string block(GetFileVersionInfoSizeA(path.c_str(), &ignored), '\0');
+        std::string block(GetFileVersionInfoSizeW(path.c_str(), &ignored), '\0');
         VS_FIXEDFILEINFO* fixed = nullptr;
         UINT size = 0;
-        if (block.empty() || !GetFileVersionInfoA(path.c_str(), 0, block.size(), &block[0]) ||
-            !VerQueryValueA(&block[0], "\\", reinterpret_cast<void**>(&fixed), &size))
+        if (block.empty() || !GetFileVersionInfoW(path.c_str(), 0, block.size(), &block[0]) ||
+            !VerQueryValueW(&block[0], L"\\", reinterpret_cast<void**>(&fixed), &size))
             return std::make_pair(0ul, 0ul);
         return std::make_pair(static_cast<unsigned long>(fixed->dwFileVersionMS),
                               static_cast<unsigned long>(fixed->dwFileVersionLS));

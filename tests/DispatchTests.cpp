@@ -16,6 +16,7 @@ using Export = HRESULT(WINAPI*)();
 class DispatchTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the server finds SUBST.DLL beside it by its ANSI path
         ASSERT_TRUE(m_dll.Loaded());
         UnRegisterTypeLib(kLibraryId, 1, 0, 0, test::kNativeSysKind);
         m_dual = Make();

@@ -190,7 +190,7 @@ protected:
             GTEST_SKIP() << "under emulation one process cannot read another's memory";
         ForgetEverything();
         for (const char* name : {"picked", "typed"}) {
-            m_folders.push_back(test::Wide(test::InRunFolder(std::string("window ") + name)));
+            m_folders.push_back(test::InRunFolder(std::string("window ") + name));
             CreateDirectoryW(m_folders.back().c_str(), nullptr);
         }
         Start();
@@ -309,7 +309,7 @@ protected:
     static DWORD RunLwsubst(const std::wstring& arguments) {
         PROCESS_INFORMATION run = {};
         DWORD code = 0xFFFFFFFF;
-        if (!Launch(L"\"" + test::Wide(test::InRunFolder("lwsubst.exe")) + L"\" " + arguments, run))
+        if (!Launch(L"\"" + test::InRunFolder("lwsubst.exe") + L"\" " + arguments, run))
             return code;
         WaitForSingleObject(run.hProcess, test::kHangDeadline);
         GetExitCodeProcess(run.hProcess, &code);
@@ -319,7 +319,7 @@ protected:
     }
 
     std::vector<std::wstring> m_folders;
-    std::wstring m_program = test::Wide(test::InRunFolder("Lanterwell.exe"));
+    std::wstring m_program = test::InRunFolder("Lanterwell.exe");
     PROCESS_INFORMATION m_process = {};
     HWND m_window = nullptr;
     std::unique_ptr<RemoteList> m_list;
@@ -422,7 +422,7 @@ TEST_F(PolicyWindowTest, DecidesRestoringTheScopeAndTheLetters) {
 
 TEST_F(DrivesWindowTest, FollowsDrivesMadeElsewhereAndSaysWhenALetterWasTakenMeanwhile) {
     const std::wstring lwsubst =
-        L"\"" + test::Wide(test::InRunFolder("lwsubst.exe")) + L"\" R: \"" + m_folders[1] + L"\"";
+        L"\"" + test::InRunFolder("lwsubst.exe") + L"\" R: \"" + m_folders[1] + L"\"";
     PROCESS_INFORMATION made = {};
     ASSERT_TRUE(Launch(lwsubst, made));
     WaitForSingleObject(made.hProcess, test::kHangDeadline);
@@ -845,7 +845,7 @@ TEST_F(DrivesWindowTest, AMappedDriveWithAnUnreadableEntrySaysSo) {
 
 TEST_F(DrivesWindowTest, ASecondStartBringsTheFirstWindowForward) {
     PROCESS_INFORMATION second = {};
-    ASSERT_TRUE(Launch(L"\"" + test::Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", second));
+    ASSERT_TRUE(Launch(L"\"" + test::InRunFolder("Lanterwell.exe") + L"\"", second));
     EXPECT_EQ(WaitForSingleObject(second.hProcess, test::kHangDeadline), WAIT_OBJECT_0);
     DWORD code = 1;
     GetExitCodeProcess(second.hProcess, &code);
@@ -862,7 +862,7 @@ TEST(DrivesWindowStart, SaysWhyWhenItCannotHoldItsPlaceInTheSession) {
     const HANDLE squatter = CreateEventW(nullptr, FALSE, FALSE, L"Local\\Lanterwell.Window");
     ASSERT_NE(squatter, nullptr);
     PROCESS_INFORMATION window = {};
-    ASSERT_TRUE(Launch(L"\"" + test::Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", window));
+    ASSERT_TRUE(Launch(L"\"" + test::InRunFolder("Lanterwell.exe") + L"\"", window));
     HWND box = nullptr;
     EXPECT_TRUE(
         WaitFor([&] { return (box = OwnedDialog(nullptr, window.dwProcessId)) != nullptr; }));
@@ -884,7 +884,7 @@ TEST(DrivesWindowStart, TakesThePlaceOfAWindowThatIsClosing) {
     const HANDLE closing = CreateMutexW(nullptr, TRUE, L"Local\\Lanterwell.Window");
     ASSERT_NE(closing, nullptr);
     PROCESS_INFORMATION window = {};
-    ASSERT_TRUE(Launch(L"\"" + test::Wide(test::InRunFolder("Lanterwell.exe")) + L"\"", window));
+    ASSERT_TRUE(Launch(L"\"" + test::InRunFolder("Lanterwell.exe") + L"\"", window));
     ReleaseMutex(closing);
     HWND shown = nullptr;
     WaitFor([&] {
@@ -925,15 +925,15 @@ void SetMachineValue(const wchar_t* path, REGSAM view, const wchar_t* name, cons
 class MachineDrivesWindowTest : public DrivesWindowTest {
 protected:
     void SetUp() override {
-        const std::string folder = test::InRunFolder("elevated\\");
-        CreateDirectoryA(folder.c_str(), nullptr);
-        CopyFileA(test::InRunFolder("Lanterwell.exe").c_str(), (folder + "Lanterwell.exe").c_str(),
+        const std::wstring folder = test::InRunFolder("elevated\\");
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CopyFileW(test::InRunFolder("Lanterwell.exe").c_str(), (folder + L"Lanterwell.exe").c_str(),
                   FALSE);
-        CopyFileA(test::InRunFolder("recording_program.exe").c_str(),
-                  (folder + "lwsubst.exe").c_str(), FALSE);
-        m_log = folder + "lwsubst.exe.log";
-        DeleteFileA(m_log.c_str());
-        m_program = test::Wide(folder + "Lanterwell.exe");
+        CopyFileW(test::InRunFolder("recording_program.exe").c_str(),
+                  (folder + L"lwsubst.exe").c_str(), FALSE);
+        m_log = folder + L"lwsubst.exe.log";
+        DeleteFileW(m_log.c_str());
+        m_program = folder + L"Lanterwell.exe";
         DrivesWindowTest::SetUp();
     }
     void TearDown() override {
@@ -946,7 +946,7 @@ protected:
     // The command lines the stand-in was started with.
     std::string Asked() {
         std::string lines;
-        const HANDLE log = CreateFileA(m_log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        const HANDLE log = CreateFileW(m_log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                        OPEN_EXISTING, 0, nullptr);
         char buffer[4096];
         DWORD got = 0;
@@ -965,7 +965,7 @@ protected:
         return -1;
     }
 
-    std::string m_log;
+    std::wstring m_log;
 };
 
 // Drives for every user are read from the machine's key, with their scope and, for another

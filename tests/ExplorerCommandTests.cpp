@@ -105,6 +105,7 @@ public:
 class ExplorerCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the server finds SUBST.DLL beside it by its ANSI path
         ASSERT_TRUE(m_dll.Loaded());
         m_command = Make(kExplorerCommandClass);
         ASSERT_NE(m_command, nullptr);
@@ -144,10 +145,10 @@ protected:
 
 TEST_F(ExplorerCommandTest, ShownWhereTheClassicMenuOffersItsPopupAndHiddenElsewhere) {
     test::ScratchFolder folder("explorer-command");
-    const std::string file = folder.Path() + "\\file.txt";
-    CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::wstring file = folder.Path() + L"\\file.txt";
+    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     // A character that neither code page 932 nor 1252 holds: its ANSI path names another folder.
-    const std::wstring foreign = test::Wide(folder.Path()) + L"\\L\u0100W";
+    const std::wstring foreign = folder.Path() + L"\\L\u0100W";
     ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
     PathItem network(L"\\\\server\\share\\folder");
     // The fast pass answers from the text alone, or leaves the answer to the slow one.
@@ -157,10 +158,10 @@ TEST_F(ExplorerCommandTest, ShownWhereTheClassicMenuOffersItsPopupAndHiddenElsew
         HRESULT fast;
         EXPCMDSTATE state;
     } rows[] = {
-        {"folder", ItemsFor({test::Wide(folder.Path())}), E_PENDING, ECS_ENABLED},
+        {"folder", ItemsFor({folder.Path()}), E_PENDING, ECS_ENABLED},
         {"drive root", ItemsFor({L"C:\\"}), E_PENDING, ECS_ENABLED},
-        {"file", ItemsFor({test::Wide(file)}), E_PENDING, ECS_HIDDEN},
-        {"two folders", ItemsFor({test::Wide(folder.Path()), L"C:\\"}), S_OK, ECS_HIDDEN},
+        {"file", ItemsFor({file}), E_PENDING, ECS_HIDDEN},
+        {"two folders", ItemsFor({folder.Path(), L"C:\\"}), S_OK, ECS_HIDDEN},
         {"network path", &network, S_OK, ECS_HIDDEN},
         {"name the code page cannot hold", ItemsFor({foreign}), S_OK, ECS_HIDDEN},
     };
@@ -179,7 +180,7 @@ TEST_F(ExplorerCommandTest, ShownWhereTheClassicMenuOffersItsPopupAndHiddenElsew
             row.items->Release();
     }
     RemoveDirectoryW(foreign.c_str());
-    DeleteFileA(file.c_str());
+    DeleteFileW(file.c_str());
 }
 
 // Hidden by the administrator's policy, for the machine or the user.
@@ -205,7 +206,7 @@ TEST_F(ExplorerCommandTest, TitlesFlagsAndIconAreTheGroupsAndOneSubcommandPerFre
     EXPECT_EQ(flags, static_cast<EXPCMDFLAGS>(ECF_HASSUBCOMMANDS));
     ASSERT_EQ(m_command->GetIcon(nullptr, &text), S_OK);
     const std::u16string icon = Taken(text);
-    const std::string dll = test::InRunFolder("Lanterwell.dll") + ",-1";
+    const std::wstring dll = test::InRunFolder("Lanterwell.dll") + L",-1";
     EXPECT_EQ(icon, std::u16string(dll.begin(), dll.end()));
     EXPECT_NE(FindResourceW(m_dll.Module(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr);
 
@@ -240,24 +241,25 @@ TEST_F(ExplorerCommandTest, ALetterMapsExactlyTheChosenFolder) {
     const std::u16string title = Taken(text);
     const wchar_t letter = wchar_t(title[title.find(u':') - 1]);
 
-    IShellItemArray* items = ItemsFor({test::Wide(folder.Path())});
+    IShellItemArray* items = ItemsFor({folder.Path()});
     ASSERT_NE(items, nullptr);
     {
         test::KeyboardShift shift(true);
         EXPECT_EQ(last->Invoke(items, nullptr), S_OK);
     }
     const wchar_t drive[] = {letter, L':', 0};
-    EXPECT_EQ(test::DeviceTarget(letter - L'A' + 1), L"\\??\\" + test::Wide(folder.Path()));
+    EXPECT_EQ(test::DeviceTarget(letter - L'A' + 1), L"\\??\\" + folder.Path());
     DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive, nullptr);
     items->Release();
 }
 
 TEST_F(ExplorerCommandTest, AFailedMappingShowsTheClassicBox) {
+    SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the folder as SUBST.DLL is handed it
     test::SubstRecorder recorder;
     recorder.SetResult(SubstCreate, 1);
     Letters letters(m_command);
     ASSERT_FALSE(letters.empty());
-    IShellItemArray* items = ItemsFor({test::Wide(test::RunFolder())});
+    IShellItemArray* items = ItemsFor({test::RunFolder()});
     ASSERT_NE(items, nullptr);
     test::MessageBoxCatcher catcher;
     EXPECT_EQ(letters[0]->Invoke(items, nullptr), S_OK);
@@ -267,7 +269,8 @@ TEST_F(ExplorerCommandTest, AFailedMappingShowsTheClassicBox) {
     EXPECT_TRUE(catcher.boxes[0].hasErrorIcon);
     const auto calls = recorder.Calls();
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].path, test::RunFolder().substr(0, test::RunFolder().size() - 1));
+    const std::string folder = test::AnsiInRunFolder("");
+    EXPECT_EQ(calls[0].path, folder.substr(0, folder.size() - 1));
     items->Release();
 }
 
@@ -283,10 +286,10 @@ TEST_F(ExplorerCommandTest, TheDeleteCommandStandsOnVirtualDriveRootsOnly) {
         --letter;
     const wchar_t drive[] = {letter, L':', 0};
     const wchar_t root[] = {letter, L':', L'\\', 0};
-    ASSERT_TRUE(DefineDosDeviceW(0, drive, test::Wide(folder.Path()).c_str()));
+    ASSERT_TRUE(DefineDosDeviceW(0, drive, folder.Path().c_str()));
     PathItem virtualRoot(root);
     PathItem realRoot(L"C:\\");
-    PathItem plainFolder(test::Wide(folder.Path()).c_str());
+    PathItem plainFolder(folder.Path().c_str());
     const struct {
         const char* name;
         IShellItemArray* items;
@@ -318,9 +321,9 @@ TEST_F(ExplorerCommandTest, TheDeleteCommandStandsOnVirtualDriveRootsOnly) {
 TEST_F(ExplorerCommandTest, AVanishedLibraryShowsTheClassicBox) {
     Letters letters(m_command);
     ASSERT_FALSE(letters.empty());
-    IShellItemArray* items = ItemsFor({test::Wide(test::RunFolder())});
+    IShellItemArray* items = ItemsFor({test::RunFolder()});
     ASSERT_NE(items, nullptr);
-    ASSERT_TRUE(DeleteFileA(test::InRunFolder("SUBST.DLL").c_str()));
+    ASSERT_TRUE(DeleteFileW(test::InRunFolder("SUBST.DLL").c_str()));
     test::MessageBoxCatcher catcher;
     EXPECT_EQ(letters[0]->Invoke(items, nullptr), S_OK);
     ASSERT_EQ(catcher.boxes.size(), 1u);

@@ -63,7 +63,7 @@ TEST(Registration, LeavesTheApprovedListAloneOutsideTheNtFamily) {
                        reinterpret_cast<const BYTE*>(planted), sizeof(planted));
         RegCloseKey(approved);
     }
-    HMODULE server = LoadLibraryA(test::InRunFolder("Lanterwell.dll").c_str());
+    HMODULE server = LoadLibraryW(test::InRunFolder("Lanterwell.dll").c_str());
     ASSERT_NE(server, nullptr);
     using Export = HRESULT(WINAPI*)();
     auto registerServer = reinterpret_cast<Export>(

@@ -21,7 +21,7 @@ inline bool StartLwsubst(const std::wstring& arguments, HANDLE write, PROCESS_IN
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = write;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    const std::wstring program = test::Wide(test::InRunFolder("lwsubst.exe"));
+    const std::wstring program = test::InRunFolder("lwsubst.exe");
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                        nullptr, &startup, &process))

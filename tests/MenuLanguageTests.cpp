@@ -49,7 +49,7 @@ std::string MenuTextA(HMENU menu, UINT id) {
 // One handler object of the built DLL with a selection and its menu.
 class Handler {
 public:
-    Handler(const test::ServerDll& dll, const std::string& path) : m_menu(CreatePopupMenu()) {
+    Handler(const test::ServerDll& dll, const std::wstring& path) : m_menu(CreatePopupMenu()) {
         IClassFactory* factory = nullptr;
         EXPECT_EQ(dll.ClassObject(&factory), S_OK);
         if (!factory)
@@ -60,7 +60,7 @@ public:
         if (!menu ||
             FAILED(menu->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init))))
             return;
-        host::DropDataObject data(std::vector<std::string>{path}, true);
+        host::DropDataObject data(std::vector<std::wstring>{path}, true);
         EXPECT_EQ(init->Initialize(nullptr, &data, nullptr), S_OK);
         init->Release();
         EXPECT_TRUE(SUCCEEDED(menu->QueryContextMenu(m_menu, 0, kFirst, kFirst + 100, CMF_NORMAL)));
@@ -95,6 +95,7 @@ private:
 };
 
 TEST(MenuLanguage, TextsFollowTheUserInterfaceLanguageWhateverTheCodePage) {
+    SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the server finds SUBST.DLL beside it by its ANSI path
     test::PlacedSubst subst("subst_recording.dll");
     test::SubstRecorder recorder;
     recorder.SetResult(SubstCreate, 1);
@@ -135,7 +136,7 @@ TEST(MenuLanguage, TextsFollowTheUserInterfaceLanguageWhateverTheCodePage) {
         }
         EXPECT_GT(letters, 0);
 
-        Handler root(dll, "C:\\");
+        Handler root(dll, L"C:\\");
         ASSERT_NE(root.menu, nullptr);
         EXPECT_EQ(MenuTextW(root.Menu(), kFirst + kDeleteOffset), expected::Utf16(103, japanese));
         EXPECT_EQ(root.HelpW(kDeleteOffset), expected::Utf16(105, japanese));

@@ -12,7 +12,7 @@ namespace test {
 // command line it was given.
 struct StartedProcess {
     DWORD id = 0;
-    std::string image;
+    std::wstring image;
     std::wstring commandLine;
 };
 
@@ -58,11 +58,11 @@ private:
             OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE, id);
         if (!process)
             return started;
-        char image[MAX_PATH] = {};
+        wchar_t image[MAX_PATH] = {};
         DWORD size = MAX_PATH;
-        using QueryImage = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+        using QueryImage = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
         auto queryImage = reinterpret_cast<QueryImage>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameW")));
         if (queryImage && queryImage(process, 0, image, &size))
             started.image = image;
         // A process only just started may not have its parameter block in place yet.

@@ -64,10 +64,8 @@ protected:
     void SetUp() override {
         CreateDirectoryW(kBase, nullptr);
         CreateDirectoryW(m_folder.c_str(), nullptr);
-        // The run folder's path is ASCII.
-        const std::string built = test::InRunFolder("Lanterwell.dll");
-        const std::wstring source(built.begin(), built.end());
-        ASSERT_TRUE(CopyFileW(source.c_str(), m_module.c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileW(test::InRunFolder("Lanterwell.dll").c_str(), m_module.c_str(), FALSE));
     }
     void TearDown() override {
         DeleteFileW(m_module.c_str());

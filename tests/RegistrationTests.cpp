@@ -69,13 +69,17 @@ int RunRegsvr32(const std::string& arguments) {
 class RegistrationTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The rows name the module's path as the registry's ANSI readers see it.
+        SKIP_WITHOUT_ANSI_RUN_FOLDER();
         CreateDirectoryA(m_folder.c_str(), nullptr);
         ASSERT_TRUE(
-            CopyFileA(test::InRunFolder("Lanterwell.dll").c_str(), m_module.c_str(), FALSE));
+            CopyFileA(test::AnsiInRunFolder("Lanterwell.dll").c_str(), m_module.c_str(), FALSE));
         RunRegsvr32("/u /s \"" + m_module + "\"");
         ASSERT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, test::kClassKey));
     }
     void TearDown() override {
+        if (m_folder.empty())
+            return;
         RunRegsvr32("/u /s \"" + m_module + "\"");
         DeleteFileA(m_module.c_str());
         RemoveDirectoryA(m_folder.c_str());
@@ -95,7 +99,7 @@ protected:
         EXPECT_EQ(test::ApprovedValue(), "<none>");
     }
 
-    const std::string m_folder = test::InRunFolder("It's a folder");
+    const std::string m_folder = test::AnsiInRunFolder("It's a folder");
     const std::string m_module = m_folder + "\\Lanterwell.dll";
 };
 
@@ -138,6 +142,8 @@ class RegistrationExports : public RegistrationTest {
 protected:
     void SetUp() override {
         RegistrationTest::SetUp();
+        if (IsSkipped())
+            return;
         m_server = LoadLibraryA(m_module.c_str());
         ASSERT_NE(m_server, nullptr);
         registerServer = reinterpret_cast<Export>(

@@ -24,8 +24,8 @@ struct ResourceEntry {
 // Reads the resource directory straight from the file's bytes.
 class ResourceDirectory {
 public:
-    explicit ResourceDirectory(const std::string& path) {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    explicit ResourceDirectory(const std::wstring& path) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return;
@@ -125,7 +125,8 @@ std::string Query(const std::vector<BYTE>& block, const char* path) {
 }
 
 TEST(VersionBlock, ReadsBackWithThePlatformsVersionCalls) {
-    const std::string module = test::InRunFolder("Lanterwell.dll");
+    SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the ANSI version calls, as older callers make them
+    const std::string module = test::AnsiInRunFolder("Lanterwell.dll");
     DWORD handle = 0;
     const DWORD size = GetFileVersionInfoSizeA(module.c_str(), &handle);
     ASSERT_GT(size, 0u);

@@ -32,7 +32,7 @@ const TextSource kEnglish{&moduleInstance, kEnglishTexts};
 
 // The string-table blocks exactly as the built DLL carries them: Japanese and English.
 TEST(StringTable, BuiltDllCarriesBlock7InJapaneseAndEnglishWithTheExactCodeUnits) {
-    HMODULE dll = LoadLibraryExA(test::InRunFolder("Lanterwell.dll").c_str(), nullptr,
+    HMODULE dll = LoadLibraryExW(test::InRunFolder("Lanterwell.dll").c_str(), nullptr,
                                  LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(dll, nullptr);
     for (const bool japanese : {true, false}) {

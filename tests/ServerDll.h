@@ -10,7 +10,7 @@ namespace test {
 // exports.
 class ServerDll {
 public:
-    ServerDll() : m_module(LoadLibraryA(InRunFolder("Lanterwell.dll").c_str())) {
+    ServerDll() : m_module(LoadLibraryW(InRunFolder("Lanterwell.dll").c_str())) {
         getClassObject = reinterpret_cast<GetClassObjectProc>(Export("DllGetClassObject"));
         canUnloadNow = reinterpret_cast<CanUnloadNowProc>(Export("DllCanUnloadNow"));
     }

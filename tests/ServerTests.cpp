@@ -14,6 +14,7 @@ using test::ServerDll;
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the server finds SUBST.DLL beside it by its ANSI path
         ASSERT_TRUE(m_subst.Placed());
         ASSERT_TRUE(m_dll.Loaded());
     }
@@ -237,7 +238,7 @@ TEST_F(ServerTest, ManyThreadsShareOneClassObjectAndGiveEveryCountBack) {
 
 TEST(ServerLoad, IsRefusedWhenAModuleLockCannotBeInitialised) {
     SetLastError(0);
-    HMODULE module = LoadLibraryA(test::InRunFolder("lanterwell_lockfail.dll").c_str());
+    HMODULE module = LoadLibraryW(test::InRunFolder("lanterwell_lockfail.dll").c_str());
     EXPECT_EQ(module, nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
     if (module)

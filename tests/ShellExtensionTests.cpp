@@ -54,6 +54,9 @@ std::string Expected(unsigned id) {
 
 class SelectionTest : public ::testing::Test {
 protected:
+    void SetUp() override {
+        SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the server finds SUBST.DLL beside it by its ANSI path
+    }
     test::PlacedSubst m_subst{"subst_recording.dll"};
     test::SubstRecorder m_recorder;
 };
@@ -124,7 +127,10 @@ TEST_F(SelectionTest, APathTooLongToReadWholeIsNeverActedOn) {
 
 class MenuTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_subst.Placed()); }
+    void SetUp() override {
+        SKIP_WITHOUT_ANSI_RUN_FOLDER(); // SUBST.DLL and the ANSI drop are handed its folder
+        ASSERT_TRUE(m_subst.Placed());
+    }
     void TearDown() override {
         for (int drive : m_mapped)
             m_binding->Delete(drive);
@@ -135,7 +141,7 @@ protected:
     int MapOne() {
         for (int drive = 16; drive <= 25; ++drive)
             if (!test::DriveInUse(drive) &&
-                m_binding->Create(drive, m_folder.Path().c_str()) == 0) {
+                m_binding->Create(drive, m_folder.AnsiPath().c_str()) == 0) {
                 m_mapped.push_back(drive);
                 return drive;
             }
@@ -143,7 +149,8 @@ protected:
     }
     void MapAllFree() {
         for (int drive = 1; drive <= static_cast<int>(kLetterCount); ++drive)
-            if (!test::DriveInUse(drive) && m_binding->Create(drive, m_folder.Path().c_str()) == 0)
+            if (!test::DriveInUse(drive) &&
+                m_binding->Create(drive, m_folder.AnsiPath().c_str()) == 0)
                 m_mapped.push_back(drive);
     }
 
@@ -171,7 +178,7 @@ void ExpectPopupOfFreeLetters(const MenuItem& popup, DWORD drives) {
 
 TEST_F(MenuTest, AFolderGetsThePopupOfFreeLettersAtIndexMenu) {
     TestExtension extension;
-    ASSERT_EQ(extension.Select({m_folder.Path()}), S_OK);
+    ASSERT_EQ(extension.Select({m_folder.AnsiPath()}), S_OK);
     const int mapped = MapOne(); // in use now: no entry for it
     ASSERT_NE(mapped, 0);
     ShellMenu menu;
@@ -220,7 +227,7 @@ TEST_F(MenuTest, ThePolicyKeepsLettersOutOfThePopupOrHidesTheCommands) {
     ASSERT_NE(reserved, 0);
     test::PolicyKeys::Reserve(HKEY_CURRENT_USER, {std::wstring(1, L'A' + reserved - 1)});
     TestExtension extension;
-    ASSERT_EQ(extension.Select({m_folder.Path()}), S_OK);
+    ASSERT_EQ(extension.Select({m_folder.AnsiPath()}), S_OK);
     ShellMenu menu;
     EXPECT_EQ(Query(extension, menu.Get()), test::kFolderItems);
     const std::vector<MenuItem> items = ReadMenu(menu.Get());
@@ -247,7 +254,7 @@ TEST_F(MenuTest, WithEveryLetterInUseOnlyTheDeleteItemGoesIn) {
     EXPECT_EQ(items[1].id, kFirst + kDeleteOffset) << "at indexMenu + 1 even without the popup";
 
     TestExtension folder;
-    ASSERT_EQ(folder.Select({m_folder.Path()}), S_OK);
+    ASSERT_EQ(folder.Select({m_folder.AnsiPath()}), S_OK);
     ShellMenu other;
     EXPECT_EQ(Query(folder, other.Get()), test::kFolderItems);
     EXPECT_EQ(GetMenuItemCount(other.Get()), 3);
@@ -256,7 +263,7 @@ TEST_F(MenuTest, WithEveryLetterInUseOnlyTheDeleteItemGoesIn) {
 TEST_F(MenuTest, ALetterThatCameIntoUseIsLeftToTheLibraryToRefuse) {
     test::MessageBoxCatcher catcher;
     TestExtension extension;
-    ASSERT_EQ(extension.Select({m_folder.Path()}), S_OK);
+    ASSERT_EQ(extension.Select({m_folder.AnsiPath()}), S_OK);
     EXPECT_EQ(extension.Run(2), S_OK); // C:, a real drive
     ASSERT_EQ(catcher.boxes.size(), 1u);
     EXPECT_EQ(catcher.boxes[0].text, Expected(106));
@@ -265,7 +272,7 @@ TEST_F(MenuTest, ALetterThatCameIntoUseIsLeftToTheLibraryToRefuse) {
 
 TEST_F(MenuTest, EachStopInsertsNothing) {
     test::ScratchFolder scratch("stops");
-    const std::string file = scratch.Path() + "\\file.txt";
+    const std::string file = scratch.AnsiPath() + "\\file.txt";
     CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     struct Case {
         const char* what;
@@ -273,14 +280,14 @@ TEST_F(MenuTest, EachStopInsertsNothing) {
         UINT flags;
         UINT last;
     } cases[] = {
-        {"default only", {m_folder.Path()}, CMF_DEFAULTONLY, 1000},
+        {"default only", {m_folder.AnsiPath()}, CMF_DEFAULTONLY, 1000},
         {"default only with others", {"C:\\"}, CMF_DEFAULTONLY | CMF_EXPLORE, 1000},
         {"nothing selected", {}, CMF_NORMAL, 1000},
         {"a file", {file}, CMF_NORMAL, 1000},
-        {"a missing folder", {m_folder.Path() + "\\missing"}, CMF_NORMAL, 1000},
+        {"a missing folder", {m_folder.AnsiPath() + "\\missing"}, CMF_NORMAL, 1000},
         {"a UNC share", {"\\\\server\\share"}, CMF_NORMAL, 1000},
-        {"too few identifiers", {m_folder.Path()}, CMF_NORMAL, kFirst + kPopupOffset},
-        {"identifiers reversed", {m_folder.Path()}, CMF_NORMAL, kFirst - 1},
+        {"too few identifiers", {m_folder.AnsiPath()}, CMF_NORMAL, kFirst + kPopupOffset},
+        {"identifiers reversed", {m_folder.AnsiPath()}, CMF_NORMAL, kFirst - 1},
     };
     for (const Case& c : cases) {
         TestExtension extension;
@@ -292,7 +299,7 @@ TEST_F(MenuTest, EachStopInsertsNothing) {
         EXPECT_EQ(GetMenuItemCount(menu.Get()), 3) << c.what;
     }
     TestExtension exact;
-    ASSERT_EQ(exact.Select({m_folder.Path()}), S_OK);
+    ASSERT_EQ(exact.Select({m_folder.AnsiPath()}), S_OK);
     ShellMenu menu;
     EXPECT_EQ(Query(exact, menu.Get(), 1, CMF_NORMAL, kFirst + kDeleteOffset), test::kFolderItems);
 }
@@ -307,6 +314,7 @@ TEST(MenuWithoutLibrary, AddsNothing) {
 }
 
 TEST(MenuWithDoubles, OnlyARootIsAskedWhetherItIsMappedAndMissingQueryMeansNo) {
+    SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the server finds SUBST.DLL beside it by its ANSI path
     {
         test::PlacedSubst subst("subst_recording.dll");
         TestExtension folder;
@@ -340,6 +348,7 @@ TEST(MenuWithDoubles, OnlyARootIsAskedWhetherItIsMappedAndMissingQueryMeansNo) {
 class CommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the server finds SUBST.DLL beside it by its ANSI path
         ASSERT_TRUE(m_subst.Placed());
         ASSERT_TRUE(m_catcher.Hooked());
         m_owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
@@ -416,6 +425,7 @@ TEST_F(CommandTest, FailuresAreReportedInTheirBoxesAndStillSucceed) {
 }
 
 TEST(CommandMissingExports, ShowTheFailureBoxes) {
+    SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the server finds SUBST.DLL beside it by its ANSI path
     test::MessageBoxCatcher catcher;
     {
         test::PlacedSubst subst("subst_no_create.dll");
@@ -446,19 +456,19 @@ TEST_F(CommandTest, ASuccessfulMappingOpensTheFileManagerUnlessShiftIsHeld) {
     }
     // An explorer.exe planted in the current directory is never the one started.
     test::ScratchFolder planted("planted explorer");
-    ASSERT_TRUE(CopyFileA(test::InRunFolder("planted_program.exe").c_str(),
-                          (planted.Path() + "\\explorer.exe").c_str(), FALSE));
-    ASSERT_TRUE(SetCurrentDirectoryA(planted.Path().c_str()));
+    ASSERT_TRUE(CopyFileW(test::InRunFolder("planted_program.exe").c_str(),
+                          (planted.Path() + L"\\explorer.exe").c_str(), FALSE));
+    ASSERT_TRUE(SetCurrentDirectoryW(planted.Path().c_str()));
     test::ProcessWatch explorer("explorer.exe");
     EXPECT_EQ(extension.Run(16, nullptr, true), S_OK);
     const test::StartedProcess started = explorer.FindNew();
-    SetCurrentDirectoryA(test::RunFolder().c_str());
+    SetCurrentDirectoryW(test::RunFolder().c_str());
     ASSERT_NE(started.id, 0u);
-    char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, MAX_PATH);
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
     // Wine reports its own explorer with the system folder's path.
     EXPECT_EQ(started.image.find(windows), 0u) << started.image;
-    EXPECT_EQ(started.image.find(planted.Path()), std::string::npos) << started.image;
+    EXPECT_EQ(started.image.find(planted.Path()), std::wstring::npos) << started.image;
 
     const auto calls = m_recorder.Calls();
     ASSERT_EQ(calls.size(), 2u);

@@ -16,18 +16,18 @@ inline HMODULE LoadedSubst() {
 // the name SUBST.DLL, and takes it away again.
 class PlacedSubst {
 public:
-    explicit PlacedSubst(const char* build, const std::string& folder = RunFolder())
-        : m_path(folder + "SUBST.DLL") {
-        m_placed = CopyFileA(InRunFolder(build).c_str(), m_path.c_str(), FALSE) != FALSE;
+    explicit PlacedSubst(const char* build, const std::wstring& folder = RunFolder())
+        : m_path(folder + L"SUBST.DLL") {
+        m_placed = CopyFileW(InRunFolder(build).c_str(), m_path.c_str(), FALSE) != FALSE;
     }
-    ~PlacedSubst() { DeleteFileA(m_path.c_str()); }
+    ~PlacedSubst() { DeleteFileW(m_path.c_str()); }
     PlacedSubst(const PlacedSubst&) = delete;
     PlacedSubst& operator=(const PlacedSubst&) = delete;
 
     bool Placed() const { return m_placed; }
 
 private:
-    std::string m_path;
+    std::wstring m_path;
     bool m_placed;
 };
 
@@ -35,7 +35,7 @@ private:
 // load of its own, so that the log outlives the objects that load and free the library.
 class SubstRecorder {
 public:
-    SubstRecorder() : m_module(LoadLibraryA(InRunFolder("SUBST.DLL").c_str())) {}
+    SubstRecorder() : m_module(LoadLibraryW(InRunFolder("SUBST.DLL").c_str())) {}
     ~SubstRecorder() {
         if (m_module)
             FreeLibrary(m_module);

@@ -6,39 +6,42 @@
 
 namespace {
 
-std::string SystemFolder() {
-    char folder[MAX_PATH];
-    GetSystemDirectoryA(folder, MAX_PATH);
-    return std::string(folder) + "\\";
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH];
+    GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder) + L"\\";
 }
 
-std::string WindowsFolder() {
-    char folder[MAX_PATH];
-    GetWindowsDirectoryA(folder, MAX_PATH);
-    return std::string(folder) + "\\";
+std::wstring WindowsFolder() {
+    wchar_t folder[MAX_PATH];
+    GetWindowsDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder) + L"\\";
 }
 
 using test::LoadedSubst;
 
-std::string LoadedSubstPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(LoadedSubst(), path, MAX_PATH);
+std::wstring LoadedSubstPath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(LoadedSubst(), path, MAX_PATH);
     return path;
 }
 
 // Puts SUBST.DLL doubles where the binding may look, and takes them all away again.
 class SubstLibraryTest : public ::testing::Test {
 protected:
-    void SetUp() override { RemoveAll(); }
+    void SetUp() override {
+        SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the server finds SUBST.DLL beside it by its ANSI path
+        RemoveAll();
+    }
     void TearDown() override {
-        SetCurrentDirectoryA(test::RunFolder().c_str());
-        SetEnvironmentVariableA("PATH", m_savedPath.c_str());
+        SetCurrentDirectoryW(test::RunFolder().c_str());
+        SetEnvironmentVariableW(L"PATH", m_savedPath.c_str());
         RemoveAll();
     }
 
-    void Place(const char* build, const std::string& folder) {
-        const std::string target = folder + "SUBST.DLL";
-        ASSERT_TRUE(CopyFileA(test::InRunFolder(build).c_str(), target.c_str(), FALSE)) << target;
+    void Place(const char* build, const std::wstring& folder) {
+        const std::wstring target = folder + L"SUBST.DLL";
+        ASSERT_TRUE(CopyFileW(test::InRunFolder(build).c_str(), target.c_str(), FALSE)) << target;
         m_placed.push_back(target);
     }
 
@@ -50,18 +53,18 @@ protected:
 private:
     void RemoveAll() {
         ASSERT_EQ(LoadedSubst(), nullptr) << "a SUBST.DLL is still loaded";
-        for (const std::string& folder : {test::RunFolder(), SystemFolder(), WindowsFolder()})
-            DeleteFileA((folder + "SUBST.DLL").c_str());
-        for (const std::string& path : m_placed)
-            DeleteFileA(path.c_str());
+        for (const std::wstring& folder : {test::RunFolder(), SystemFolder(), WindowsFolder()})
+            DeleteFileW((folder + L"SUBST.DLL").c_str());
+        for (const std::wstring& path : m_placed)
+            DeleteFileW(path.c_str());
         m_placed.clear();
     }
 
-    std::vector<std::string> m_placed;
-    std::string m_savedPath = [] {
-        char path[32768];
-        const DWORD length = GetEnvironmentVariableA("PATH", path, sizeof(path));
-        return std::string(path, length);
+    std::vector<std::wstring> m_placed;
+    std::wstring m_savedPath = [] {
+        wchar_t path[32768];
+        const DWORD length = GetEnvironmentVariableW(L"PATH", path, ARRAYSIZE(path));
+        return std::wstring(path, length < ARRAYSIZE(path) ? length : 0);
     }();
 };
 
@@ -177,9 +180,9 @@ TEST_F(SubstLibraryTest, EachBindingHoldsItsOwnLoad) {
 
 TEST_F(SubstLibraryTest, NeverLoadsFromTheCurrentDirectoryOrPath) {
     test::ScratchFolder planted("planted");
-    Place("subst_recording.dll", planted.Path() + "\\");
-    ASSERT_TRUE(SetCurrentDirectoryA(planted.Path().c_str()));
-    ASSERT_TRUE(SetEnvironmentVariableA("PATH", planted.Path().c_str()));
+    Place("subst_recording.dll", planted.Path() + L"\\");
+    ASSERT_TRUE(SetCurrentDirectoryW(planted.Path().c_str()));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PATH", planted.Path().c_str()));
     SubstLibrary binding(moduleInstance.instance, true);
     EXPECT_FALSE(binding.IsLoaded());
     EXPECT_EQ(LoadedSubst(), nullptr);
@@ -190,13 +193,13 @@ TEST_F(SubstLibraryTest, LooksBesideTheServerThenInTheSystemThenInTheWindowsFold
     {
         SubstLibrary binding(moduleInstance.instance, true);
         ASSERT_TRUE(binding.IsLoaded());
-        EXPECT_EQ(LoadedSubstPath(), WindowsFolder() + "SUBST.DLL");
+        EXPECT_EQ(LoadedSubstPath(), WindowsFolder() + L"SUBST.DLL");
     }
     Place("subst_no_query.dll", SystemFolder());
     {
         SubstLibrary binding(moduleInstance.instance, true);
         ASSERT_TRUE(binding.IsLoaded());
-        EXPECT_EQ(LoadedSubstPath(), SystemFolder() + "SUBST.DLL");
+        EXPECT_EQ(LoadedSubstPath(), SystemFolder() + L"SUBST.DLL");
     }
     Place("subst_recording.dll", test::RunFolder());
     {

@@ -2,27 +2,63 @@
 #include <windows.h>
 #include <string>
 
+// A case that hands its own folder to an ANSI function (SUBST.DLL's, the handler's ANSI drop)
+// needs that folder's exact ANSI form: where the code page cannot hold it, the case says so and
+// is skipped, never run on a name that is another file's.
+#define SKIP_WITHOUT_ANSI_RUN_FOLDER()                                                             \
+    if (!test::RunFolderIsAnsi())                                                                  \
+    GTEST_SKIP() << "needs an ANSI path to its own folder, which code page " << GetACP()           \
+                 << " cannot hold"
+
 namespace test {
 
 // How long a test waits for a condition before it calls the wait a hang: far longer than any
 // busy machine takes, so that only a hang reaches it.
 constexpr DWORD kHangDeadline = 600000;
 
-// The folder that holds the running test program, with its final backslash.
-inline std::string RunFolder() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
+// The folder that holds the running test program, with its final backslash, in UTF-16: a
+// tester may unpack the tests under any name.
+inline std::wstring RunFolder() {
+    wchar_t path[32768];
+    const DWORD length = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    std::wstring folder(path, length < ARRAYSIZE(path) ? length : 0);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
-inline std::string InRunFolder(const std::string& name) {
-    return RunFolder() + name;
-}
-
-// The tests' paths and names are ASCII: widened character by character.
+// The tests' own names are ASCII: widened character by character.
 inline std::wstring Wide(const std::string& ascii) {
     return std::wstring(ascii.begin(), ascii.end());
+}
+
+inline std::wstring InRunFolder(const std::string& name) {
+    return RunFolder() + Wide(name);
+}
+
+// The exact ANSI form of a path, for a case that hands it to an ANSI function; false where the
+// process's code page cannot hold it (and a best fit would name another file).
+inline bool AnsiForm(const std::wstring& path, std::string& ansi) {
+    BOOL lossy = FALSE;
+    const int units = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr,
+                                          0, nullptr, &lossy);
+    if (units <= 0 || lossy)
+        return false;
+    ansi.assign(static_cast<size_t>(units), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, &ansi[0], units, nullptr,
+                        nullptr);
+    ansi.resize(static_cast<size_t>(units) - 1);
+    return true;
+}
+
+// A path below the run folder in its ANSI form; empty where it has none (a case that needs one
+// is skipped there first: SKIP_WITHOUT_ANSI_RUN_FOLDER).
+inline std::string AnsiInRunFolder(const std::string& name) {
+    std::string ansi;
+    return AnsiForm(InRunFolder(name), ansi) ? ansi : std::string();
+}
+
+inline bool RunFolderIsAnsi() {
+    std::string ansi;
+    return AnsiForm(RunFolder(), ansi);
 }
 
 // What the drive programs say, in the language they choose for this user.
@@ -101,25 +137,28 @@ private:
 class ScratchFolder {
 public:
     explicit ScratchFolder(const std::string& name) : m_path(InRunFolder(name)) {
-        CreateDirectoryA(m_path.c_str(), nullptr);
+        CreateDirectoryW(m_path.c_str(), nullptr);
+        AnsiForm(m_path, m_ansi);
     }
     ~ScratchFolder() {
-        std::string pattern = m_path + "\\*";
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((m_path + L"\\*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
                 if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    DeleteFileA((m_path + "\\" + found.cFileName).c_str());
-            } while (FindNextFileA(search, &found));
+                    DeleteFileW((m_path + L"\\" + found.cFileName).c_str());
+            } while (FindNextFileW(search, &found));
             FindClose(search);
         }
-        RemoveDirectoryA(m_path.c_str());
+        RemoveDirectoryW(m_path.c_str());
     }
-    const std::string& Path() const { return m_path; }
+    const std::wstring& Path() const { return m_path; }
+    // Its ANSI form; empty where the code page cannot hold it.
+    const std::string& AnsiPath() const { return m_ansi; }
 
 private:
-    std::string m_path;
+    std::wstring m_path;
+    std::string m_ansi;
 };
 
 } // namespace test

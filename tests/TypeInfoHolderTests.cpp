@@ -29,8 +29,7 @@ int TerminationEntries(const TypeInfoHolder& holder) {
 class HolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string path = test::InRunFolder("holder_test.tlb");
-        const std::wstring widePath(path.begin(), path.end());
+        const std::wstring widePath = test::InRunFolder("holder_test.tlb");
         ComPtr<ITypeLib> library;
         ASSERT_EQ(LoadTypeLib(widePath.c_str(), library.Receive()), S_OK);
         ASSERT_EQ(RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(widePath.c_str()), nullptr),

@@ -39,8 +39,7 @@ Documentation Document(ITypeLib* library, INT index) {
 class TypeLibraryFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(LoadTypeLib(test::Wide(test::InRunFolder("Lanterwell.dll")).c_str(),
-                              m_library.Receive()),
+        ASSERT_EQ(LoadTypeLib(test::InRunFolder("Lanterwell.dll").c_str(), m_library.Receive()),
                   S_OK);
     }
     ComPtr<ITypeLib> m_library;
@@ -150,33 +149,34 @@ TEST_F(TypeLibraryFile, IShellExtensionIsADualInterfaceOnIDispatchFromStdOle) {
 }
 
 TEST(ModuleTypeLibrary, LoadsFromTheModuleAndFallsBackToATlbBesideIt) {
+    SKIP_WITHOUT_ANSI_RUN_FOLDER(); // the module names itself by its exact ANSI path
     BSTR path = nullptr;
     ITypeLib* library = nullptr;
     EXPECT_EQ(LoadModuleTypeLibrary(nullptr, nullptr, &library), E_POINTER);
     EXPECT_EQ(LoadModuleTypeLibrary(nullptr, &path, nullptr), E_POINTER);
 
-    HMODULE server = LoadLibraryA(test::InRunFolder("Lanterwell.dll").c_str());
+    HMODULE server = LoadLibraryW(test::InRunFolder("Lanterwell.dll").c_str());
     ASSERT_NE(server, nullptr);
     ASSERT_EQ(LoadModuleTypeLibrary(server, &path, &library), S_OK);
-    EXPECT_EQ(std::wstring(path), test::Wide(test::InRunFolder("Lanterwell.dll")));
+    EXPECT_EQ(std::wstring(path), test::InRunFolder("Lanterwell.dll"));
     SysFreeString(path);
     library->Release();
     FreeLibrary(server);
 
     // A module without a type library: the .tlb file of its name beside it.
-    HMODULE plain = LoadLibraryA(test::InRunFolder("subst_recording.dll").c_str());
+    HMODULE plain = LoadLibraryW(test::InRunFolder("subst_recording.dll").c_str());
     ASSERT_NE(plain, nullptr);
-    const std::string tlb = test::InRunFolder("subst_recording.tlb");
-    DeleteFileA(tlb.c_str());
+    const std::wstring tlb = test::InRunFolder("subst_recording.tlb");
+    DeleteFileW(tlb.c_str());
     EXPECT_TRUE(FAILED(LoadModuleTypeLibrary(plain, &path, &library)));
     EXPECT_EQ(path, nullptr);
     EXPECT_EQ(library, nullptr);
-    ASSERT_TRUE(CopyFileA(test::InRunFolder("Lanterwell.tlb").c_str(), tlb.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(test::InRunFolder("Lanterwell.tlb").c_str(), tlb.c_str(), FALSE));
     ASSERT_EQ(LoadModuleTypeLibrary(plain, &path, &library), S_OK);
-    EXPECT_EQ(std::wstring(path), test::Wide(tlb));
+    EXPECT_EQ(std::wstring(path), tlb);
     SysFreeString(path);
     library->Release();
-    DeleteFileA(tlb.c_str());
+    DeleteFileW(tlb.c_str());
     FreeLibrary(plain);
 }
 

@@ -37,7 +37,7 @@ public:
           m_path(m_folder + L"\\Lanterwell.dll") {
         CreateDirectoryW(parent.c_str(), nullptr);
         CreateDirectoryW(m_folder.c_str(), nullptr);
-        CopyFileW(test::Wide(test::InRunFolder("Lanterwell.dll")).c_str(), m_path.c_str(), FALSE);
+        CopyFileW(test::InRunFolder("Lanterwell.dll").c_str(), m_path.c_str(), FALSE);
         m_module = LoadLibraryW(m_path.c_str());
     }
     ~CopiedServer() {
@@ -81,7 +81,7 @@ TEST_F(Utf8CodePage, AValueTakesAsManyBytesAsItsCharactersNeed) {
 // folder lies, as long as its ANSI path fits; one whose ANSI path does not fit (though its
 // UTF-16 path does) is refused before anything is written.
 TEST_F(Utf8CodePage, RegistrationWritesTheExactPathOrNothing) {
-    const std::wstring run = test::Wide(test::RunFolder());
+    const std::wstring run = test::RunFolder();
     const std::wstring tail = L"\\Lanterwell.dll";
     int depths = 0;
     for (const std::wstring& parent : {run, run + L"deeper\\"}) {
