@@ -943,7 +943,14 @@ protected:
             SetMachineValue(kMade, KEY_WOW64_64KEY, name, nullptr);
         }
     }
-    // The command lines the stand-in was started with.
+    // The command lines the stand-in was started with, as it writes them: in UTF-8.
+    static std::string Utf8(const std::wstring& text) {
+        std::string bytes(text.size() * 3 + 1, '\0');
+        bytes.resize(static_cast<size_t>(
+            WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
+                                static_cast<int>(bytes.size()), nullptr, nullptr)));
+        return bytes;
+    }
     std::string Asked() {
         std::string lines;
         const HANDLE log = CreateFileW(m_log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -1021,7 +1028,7 @@ TEST_F(MachineDrivesWindowTest, ListsDrivesForEveryUserAndChangesThemOnlyElevate
     EXPECT_NE(TakeMessage(dialog).find(L"V:"), std::wstring::npos) << "a restart, said";
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
     const std::string asked = Asked();
-    const std::string made = "V: \"" + std::string(folder.begin(), folder.end()) + "\" /machine\n";
+    const std::string made = "V: \"" + Utf8(folder) + "\" /machine\n";
     EXPECT_NE(asked.find("lwsubst.exe\" S: /d /machine\n"), std::string::npos) << asked;
     EXPECT_NE(asked.find(made), std::string::npos) << asked;
     EXPECT_EQ(asked.find("T:"), std::string::npos) << asked;
