@@ -652,8 +652,8 @@ TEST_F(DrivesWindowTest, ReopensWhereItWasOnAScreen) {
     const int widths[] = {m_list->ColumnWidth(0) + 25, m_list->ColumnWidth(2) - 30};
     SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, widths[0]);
     SendMessageW(list, LVM_SETCOLUMNWIDTH, 2, widths[1]);
-    SendMessageW(m_window, WM_ACTIVATE, WA_INACTIVE, 0);
-    SendMessageW(m_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    ASSERT_EQ(RunLwsubst(L"S: \"" + m_folders[0] + L"\""), 0u);
+    ASSERT_TRUE(ListShows(L"S:|" + m_folders[0] + L"|" + kNotSaved));
     EXPECT_EQ(m_list->ColumnWidth(0), widths[0]) << "kept through a refresh";
     Stop();
     Start();
