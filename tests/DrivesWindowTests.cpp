@@ -202,6 +202,9 @@ protected:
 
     // The window closed as its close box closes it, and its process gone.
     void Stop() {
+        // The list's block goes while its process, and the handle naming it, still exist: a
+        // handle closed first is soon the next window's, and the block freed would be its.
+        m_list.reset();
         if (m_process.hProcess) {
             // A dialog a failed test left open goes first, or the window could not close.
             for (HWND open; (open = OwnedDialog(m_window)) != nullptr;)
